@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// How one client object talks to servers: the request profile of a worker or
+// of the re-download window.
+struct HttpClientSettings {
+    QString ProxyHost;      // empty: connect directly (proxy variables of the environment are ignored)
+    int ProxyPort = 0;
+    QString ProxyUsername;  // with ProxyHost: a "Proxy-Authorization: Basic" line
+    QString ProxyPassword;
+    QString Referer;
+    QString UserAgent;
+    QString Connection;     // "Keep_Alive"
+    QStringList ExtraHeaderLines;  // raw lines after the standard ones, e.g. "Cookie: "
+    int ConnectTimeoutMs = 60000;
+    int StallTimeoutMs = 60000;    // no byte received for this long: a time-out
+    qint64 MaxBodyBytes = 16 * 1024 * 1024;
+};
+
+// The outcome of one GET. Success only on a 2xx status. A failure carries
+// the text the failure classes are read from: the status line as received
+// ("HTTP/1.1 404 Not Found"), "Socket Error # <n>\r\n<description>" with the
+// Windows socket number, "Connection Closed Gracefully." or the error's own
+// message. A failure without any text has no FailureText.
+struct HttpResult {
+    bool Ok = false;
+    QByteArray Body;
+    std::optional<QString> FailureText;
+};
+
+// One persistent connection serving one blocking GET at a time on the
+// calling thread (libcurl, one easy handle per object). It reopens when the
+// server closed the connection, answered HTTP/1.0 or sent "Connection: close".
+// Redirects are never followed.
+class HttpClient {
+public:
+    explicit HttpClient(const HttpClientSettings& settings);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    HttpResult Get(const QString& url);
+
+    // Connections opened so far (1 for a whole run against a keep-alive server).
+    int ConnectionsOpened() const;
+
+    // Asked while a transfer runs; returning true aborts it as a failure.
+    void SetAbortCheck(std::function<bool()> shouldAbort);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// curl_global_init, once, before any worker thread starts.
+void InitializeHttp();

@@ -1,0 +1,64 @@
+#include "platform/file_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace {
+using Hook = std::function<std::optional<QString>(const QString&)>;
+
+Hook& FolderHook()
+{
+    static Hook hook;
+    return hook;
+}
+
+Hook& FileHook()
+{
+    static Hook hook;
+    return hook;
+}
+
+// "Projects(*.qtsk)|*.qtsk" (description|pattern pairs) to Qt's "Projects(*.qtsk)".
+QString QtFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        filters << (description.contains(u'(') ? description : description + QStringLiteral(" (") + parts[i + 1] + u')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+}
+
+std::optional<QString> ChooseFolder(QWidget* owner, const QString& title)
+{
+    if (FolderHook())
+        return FolderHook()(title);
+    const QString folder = QFileDialog::getExistingDirectory(owner, title, QDir::homePath(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(folder);
+}
+
+std::optional<QString> ChooseFileToOpen(
+    QWidget* owner, const QString& title, const QString& filter, const QString& initialFolder)
+{
+    if (FileHook())
+        return FileHook()(title);
+    const QString file = QFileDialog::getOpenFileName(owner, title, initialFolder, QtFilter(filter));
+    if (file.isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(file);
+}
+
+void InterceptFolderChooser(Hook hook)
+{
+    FolderHook() = std::move(hook);
+}
+
+void InterceptFileChooser(Hook hook)
+{
+    FileHook() = std::move(hook);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "task/map_type.h"
+
+#include <QDateTime>
+#include <QString>
+
+// The largest number of workers of a task, and the number of thread position
+// pairs in every project file.
+constexpr int MaxDownThreads = 8;
+
+// The inputs of one task, filled by the main window's Start.
+struct TaskParameters {
+    double LeftLongitude = 0;
+    double RightLongitude = 0;
+    double TopLatitude = 0;
+    double BottomLatitude = 0;
+    int Zoom = 13;
+    int ThreadCount = MaxDownThreads;  // lowered by Start to the tile count
+    int ThreadSlots = MaxDownThreads;  // position pairs in the project file
+    int MapsType = MAPNIK;             // MapTypeCode
+    QString Path;                      // task folder, ends in the separator
+    QString TaskName;                  // project file name, ends in ".qtsk"
+    bool UseProxy = false;
+    QString ProxyServer;
+    QString ProxyPort;
+    QString ProxyUsername;
+    QString ProxyPassword;
+    bool Continue = false;             // resumes an earlier run of the same project
+    TileServers Servers;
+};
+
+// One download task, built at Start from its parameters: the tile range, its
+// outer edges, the tile count, the task's file names, the image folder and
+// the per-thread resume points. Read-only once the workers run, so workers
+// and the GUI thread share it without a lock.
+class MDTask {
+public:
+    // Computes the range, creates the image folder (one level) and, when
+    // continuing, reads the resume points. Raises AppError with the message
+    // for the user when the zoom is outside 0..30, the range holds more
+    // tiles than a 32-bit count, or the image folder cannot be created.
+    explicit MDTask(const TaskParameters* parameters);
+
+    int ResumeX[16] = {};
+    int ResumeY[16] = {};
+    const TaskParameters* Parameters;
+    int MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+    double LeftLongitudeDownload = 0, RightLongitudeDownload = 0;
+    double TopLatitudeDownload = 0, BottomLatitudeDownload = 0;
+    qint64 TotalCount = 0;
+    QString LogFileName;
+    QString FailedFileName;
+    QString ListFileName;
+    QString ImageFolder;
+
+    QString TileUrl(int x, int y) const;
+    QString TileFileName(int x, int y) const;
+    QString TileFilePath(int x, int y) const;
+    QString ImageExtension() const;
+
+    // The task files. A continued task keeps its project file, tile list and
+    // failed-tile list, and only appends a continuation block to its log.
+    void WriteProjectFile() const;
+    void WriteTileList() const;
+    void WriteTaskLog(const QDateTime& now = QDateTime::currentDateTime()) const;
+    void CreateFailedTileList() const;
+
+    // Name of a task's files without ".qtsk" (from the name's last ".").
+    static QString TaskBase(const QString& taskName);
+
+private:
+    void ComputeTileRange();
+    void ReadResumePoints();
+};

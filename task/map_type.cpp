@@ -1,0 +1,40 @@
+#include "task/map_type.h"
+
+int MapTypeCodeForItem(int item)
+{
+    return item >= 0 && item <= 2 ? MAPNIK + item : -1;
+}
+
+int ItemForMapTypeCode(int code)
+{
+    return code >= MAPNIK && code <= CYCLE ? code - MAPNIK : -1;
+}
+
+QString MapTypeFilePrefix(int code)
+{
+    switch (code) {
+    case MAPNIK: return QStringLiteral("os");
+    case OSMARENDER: return QStringLiteral("oo");
+    case CYCLE: return QStringLiteral("oc");
+    default: return {};
+    }
+}
+
+QString TileServers::TemplateFor(int mapTypeCode) const
+{
+    switch (mapTypeCode) {
+    case MAPNIK: return Mapnik;
+    case OSMARENDER: return Osmarender;
+    case CYCLE: return Cycle;
+    default: return {};
+    }
+}
+
+QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y)
+{
+    QString address = addressTemplate;
+    address.replace(QStringLiteral("{z}"), QString::number(zoom));
+    address.replace(QStringLiteral("{x}"), QString::number(x));
+    address.replace(QStringLiteral("{y}"), QString::number(y));
+    return address;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// The integer that names a map type everywhere outside the radio group.
+enum MapTypeCode : int {
+    MAPNIK = 8,
+    OSMARENDER = 9,
+    CYCLE = 10,
+};
+
+// Radio item 0, 1, 2 to code 8, 9, 10 and back; -1 for anything else.
+int MapTypeCodeForItem(int item);
+int ItemForMapTypeCode(int code);
+
+// Prefix of a tile file name: "os", "oo", "oc"; empty for an unknown code.
+QString MapTypeFilePrefix(int code);
+
+// Where the tiles of each map type come from. Addresses are templates with
+// {z}, {x} and {y}; users point them at a server that suits them through the
+// Servers section of the configuration file.
+struct TileServers {
+    QString Mapnik = QStringLiteral("http://tile.openstreetmap.org/{z}/{x}/{y}.png");
+    QString Osmarender = QStringLiteral("http://tah.openstreetmap.org/Tiles/tile/{z}/{x}/{y}.png");
+    QString Cycle = QStringLiteral("http://tile.opencyclemap.org/cycle/{z}/{x}/{y}.png");
+    // `MapSiteHomeUrl`: the Referer of every tile request and the address
+    // whose cookies are sent.
+    QString HomePage = QStringLiteral("http://www.openstreetmap.org/");
+    QString UserAgent = QStringLiteral("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)");
+
+    // The template of a map type; empty for an unknown code.
+    QString TemplateFor(int mapTypeCode) const;
+};
+
+// `addressTemplate` with {z}, {x} and {y} replaced by plain decimal numbers.
+QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y);
