@@ -1,0 +1,4 @@
+#include "settings/ini_file.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
