@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+
+// The About box: program name and version as the main window's caption shows
+// them, the developer, and links to the maker's home page and mail address.
+class TfrmAbout : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmAbout(QWidget* parent = nullptr);
+
+    // Where the texts come from; they are read again on every show, so the box
+    // always shows what the main window shows.
+    void SetSource(const QWidget* mainWindow, const QString& homePageAddress, const QString& mailAddress);
+
+    QLabel* Label3 = nullptr;  // the main window's caption
+    QLabel* Label4 = nullptr;  // home page link
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;  // mail link
+    QLabel* Label8 = nullptr;  // developer
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormShow();
+
+    const QWidget* mainWindow_ = nullptr;
+    QString homePageAddress_;
+    QString mailAddress_;
+};
