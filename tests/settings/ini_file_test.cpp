@@ -1,4 +1,123 @@
+#include "platform/app_error.h"
 #include "settings/ini_file.h"
 #include "support/temp_folder.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
+
+namespace {
+const QByteArray kHandWritten =
+    "; written by hand\n"
+    "orphan=outside any section\n"
+    "[IniParas]\n"
+    "  DefaultPath =  /home/me/maps  \n"
+    "Version=\"6.0\"\n"
+    "Quoted='single'\n"
+    "Unbalanced=\"open\n"
+    "NoEquals\n"
+    "\n"
+    "[ Proxy ]\n"
+    "UseProxy = 0x1\n"
+    "ProxyPort=$1F90\n"
+    "Negative=-12\n"
+    "TooBig=2147483648\n"
+    "Empty=\n"
+    "[iniparas]\n"
+    "DefaultPath=second section loses\n";
+}
+
+TEST(TIniFileRead, HandWrittenFilesReadLikeTheWindowsProfileFunctions)
+{
+    TempFolder folder;
+    folder.Write("config.ini", kHandWritten);
+    const TIniFile ini(folder.File("config.ini"));
+
+    EXPECT_EQ(ini.ReadString("iniparas", "defaultpath", "x"), "/home/me/maps");
+    EXPECT_EQ(ini.ReadString("IniParas", "Version", "5.52"), "6.0");
+    EXPECT_EQ(ini.ReadString("IniParas", "Quoted", ""), "single");
+    EXPECT_EQ(ini.ReadString("IniParas", "Unbalanced", ""), "\"open");
+    EXPECT_EQ(ini.ReadString("IniParas", "orphan", "default"), "default");
+    EXPECT_EQ(ini.ReadString("IniParas", "NoEquals", "default"), "default");
+    EXPECT_EQ(ini.ReadString("Proxy", "Empty", "default"), "");
+    EXPECT_EQ(ini.ReadString("Proxy", "Missing", "default"), "default");
+    EXPECT_EQ(ini.ReadString("Nowhere", "UseProxy", "default"), "default");
+}
+
+TEST(TIniFileRead, IntegersAcceptSignAndHexadecimalAndFallBackToTheDefault)
+{
+    TempFolder folder;
+    folder.Write("config.ini", kHandWritten);
+    const TIniFile ini(folder.File("config.ini"));
+
+    EXPECT_EQ(ini.ReadInteger("Proxy", "UseProxy", 0), 1);
+    EXPECT_EQ(ini.ReadInteger("Proxy", "ProxyPort", 0), 8080);
+    EXPECT_EQ(ini.ReadInteger("Proxy", "Negative", 0), -12);
+    EXPECT_EQ(ini.ReadInteger("Proxy", "TooBig", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("Proxy", "Empty", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("IniParas", "Version", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("Proxy", "Missing", 100), 100);
+}
+
+TEST(TIniFileRead, MissingEmptyOrBinaryFilesGiveDefaults)
+{
+    TempFolder folder;
+    EXPECT_EQ(TIniFile(folder.File("none.ini")).ReadString("A", "B", "d"), "d");
+    folder.Write("empty.ini", "");
+    EXPECT_EQ(TIniFile(folder.File("empty.ini")).ReadInteger("A", "B", 5), 5);
+    folder.Write("binary.ini", QByteArray("\x00\xff[A\x00]\r\n\x01=\x02\r\nB", 14));
+    EXPECT_EQ(TIniFile(folder.File("binary.ini")).ReadInteger("A", "B", 5), 5);
+    folder.Write("truncated.ini", "[THREADS]\r\nT1X=12");
+    EXPECT_EQ(TIniFile(folder.File("truncated.ini")).ReadInteger("threads", "t1x", 0), 12);
+}
+
+TEST(TIniFileRead, LongValuesAreCutAt2047Characters)
+{
+    TempFolder folder;
+    folder.Write("long.ini", "[A]\r\nB=" + QByteArray(3000, 'v') + "\r\n");
+    EXPECT_EQ(TIniFile(folder.File("long.ini")).ReadString("A", "B", "").size(), 2047);
+}
+
+TEST(TIniFileWrite, ReplacesOneValueAndKeepsEveryOtherLineAsItWas)
+{
+    TempFolder folder;
+    folder.Write("config.ini", kHandWritten);
+    TIniFile ini(folder.File("config.ini"));
+
+    ini.WriteString("PROXY", "useproxy", "0");
+    QByteArray expected = kHandWritten;
+    expected.replace("UseProxy = 0x1\n", "useproxy=0\n");
+    EXPECT_EQ(folder.Read("config.ini"), expected);
+}
+
+TEST(TIniFileWrite, AddsKeysAfterTheSectionsLastLineAndNewSectionsAtTheEnd)
+{
+    TempFolder folder;
+    folder.Write("p.qtsk", "[THREADS]\r\nThreadCount=2\r\nT1X=\r\n\r\n[Zoom]\r\nZoom=3");
+    TIniFile ini(folder.File("p.qtsk"));
+
+    ini.WriteInteger("THREADS", "T1X", 841);
+    ini.WriteInteger("THREADS", "T1Y", 387);
+    ini.WriteString("Zoom", "Note", "x");
+    ini.WriteString("New", "Key", " spaced ");
+    EXPECT_EQ(folder.Read("p.qtsk"),
+        "[THREADS]\r\nThreadCount=2\r\nT1X=841\r\nT1Y=387\r\n\r\n[Zoom]\r\nZoom=3\r\nNote=x\r\n"
+        "[New]\r\nKey= spaced \r\n");
+    EXPECT_EQ(ini.ReadString("New", "Key", ""), "spaced");
+}
+
+TEST(TIniFileWrite, CreatesTheFileButNotItsFolder)
+{
+    TempFolder folder;
+    TIniFile created(folder.File("config.ini"));
+    created.WriteString("IniParas", "DefaultPath", "/maps");
+    created.WriteInteger("Proxy", "UseProxy", 1);
+    EXPECT_EQ(folder.Read("config.ini"), "[IniParas]\r\nDefaultPath=/maps\r\n[Proxy]\r\nUseProxy=1\r\n");
+
+    const QString missing = folder.File("ini/config.ini");
+    try {
+        TIniFile(missing).WriteString("IniParas", "DefaultPath", "/maps");
+        FAIL() << "a write into a missing folder must fail";
+    } catch (const AppError& error) {
+        EXPECT_EQ(error.Message(), "Unable to write to " + QDir::toNativeSeparators(missing));
+    }
+}
