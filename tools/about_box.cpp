@@ -1,10 +1,70 @@
 #include "tools/about_box.h"
 
-#include <QLabel>
+#include "platform/message_box.h"
+#include "platform/shell_open.h"
+#include "tools/window_placement.h"
 
-TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
+#include <QFrame>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    return label;
+}
+
+void MakeLink(QLabel* label)
+{
+    QFont font = label->font();
+    font.setUnderline(true);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("color: green;"));
+    label->setCursor(Qt::PointingHandCursor);
+}
+}
+
+TfrmAbout::TfrmAbout(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
+    setFixedSize(315, 181);
+
+    auto* panel1 = new QFrame(this);
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    panel1->setGeometry(0, 0, 315, 145);
+    panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel1->setLineWidth(2);
+
+    Label3 = AddLabel(panel1, "Label3", {}, {16, 12, 283, 40});
+    Label3->setWordWrap(true);
+    QFont captionFont = Label3->font();
+    captionFont.setUnderline(true);
+    captionFont.setBold(true);
+    Label3->setFont(captionFont);
+
+    Label8 = AddLabel(panel1, "Label8", QStringLiteral("Developer:  the Tessaly developers"), {16, 58, 283, 20});
+    AddLabel(panel1, "Label5", QStringLiteral("Homepage:"), {16, 84, 72, 20});
+    Label4 = AddLabel(panel1, "Label4", {}, {90, 84, 209, 20});
+    AddLabel(panel1, "Label6", QStringLiteral("Email:"), {16, 110, 72, 20});
+    Label7 = AddLabel(panel1, "Label7", {}, {90, 110, 209, 20});
+    for (QLabel* link : {Label4, Label7}) {
+        MakeLink(link);
+        link->installEventFilter(this);
+    }
+
+    OkButton = new QPushButton(QStringLiteral("&OK"), this);
+    OkButton->setObjectName(QStringLiteral("OkButton"));
+    OkButton->setGeometry(228, 151, 75, 25);
+    OkButton->setDefault(true);
+    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    CenterOnScreen(*this);
 }
 
 void TfrmAbout::SetSource(const QWidget* mainWindow, const QString& homePageAddress, const QString& mailAddress)
@@ -17,13 +77,29 @@ void TfrmAbout::SetSource(const QWidget* mainWindow, const QString& homePageAddr
 void TfrmAbout::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-}
-
-bool TfrmAbout::eventFilter(QObject* watched, QEvent* event)
-{
-    return QDialog::eventFilter(watched, event);
+    RunGuarded([this] { FormShow(); });
 }
 
 void TfrmAbout::FormShow()
 {
+    Label4->setText(homePageAddress_);
+    Label7->setText(mailAddress_);
+    if (mainWindow_)
+        Label3->setText(mainWindow_->windowTitle());
+}
+
+bool TfrmAbout::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == Label4) {
+            RunGuarded([this] { ShellOpen(homePageAddress_); });
+            return true;
+        }
+        if (watched == Label7) {
+            RunGuarded([this] { ShellOpen(mailAddress_); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QLabel;
+class QPushButton;
 
 // The About box: program name and version as the main window's caption shows
 // them, the developer, and links to the maker's home page and mail address.
@@ -18,10 +19,9 @@ public:
 
     QLabel* Label3 = nullptr;  // the main window's caption
     QLabel* Label4 = nullptr;  // home page link
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
     QLabel* Label7 = nullptr;  // mail link
     QLabel* Label8 = nullptr;  // developer
+    QPushButton* OkButton = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
