@@ -1,0 +1,163 @@
+#include "platform/app_error.h"
+#include "task_fixture.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+namespace {
+const QDateTime kStart(QDate(2026, 12, 7), QTime(19, 47, 5));
+const QDateTime kLater(QDate(2026, 12, 8), QTime(8, 5, 0));
+
+QByteArray Lines(std::initializer_list<const char*> lines)
+{
+    QByteArray bytes;
+    for (const char* line : lines)
+        bytes += QByteArray(line) + "\r\n";
+    return bytes;
+}
+
+void WriteAll(const MDTask& task, const QDateTime& now = kStart)
+{
+    task.WriteProjectFile();
+    task.WriteTileList();
+    task.WriteTaskLog(now);
+    task.CreateFailedTileList();
+}
+}
+
+TEST(TaskFiles, ProjectFileOfANewTask)
+{
+    ExampleTask example;
+    WriteAll(MDTask(&example.parameters));
+    EXPECT_EQ(example.folder.Read("newtask.qtsk"),
+        Lines({"[MapsType]", "MapsType=8", "", "[AREA]", "LeftLongitude=116", "RightLongitude=116.5",
+            "TopLatitude=40", "BottomLatitude=39.5", "", "Left_Longitude_download=115.6640625",
+            "Right_Longitude_download=116.71875", "Top_Latitude_download=40.178873314347",
+            "Bottom_Latitude_download=39.3682791491601", "", "[Zoom]", "Zoom=10", "", "[XY]", "MinX=841",
+            "MinY=387", "MaxX=843", "MaxY=389", "", "[THREADS]", "ThreadCount=8", "T1X=", "T1Y=", "T2X=",
+            "T2Y=", "T3X=", "T3Y=", "T4X=", "T4Y=", "T5X=", "T5Y=", "T6X=", "T6Y=", "T7X=", "T7Y=", "T8X=",
+            "T8Y=", ""}));
+}
+
+TEST(TaskFiles, TileListHasFixedFieldsForEveryTileColumnsOuter)
+{
+    ExampleTask example;
+    WriteAll(MDTask(&example.parameters));
+    const QByteArray list = example.folder.Read("newtask_list.txt");
+    const QList<QByteArray> lines = list.split('\n');
+    ASSERT_EQ(lines.size(), 11);  // header, 9 tiles, nothing after the last CR LF
+    EXPECT_EQ(lines[0],
+        "ImageFileName    Left_Edge_Longitude    Right_Edge_Longitude   Top_Edge_Latitude      Bottom_Edge_Latitude\r");
+    EXPECT_EQ(lines[1],
+        "os_841_387_10.png:   115.66406250000000   116.01562500000000    40.17887331434696    39.90973623453718\r");
+    EXPECT_TRUE(lines[2].startsWith("os_841_388_10.png: "));
+    EXPECT_TRUE(lines[4].startsWith("os_842_387_10.png: "));
+    EXPECT_EQ(lines[9],
+        "os_843_389_10.png:   116.36718750000000   116.71875000000000    39.63953756436669    39.36827914916013\r");
+    EXPECT_TRUE(lines[10].isEmpty());
+}
+
+TEST(TaskFiles, NegativeLongitudesKeepAllDecimalsInTheListAndFifteenDigitsElsewhere)
+{
+    ExampleTask example;
+    example.parameters.LeftLongitude = example.parameters.RightLongitude = -179.99862670898438;
+    example.parameters.TopLatitude = example.parameters.BottomLatitude = 0.1;
+    example.parameters.Zoom = 18;  // -179.99862670898438 is the edge between columns 0 and 1
+    WriteAll(MDTask(&example.parameters));
+    EXPECT_TRUE(example.folder.Read("newtask_list.txt").contains(" -179.99862670898438 "));
+    EXPECT_TRUE(example.folder.Read("newtask.qtsk").contains("\r\nLeftLongitude=-179.998626708984\r\n"));
+}
+
+TEST(TaskFiles, LogOfANewTaskWithProxyHidesThePassword)
+{
+    ExampleTask example;
+    example.parameters.UseProxy = true;
+    example.parameters.ProxyServer = "proxy.local";
+    example.parameters.ProxyPort = "3128";
+    example.parameters.ProxyUsername = "me";
+    example.parameters.ProxyPassword = "secret";
+    const MDTask task(&example.parameters);
+    WriteAll(task);
+
+    const QByteArray path = example.folder.Path().toLocal8Bit();
+    const QByteArray expected = "Project: " + path + "newtask.qtsk\r\n"
+        + Lines({"Now time is:12/7/26 7:47:05 PM", "", "[MapsType]", "MapsType=8", "", "Using Proxy:",
+            "Proxy Server:proxy.local", "Proxy Port:3128", "ProxyUsername:me", "ProxyPassword:********", "",
+            "Left Longitude  input= 116", "Right Longitude input= 116.5", "Top Latitude    input= 40",
+            "Bottom Latitude input= 39.5", "", "MinX = 841", "MinY = 387", "MaxX = 843", "MaxY = 389", "",
+            "Left Longitude  download=115.6640625", "Right Longitude download=116.71875",
+            "Top Latitude    download=40.178873314347", "Bottom Latitude download=39.3682791491601", ""})
+        + "All images' scope information are saved to " + path + "newtask_list.txt\r\n"
+        + Lines({"", "Total count of images would be downloaded: 9", "", "Download threads count: 8", "",
+            "Zoom level: 10", ""})
+        + "path: " + path + "\r\n" + Lines({"", "Start downloading...", "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~"});
+    EXPECT_EQ(example.folder.Read("newtask_log.txt"), expected);
+}
+
+TEST(TaskFiles, OneTileTaskWithoutProxy)
+{
+    ExampleTask example;
+    example.parameters.RightLongitude = example.parameters.LeftLongitude;
+    example.parameters.BottomLatitude = example.parameters.TopLatitude;
+    example.parameters.UseProxy = false;
+    example.parameters.ProxyPassword = "unused";
+    const MDTask task(&example.parameters);
+    example.parameters.ThreadCount = 1;
+    WriteAll(task);
+
+    const QByteArray log = example.folder.Read("newtask_log.txt");
+    EXPECT_TRUE(log.contains("\r\nMapsType=8\r\n\r\nLeft Longitude  input= 116\r\n"));
+    EXPECT_FALSE(log.contains("Proxy"));
+    EXPECT_TRUE(log.contains("\r\nTotal count of images would be downloaded: 1\r\n"));
+    EXPECT_TRUE(log.contains("\r\nDownload threads count: 1\r\n"));
+    EXPECT_EQ(example.folder.Read("newtask_list.txt").count("\r\n"), 2);
+    EXPECT_TRUE(example.folder.Read("newtask.qtsk").contains("\r\nThreadCount=1\r\n"));
+    EXPECT_EQ(example.folder.Read("newtask_failed.ftl"), "");
+}
+
+TEST(TaskFiles, ContinuingAppendsToTheLogAndLeavesTheOtherFiles)
+{
+    ExampleTask example;
+    WriteAll(MDTask(&example.parameters));
+    example.folder.Write("newtask_failed.ftl", "a.png|http://x/a.png\r\n");
+    const QByteArray project = example.folder.Read("newtask.qtsk");
+    const QByteArray list = example.folder.Read("newtask_list.txt");
+    const QByteArray firstLog = example.folder.Read("newtask_log.txt");
+
+    example.parameters.Continue = true;
+    example.parameters.LeftLongitude = 100;  // a continued task never rewrites its files
+    WriteAll(MDTask(&example.parameters), kLater);
+    WriteAll(MDTask(&example.parameters), kLater);
+
+    EXPECT_EQ(example.folder.Read("newtask.qtsk"), project);
+    EXPECT_EQ(example.folder.Read("newtask_list.txt"), list);
+    EXPECT_EQ(example.folder.Read("newtask_failed.ftl"), "a.png|http://x/a.png\r\n");
+    const QByteArray block = Lines({"--------------------------------------------", "Log continue...",
+        "Now time is:12/8/26 8:05:00 AM"});
+    EXPECT_EQ(example.folder.Read("newtask_log.txt"), firstLog + block + block);
+}
+
+TEST(TaskFiles, ContinuingWithoutALogFailsWithTheFileName)
+{
+    ExampleTask example;
+    example.parameters.Continue = true;
+    const MDTask task(&example.parameters);
+    try {
+        task.WriteTaskLog(kStart);
+        FAIL();
+    } catch (const AppError& error) {
+        EXPECT_EQ(error.Message(), "Cannot open file " + task.LogFileName);
+    }
+}
+
+TEST(TaskFiles, RealsFollowTheRegionalDecimalSeparator)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ExampleTask example;
+    WriteAll(MDTask(&example.parameters));
+    QLocale::setDefault(saved);
+    EXPECT_TRUE(example.folder.Read("newtask.qtsk").contains("\r\nRightLongitude=116,5\r\n"));
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt").contains("\r\nBottom Latitude input= 39,5\r\n"));
+    EXPECT_TRUE(example.folder.Read("newtask_list.txt").contains("   115.66406250000000 "));
+}
