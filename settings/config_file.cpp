@@ -1,0 +1,61 @@
+#include "settings/config_file.h"
+
+#include "platform/folders.h"
+#include "settings/ini_file.h"
+
+namespace {
+const QString kIniParas = QStringLiteral("IniParas");
+const QString kProxy = QStringLiteral("Proxy");
+const QString kServers = QStringLiteral("Servers");
+}
+
+QString ConfigFileName()
+{
+    return ExecutableFolder() + QStringLiteral("ini") + FolderSeparator() + QStringLiteral("config.ini");
+}
+
+QString ReadDefaultPath(const QString& defaultPath)
+{
+    return TIniFile(ConfigFileName()).ReadString(kIniParas, QStringLiteral("DefaultPath"), defaultPath);
+}
+
+QString ReadVersion()
+{
+    return TIniFile(ConfigFileName()).ReadString(kIniParas, QStringLiteral("Version"), QStringLiteral("5.52"));
+}
+
+ProxySettings ReadProxySettings()
+{
+    const TIniFile ini(ConfigFileName());
+    ProxySettings proxy;
+    proxy.UseProxy = ini.ReadInteger(kProxy, QStringLiteral("UseProxy"), 0) == 1;
+    proxy.ProxyServer = ini.ReadString(kProxy, QStringLiteral("ProxyServer"), QString());
+    proxy.ProxyPort = ini.ReadString(kProxy, QStringLiteral("ProxyPort"), QString());
+    proxy.ProxyUsername = ini.ReadString(kProxy, QStringLiteral("ProxyUsername"), QString());
+    proxy.ProxyPassword = ini.ReadString(kProxy, QStringLiteral("ProxyPassword"), QString());
+    return proxy;
+}
+
+TileServers ReadTileServers()
+{
+    const TIniFile ini(ConfigFileName());
+    TileServers servers;
+    servers.Mapnik = ini.ReadString(kServers, QStringLiteral("Mapnik"), servers.Mapnik);
+    servers.Osmarender = ini.ReadString(kServers, QStringLiteral("Osmarender"), servers.Osmarender);
+    servers.Cycle = ini.ReadString(kServers, QStringLiteral("Cycle"), servers.Cycle);
+    servers.HomePage = ini.ReadString(kServers, QStringLiteral("HomePage"), servers.HomePage);
+    servers.UserAgent = ini.ReadString(kServers, QStringLiteral("UserAgent"), servers.UserAgent);
+    return servers;
+}
+
+void WriteOptionsSettings(const OptionsSettings& settings)
+{
+    TIniFile ini(ConfigFileName());
+    const ProxySettings& proxy = settings.Proxy;
+    ini.WriteString(kIniParas, QStringLiteral("DefaultPath"), settings.DefaultPath);
+    ini.WriteInteger(kProxy, QStringLiteral("UseProxy"), proxy.UseProxy ? 1 : 0);
+    ini.WriteString(kProxy, QStringLiteral("ProxyServer"), proxy.ProxyServer);
+    ini.WriteString(kProxy, QStringLiteral("ProxyPort"), proxy.ProxyPort);
+    ini.WriteString(kProxy, QStringLiteral("ProxyUsername"), proxy.ProxyUsername);
+    ini.WriteString(kProxy, QStringLiteral("ProxyPassword"), proxy.ProxyPassword);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "task/map_type.h"
+
+#include <QString>
+
+// The configuration file ini/config.ini beside the executable. Every reader
+// opens it, reads the keys it needs with its own default and closes it again,
+// so a change made in the Options dialog reaches each reader at its next read.
+
+// The executable's folder followed by "ini", the separator and "config.ini".
+QString ConfigFileName();
+
+// IniParas/DefaultPath. The main window and the Options dialog propose
+// different folders when the key is missing, so the caller gives the default.
+QString ReadDefaultPath(const QString& defaultPath);
+
+// IniParas/Version, "5.52" when missing: shown in the main window's caption.
+QString ReadVersion();
+
+// The Proxy section. UseProxy is on only when the stored integer is exactly 1.
+struct ProxySettings {
+    bool UseProxy = false;
+    QString ProxyServer;
+    QString ProxyPort;  // as typed; a number only for the workers
+    QString ProxyUsername;
+    QString ProxyPassword;
+};
+ProxySettings ReadProxySettings();
+
+// The Servers section, edited by hand only: each missing key keeps the
+// built-in address of TileServers.
+TileServers ReadTileServers();
+
+// What the Options dialog confirms with OK.
+struct OptionsSettings {
+    QString DefaultPath;
+    ProxySettings Proxy;
+};
+
+// Writes DefaultPath, UseProxy (1 or 0), ProxyServer, ProxyPort,
+// ProxyUsername, ProxyPassword in this order, exactly as given. A refused
+// write raises AppError "Unable to write to <file>"; the writes before it stay.
+void WriteOptionsSettings(const OptionsSettings& settings);

@@ -1,0 +1,90 @@
+#include "platform/folders.h"
+#include "settings/config_file.h"
+#include "support/temp_folder.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+// The program's folder is a temporary one for each test.
+class ConfigFileTest : public testing::Test {
+protected:
+    ConfigFileTest() { OverrideExecutableFolder(exe.Path()); }
+    ~ConfigFileTest() override { OverrideExecutableFolder(QString()); }
+
+    void WriteConfig(const QByteArray& text)
+    {
+        QDir(exe.Path()).mkdir(QStringLiteral("ini"));
+        exe.Write(QStringLiteral("ini/config.ini"), text);
+    }
+
+    TempFolder exe;
+};
+}
+
+TEST_F(ConfigFileTest, LivesInTheIniFolderBesideTheExecutable)
+{
+    EXPECT_EQ(ConfigFileName(), exe.Path() + "ini/config.ini");
+}
+
+TEST_F(ConfigFileTest, MissingFileGivesEveryReadersDefault)
+{
+    EXPECT_EQ(ReadDefaultPath("fallback"), "fallback");
+    EXPECT_EQ(ReadVersion(), "5.52");
+    const ProxySettings proxy = ReadProxySettings();
+    EXPECT_FALSE(proxy.UseProxy);
+    EXPECT_TRUE(proxy.ProxyServer.isEmpty() && proxy.ProxyPort.isEmpty());
+    EXPECT_TRUE(proxy.ProxyUsername.isEmpty() && proxy.ProxyPassword.isEmpty());
+    const TileServers builtIn;
+    const TileServers read = ReadTileServers();
+    EXPECT_EQ(read.Mapnik, builtIn.Mapnik);
+    EXPECT_EQ(read.Osmarender, builtIn.Osmarender);
+    EXPECT_EQ(read.Cycle, builtIn.Cycle);
+    EXPECT_EQ(read.HomePage, builtIn.HomePage);
+    EXPECT_EQ(read.UserAgent, builtIn.UserAgent);
+}
+
+TEST_F(ConfigFileTest, ProxyIsUsedOnlyWhenTheStoredNumberIsOne)
+{
+    WriteConfig("[Proxy]\r\nUseProxy=2\r\nProxyServer=  proxy.lan  \r\nProxyPort=80a\r\n");
+    ProxySettings proxy = ReadProxySettings();
+    EXPECT_FALSE(proxy.UseProxy);
+    EXPECT_EQ(proxy.ProxyServer, "proxy.lan");
+    EXPECT_EQ(proxy.ProxyPort, "80a");
+
+    WriteConfig("[proxy]\r\nuseproxy=0x1\r\n");
+    EXPECT_TRUE(ReadProxySettings().UseProxy);
+}
+
+TEST_F(ConfigFileTest, ServersSectionReplacesOnlyTheKeysItHolds)
+{
+    WriteConfig("[IniParas]\r\nVersion=6.0\r\n[Servers]\r\nMapnik=http://127.0.0.1:8080/{z}/{x}/{y}.png\r\n"
+                "UserAgent=Tessaly/6.0\r\n");
+    EXPECT_EQ(ReadVersion(), "6.0");
+    const TileServers read = ReadTileServers();
+    EXPECT_EQ(read.Mapnik, "http://127.0.0.1:8080/{z}/{x}/{y}.png");
+    EXPECT_EQ(read.UserAgent, "Tessaly/6.0");
+    EXPECT_EQ(read.Cycle, TileServers().Cycle);
+    EXPECT_EQ(read.HomePage, TileServers().HomePage);
+}
+
+TEST_F(ConfigFileTest, OptionsAreWrittenInTheirOrderAndReadBack)
+{
+    QDir(exe.Path()).mkdir(QStringLiteral("ini"));
+    OptionsSettings settings;
+    settings.DefaultPath = " /data/maps ";
+    settings.Proxy = {true, "proxy.lan", "3128", "me", "secret"};
+    WriteOptionsSettings(settings);
+
+    const QByteArray text = exe.Read("ini/config.ini");
+    const QList<QByteArray> order{"DefaultPath= /data/maps ", "UseProxy=1", "ProxyServer=proxy.lan",
+        "ProxyPort=3128", "ProxyUsername=me", "ProxyPassword=secret"};
+    qsizetype previous = -1;
+    for (const QByteArray& line : order) {
+        const qsizetype at = text.indexOf(line);
+        EXPECT_GT(at, previous) << line.constData();
+        previous = at;
+    }
+    EXPECT_EQ(ReadDefaultPath("x"), "/data/maps");  // read back trimmed
+    EXPECT_TRUE(ReadProxySettings().UseProxy);
+}
