@@ -1,11 +1,14 @@
 #pragma once
 
+#include "download/http_client.h"
 #include "platform/pause.h"
 
 #include <QString>
 #include <QThread>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 class MDTask;
 
@@ -60,11 +63,26 @@ protected:
 
 private:
     void RunWorker();
-    // ... (implementation details belong to the worker's source)
+    // Fetches one tile through its attempts and outcome. False when the run
+    // must end (Blocked, Network down, an unwritable tile file, a stop
+    // request between connection-class attempts).
+    bool FetchTile(int x, int y, qint64 seq);
+    bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
+    void CopyBlankImage(int x, int y);
+    void SetCurrentPosition(int x, int y);
+
+    // Each report runs on the GUI thread while the worker waits.
+    void ReportLog(const QString& text);
+    void ReportFailed(const QString& text);
+    void RunOnGuiThread(const std::function<void()>& operation);
+    QString Prefix() const;  // "T<n>"
 
     const MDTask* Task;
     DownloadReportSink* Reports;
     PauseFunction Pause;
+    QString ReportText;
+    std::unique_ptr<HttpClient> Client;  // lives for one run of RunWorker
+    QString BlankImagePath;
     std::atomic<bool> stopRequested_{false};
     std::atomic<std::uint64_t> currentPosition_{0};
 };

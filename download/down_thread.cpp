@@ -1,0 +1,216 @@
+#include "download/down_thread.h"
+
+#include "download/failure_class.h"
+#include "download/request_profile.h"
+#include "platform/app_error.h"
+#include "platform/folders.h"
+#include "task/download_task.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+std::uint64_t PackPosition(int x, int y)
+{
+    return (std::uint64_t(std::uint32_t(x)) << 32) | std::uint32_t(y);
+}
+}
+
+TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
+    PauseFunction Pause)
+    : ThreadIndex(ThreadIndex), Task(Task), Reports(Reports), Pause(std::move(Pause))
+{
+    if (!CreateSuspended)
+        start();
+}
+
+TDownThread::~TDownThread()
+{
+    RequestStop();
+    wait();
+}
+
+void TDownThread::RequestStop()
+{
+    stopRequested_ = true;
+}
+
+bool TDownThread::StopRequested() const
+{
+    return stopRequested_;
+}
+
+TilePosition TDownThread::CurrentPosition() const
+{
+    const std::uint64_t packed = currentPosition_.load();
+    return {int(std::uint32_t(packed >> 32)), int(std::uint32_t(packed))};
+}
+
+void TDownThread::SetCurrentPosition(int x, int y)
+{
+    currentPosition_.store(PackPosition(x, y));
+}
+
+void TDownThread::run()
+{
+    RunWorker();
+}
+
+void TDownThread::RunWorker()
+{
+    const TaskParameters& parameters = *Task->Parameters;
+    try {
+        Client = std::make_unique<HttpClient>(TileRequestSettings(parameters));
+    } catch (const AppError& error) {
+        ReportLog(Prefix() + u' ' + error.Message());
+    }
+    BlankImagePath = ExecutableFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
+        + Task->ImageExtension();
+
+    qint64 SkipCount = 0;
+    const int resumeX = Task->ResumeX[ThreadIndex];
+    const int resumeY = Task->ResumeY[ThreadIndex];
+    if (resumeX != 0 && resumeY != 0) {
+        SkipCount = (qint64(resumeX) - Task->MinX) * (qint64(Task->MaxY) - Task->MinY + 1)
+            + (qint64(resumeY) - Task->MinY) + 1;
+        // Until a tile of this run is finished, the last finished tile is
+        // the resume point; publishing 0 would make the next continuation
+        // start the whole range again.
+        SetCurrentPosition(resumeX, resumeY);
+    }
+    qint64 Seq = 0;
+    if (Client)
+        Pause(ThreadIndex * 100);
+
+    bool walking = Client != nullptr;
+    for (int x = Task->MinX; walking && x <= Task->MaxX; ++x) {
+        for (int y = Task->MinY; y <= Task->MaxY; ++y) {
+            if (StopRequested()) {
+                walking = false;
+                break;
+            }
+            ++Seq;
+            if (Seq <= SkipCount || Seq % parameters.ThreadCount != ThreadIndex)
+                continue;
+            if (!FetchTile(x, y, Seq)) {
+                walking = false;
+                break;
+            }
+        }
+    }
+
+    Client.reset();
+    ReportLog(Prefix() + QStringLiteral(" Finished."));
+    RunOnGuiThread([this] { Reports->ThreadFinished(); });
+}
+
+bool TDownThread::FetchTile(int x, int y, qint64 seq)
+{
+    const QString url = Task->TileUrl(x, y);
+    int attemptCount = 0;
+    for (;;) {
+        ++attemptCount;
+        HttpResult result = Client->Get(url);
+        if (result.Ok)
+            return StoreTile(x, y, seq, result.Body);
+
+        const FailureClass failure = ClassifyFailure(result.FailureText);
+        const FailureVerdict verdict = JudgeFailure(failure, attemptCount);
+        if (verdict.Retry) {
+            // These classes may retry for long; Stop must still end the task.
+            if (IsConnectionClass(failure) && StopRequested())
+                return false;
+            if (verdict.PauseMs > 0)
+                Pause(verdict.PauseMs);
+            continue;
+        }
+
+        const QString failureText = result.FailureText.value_or(QString());
+        const QString failureLine = Prefix() + u' ' + failureText + QStringLiteral("->") + url;
+        const QString failedRecord = Task->TileFilePath(x, y) + u'|' + url;
+        switch (verdict.Outcome) {
+        case FailureClass::Blocked:
+            ReportLog(failureLine);
+            ReportFailed(failedRecord);
+            ReportLog(QStringLiteral("Error: may be your IP is banned.\nPlease try again later."));
+            return false;
+        case FailureClass::NetworkDown:
+            ReportLog(failureLine);
+            ReportFailed(failedRecord);
+            ReportLog(QStringLiteral("Error: Your network has problem, please check it."));
+            return false;
+        case FailureClass::NotFound:
+            ReportLog(QStringLiteral("Error: the image is not found on server.") + failureText);
+            break;
+        case FailureClass::FailureWithoutText:
+            ReportLog(Task->TileFileName(x, y) + QStringLiteral(":failed ->") + url);
+            ReportFailed(failedRecord);
+            break;
+        case FailureClass::ConnectionReset:
+        case FailureClass::AddressInUse:
+        case FailureClass::OtherFailure:
+            ReportLog(failureLine);
+            ReportFailed(failedRecord);
+            break;
+        }
+        CopyBlankImage(x, y);
+        SetCurrentPosition(x, y);
+        return true;
+    }
+}
+
+bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
+{
+    const QString path = Task->TileFilePath(x, y);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
+        // The tile stays before this worker's position, so a continued
+        // task fetches it again once the cause is fixed.
+        ReportLog(Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ")
+            + file.errorString());
+        ReportFailed(path + u'|' + Task->TileUrl(x, y));
+        return false;
+    }
+    ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
+        + QStringLiteral(" OK"));
+    SetCurrentPosition(x, y);
+    Pause(1000);
+    return true;
+}
+
+// An existing file of that name, such as a tile of an earlier run, is kept.
+void TDownThread::CopyBlankImage(int x, int y)
+{
+    QFile::copy(BlankImagePath, Task->TileFilePath(x, y));
+    ReportLog(Prefix() + u':' + QString::number(x) + u'-' + QString::number(y) + QStringLiteral(" got a blank image!"));
+}
+
+QString TDownThread::Prefix() const
+{
+    return QStringLiteral("T") + QString::number(ThreadIndex + 1);
+}
+
+void TDownThread::ReportLog(const QString& text)
+{
+    ReportText = text;
+    RunOnGuiThread([this] { Reports->AddLogLine(ReportText); });
+}
+
+void TDownThread::ReportFailed(const QString& text)
+{
+    ReportText = text;
+    RunOnGuiThread([this] { Reports->AddFailedLine(ReportText); });
+}
+
+// The worker waits until the GUI thread has run the report, so the reports
+// of all workers reach the main window one at a time and in order.
+void TDownThread::RunOnGuiThread(const std::function<void()>& operation)
+{
+    QObject* gui = QCoreApplication::instance();
+    if (gui == nullptr || gui->thread() == QThread::currentThread()) {
+        operation();
+        return;
+    }
+    QMetaObject::invokeMethod(gui, [&operation] { operation(); }, Qt::BlockingQueuedConnection);
+}

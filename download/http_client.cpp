@@ -1,0 +1,255 @@
+#include "download/http_client.h"
+
+#include "download/socket_error_text.h"
+
+#include <curl/curl.h>
+#include <mutex>
+
+namespace {
+// libcurl sends a header with an empty value only in the "Name;" form.
+QByteArray CurlHeaderLine(const QString& line)
+{
+    const qsizetype colon = line.indexOf(u':');
+    if (colon > 0 && line.mid(colon + 1).trimmed().isEmpty())
+        return line.left(colon).toUtf8() + ';';
+    return line.toUtf8();
+}
+
+QString TooLargeText(qint64 maxBodyBytes)
+{
+    return QStringLiteral("The reply body is larger than %1 MiB and was refused.")
+        .arg(maxBodyBytes / (1024 * 1024));
+}
+}
+
+struct HttpClient::Impl {
+    explicit Impl(const HttpClientSettings& settings);
+    ~Impl();
+
+    void PrepareHeaders();
+    HttpResult Get(const QString& url);
+    std::optional<QString> TransportFailureText(CURLcode code) const;
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+    HttpClientSettings settings;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    int connectionsOpened = 0;
+    std::function<bool()> shouldAbort;
+
+    // The transfer under way.
+    QByteArray body;
+    QString statusLine;
+    bool atBlockStart = true;
+    bool headBlockEnded = false;
+    bool bodyTooLarge = false;
+};
+
+HttpClient::Impl::Impl(const HttpClientSettings& clientSettings) : settings(clientSettings)
+{
+    easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // One connection per client: an HTTP/1.0 reply is never kept for reuse.
+    curl_easy_setopt(easy, CURLOPT_MAXCONNECTS, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(settings.ConnectTimeoutMs));
+    // A stall: less than one byte per second for the whole stall limit.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(qMax(1, (settings.StallTimeoutMs + 999) / 1000)));
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(settings.MaxBodyBytes));
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+
+    // An empty proxy also keeps the proxy variables of the environment out.
+    const bool useProxy = !settings.ProxyHost.isEmpty();
+    curl_easy_setopt(easy, CURLOPT_PROXY, useProxy ? settings.ProxyHost.toUtf8().constData() : "");
+    if (useProxy) {
+        curl_easy_setopt(easy, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
+        curl_easy_setopt(easy, CURLOPT_PROXYPORT, long(settings.ProxyPort));
+    }
+    PrepareHeaders();
+}
+
+HttpClient::Impl::~Impl()
+{
+    curl_easy_cleanup(easy);
+    curl_slist_free_all(headers);
+}
+
+// libcurl puts its own headers first; custom ones with the same name take
+// their place. Setting none of its own (no user agent, referer or proxy
+// credentials) leaves the order of this list on the wire.
+void HttpClient::Impl::PrepareHeaders()
+{
+    QStringList lines{QStringLiteral("Accept: text/html, */*"), QStringLiteral("Referer: ") + settings.Referer,
+        QStringLiteral("User-Agent: ") + settings.UserAgent};
+    const bool useProxy = !settings.ProxyHost.isEmpty();
+    if (!settings.Connection.isEmpty())
+        lines << QStringLiteral("Connection: ") + settings.Connection;
+    if (useProxy && !settings.ProxyUsername.isEmpty()) {
+        const QByteArray credentials = (settings.ProxyUsername + u':' + settings.ProxyPassword).toUtf8();
+        lines << QStringLiteral("Proxy-Authorization: Basic ") + QString::fromLatin1(credentials.toBase64());
+    }
+    lines << settings.ExtraHeaderLines;
+    for (const QString& line : lines)
+        headers = curl_slist_append(headers, CurlHeaderLine(line).constData());
+    // "Name:" without a value removes libcurl's own header of that name.
+    if (useProxy)
+        headers = curl_slist_append(headers, "Proxy-Connection:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+}
+
+size_t HttpClient::Impl::OnBody(char* data, size_t size, size_t count, void* self)
+{
+    auto* impl = static_cast<Impl*>(self);
+    const size_t bytes = size * count;
+    if (impl->body.size() + qint64(bytes) > impl->settings.MaxBodyBytes) {
+        impl->bodyTooLarge = true;
+        return 0;
+    }
+    impl->body.append(data, qsizetype(bytes));
+    return bytes;
+}
+
+// Keeps the first line of the last header block: 1xx and proxy blocks are
+// replaced by the final reply's.
+size_t HttpClient::Impl::OnHeader(char* data, size_t size, size_t count, void* self)
+{
+    auto* impl = static_cast<Impl*>(self);
+    const size_t bytes = size * count;
+    QByteArray line(data, qsizetype(bytes));
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.isEmpty()) {
+        impl->atBlockStart = true;
+        impl->headBlockEnded = true;
+    } else if (impl->atBlockStart) {
+        impl->statusLine = QString::fromLatin1(line);
+        impl->atBlockStart = false;
+        impl->headBlockEnded = false;
+    }
+    return bytes;
+}
+
+int HttpClient::Impl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto* impl = static_cast<Impl*>(self);
+    return impl->shouldAbort && impl->shouldAbort() ? 1 : 0;
+}
+
+HttpResult HttpClient::Impl::Get(const QString& url)
+{
+    body.clear();
+    statusLine.clear();
+    atBlockStart = true;
+    headBlockEnded = false;
+    bodyTooLarge = false;
+    errorBuffer[0] = '\0';
+
+    curl_easy_setopt(easy, CURLOPT_URL, url.toUtf8().constData());
+    const CURLcode code = curl_easy_perform(easy);
+
+    long connects = 0;
+    curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+    connectionsOpened += int(connects);
+    long httpVersion = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &httpVersion);
+    const bool reopen = code != CURLE_OK || httpVersion == CURL_HTTP_VERSION_1_0;
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, reopen ? 1L : 0L);
+
+    HttpResult result;
+    if (code != CURLE_OK) {
+        result.FailureText = TransportFailureText(code);
+        return result;
+    }
+    // A peer that closes inside the header block leaves libcurl content.
+    if (!headBlockEnded) {
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+        result.FailureText = QStringLiteral("Connection Closed Gracefully.");
+        return result;
+    }
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200 || status > 299) {
+        if (!statusLine.isEmpty())
+            result.FailureText = statusLine;
+        return result;
+    }
+    result.Ok = true;
+    result.Body = std::move(body);
+    body = QByteArray();
+    return result;
+}
+
+// The failure texts the classes are read from. Library messages are taken
+// from curl_easy_strerror rather than the error buffer: the buffer names
+// addresses and ports, whose digits could read as a status such as 404.
+std::optional<QString> HttpClient::Impl::TransportFailureText(CURLcode code) const
+{
+    long osErrno = 0;
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return SocketErrorText(WindowsSocketError::HostNotFound);
+    case CURLE_COULDNT_CONNECT:
+        return SocketErrorText(WindowsSocketErrorFor(int(osErrno), WindowsSocketError::ConnectionRefused));
+    case CURLE_OPERATION_TIMEDOUT:
+        return SocketErrorText(WindowsSocketError::TimedOut);
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return SocketErrorText(WindowsSocketErrorFor(int(osErrno), WindowsSocketError::ConnectionReset));
+    case CURLE_INTERFACE_FAILED:
+        return SocketErrorText(WindowsSocketErrorFor(int(osErrno), WindowsSocketError::AddressInUse));
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        return QStringLiteral("Connection Closed Gracefully.");
+    case CURLE_FILESIZE_EXCEEDED:
+        return TooLargeText(settings.MaxBodyBytes);
+    case CURLE_WRITE_ERROR:
+        if (bodyTooLarge)
+            return TooLargeText(settings.MaxBodyBytes);
+        break;
+    default:
+        break;
+    }
+    const QString message = QString::fromUtf8(curl_easy_strerror(code));
+    return message.isEmpty() ? std::nullopt : std::optional<QString>(message);
+}
+
+HttpClient::HttpClient(const HttpClientSettings& settings) : impl_(std::make_unique<Impl>(settings)) {}
+
+HttpClient::~HttpClient() = default;
+
+HttpResult HttpClient::Get(const QString& url)
+{
+    return impl_->Get(url);
+}
+
+int HttpClient::ConnectionsOpened() const
+{
+    return impl_->connectionsOpened;
+}
+
+void HttpClient::SetAbortCheck(std::function<bool()> shouldAbort)
+{
+    impl_->shouldAbort = std::move(shouldAbort);
+}
+
+void InitializeHttp()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
