@@ -1,13 +1,135 @@
 #include "recovery/redownload_window.h"
 
+#include "platform/file_dialogs.h"
+#include "platform/message_box.h"
+#include "platform/text_files.h"
+#include "recovery/failed_tile_redownload.h"
 #include "task/map_type.h"
+#include "tools/window_placement.h"
 
-TfrmFlt::TfrmFlt(QWidget* parent) : QDialog(parent), userAgent_(TileServers().UserAgent)
+#include <QEventLoop>
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <exception>
+#include <thread>
+
+TfrmFlt::TfrmFlt(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), userAgent_(TileServers().UserAgent)
 {
+    setObjectName(QStringLiteral("frmFlt"));
     setWindowTitle(QStringLiteral("Re-Download failed files"));
+    setFixedSize(703, 453);
+
+    auto* panel1 = new QFrame(this);
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel1->setFixedHeight(57);
+    Button1 = new QPushButton(QStringLiteral("Open *.ftl file and download..."), panel1);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(12, 14, 240, 29);
+    ButtonStop = new QPushButton(QStringLiteral("Stop"), panel1);
+    ButtonStop->setObjectName(QStringLiteral("ButtonStop"));
+    ButtonStop->setGeometry(264, 14, 90, 29);
+    ButtonStop->setEnabled(false);
+
+    auto* panel2 = new QFrame(this);
+    panel2->setObjectName(QStringLiteral("Panel2"));
+    Memo1 = new QPlainTextEdit(panel2);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* memoLayout = new QVBoxLayout(panel2);
+    memoLayout->setContentsMargins(0, 0, 0, 0);
+    memoLayout->addWidget(Memo1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(panel1);
+    layout->addWidget(panel2, 1);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
+    connect(ButtonStop, &QPushButton::clicked, this, [this] { RunGuarded([this] { ButtonStopClick(); }); });
+    CenterOnScreen(*this);
 }
 
 void TfrmFlt::SetUserAgent(const QString& userAgent)
 {
     userAgent_ = userAgent;
+}
+
+void TfrmFlt::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!currentRun_)
+        Memo1->clear();
+}
+
+void TfrmFlt::Button1Click()
+{
+    const std::optional<QString> listFile =
+        ChooseFileToOpen(this, QStringLiteral("Open ftl file:"), QStringLiteral("Projects(*.ftl)|*.ftl"));
+    if (!listFile)
+        return;
+    Memo1->clear();
+    // The list is only read, so it stays byte for byte as it was.
+    RunList(ReadTextLines(*listFile));
+}
+
+void TfrmFlt::RunList(const QStringList& lines)
+{
+    // Log lines travel to the window as queued calls, in order, ahead of the
+    // call that ends the local event loop.
+    FailedTileRedownload run(RedownloadClientSettings(userAgent_), [this](const QString& line) {
+        QMetaObject::invokeMethod(this, [this, line] { Memo1->appendPlainText(line); }, Qt::QueuedConnection);
+    });
+    QEventLoop waitForRun;
+    std::exception_ptr failure;
+    currentRun_ = &run;
+    SetRunning(true);
+    std::thread worker([&] {
+        try {
+            run.Run(lines);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&waitForRun, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waitForRun.exec();
+    worker.join();
+    currentRun_ = nullptr;
+    SetRunning(false);
+
+    if (closeWhenDone_) {
+        closeWhenDone_ = false;
+        QDialog::reject();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TfrmFlt::ButtonStopClick()
+{
+    if (currentRun_)
+        currentRun_->RequestStop();
+}
+
+void TfrmFlt::reject()
+{
+    if (currentRun_) {
+        currentRun_->RequestStop();
+        closeWhenDone_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void TfrmFlt::SetRunning(bool running)
+{
+    Button1->setEnabled(!running);
+    ButtonStop->setEnabled(running);
 }

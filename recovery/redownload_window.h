@@ -2,12 +2,16 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
+class FailedTileRedownload;
 class QPlainTextEdit;
 class QPushButton;
 
 // Fetches the tiles of a failed-tile list again, one after the other, and
-// logs each outcome.
+// logs each outcome. The requests run on a thread of their own while the
+// window keeps handling its events, so it stays painted and a run can be
+// stopped; closing the window during a run stops the run first.
 class TfrmFlt : public QDialog {
     Q_OBJECT
 public:
@@ -17,8 +21,22 @@ public:
     void SetUserAgent(const QString& userAgent);
 
     QPushButton* Button1 = nullptr;
+    QPushButton* ButtonStop = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
 
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void Button1Click();
+    void ButtonStopClick();
+    void RunList(const QStringList& lines);
+    void SetRunning(bool running);
+
     QString userAgent_;
+    FailedTileRedownload* currentRun_ = nullptr;
+    bool closeWhenDone_ = false;
 };

@@ -1,0 +1,175 @@
+#include "platform/app_error.h"
+#include "recovery/failed_tile_redownload.h"
+#include "support/loopback_http_server.h"
+#include "support/temp_folder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace {
+const QString kBan = QStringLiteral("Error: may be your IP is banned.\nPlease try again later.");
+
+class FailedTileRedownloadTest : public testing::Test {
+protected:
+    void SetUp() override { InitializeHttp(); }
+
+    QString Address(int n) const { return server.BaseUrl() + "/4/" + QString::number(n) + "/5.png"; }
+    QString Tile(int n) const { return folder.File("os_" + QString::number(n) + "_5_4.png"); }
+    QString Line(int n) const { return Tile(n) + "|" + Address(n); }
+    QString Ok(int n) const { return Tile(n) + ":" + Address(n) + " ->OK"; }
+
+    QStringList Run(const QStringList& lines, int maxResetRepeats = FailedTileRedownload::kMaxResetRepeats)
+    {
+        QStringList log;
+        FailedTileRedownload run(RedownloadClientSettings("Tessaly/5.52"),
+            [&](const QString& line) { log << line; }, maxResetRepeats);
+        run.Run(lines);
+        return log;
+    }
+
+    LoopbackHttpServer server;
+    TempFolder folder;
+};
+}
+
+TEST(FailedTileLine, SplitsAtTheFirstBarOnlyAndTrimsNothing)
+{
+    const FailedTileLine record = SplitFailedTileLine(" /t/a b.png |http://h/x?a=1|b=2 ");
+    EXPECT_EQ(record.FileName, " /t/a b.png ");
+    EXPECT_EQ(record.Address, "http://h/x?a=1|b=2 ");
+    const FailedTileLine noBar = SplitFailedTileLine("http://h/x");
+    EXPECT_EQ(noBar.FileName, "");
+    EXPECT_EQ(noBar.Address, "http://h/x");
+}
+
+TEST_F(FailedTileRedownloadTest, EmptyListGivesOneLineAndNoRequest)
+{
+    EXPECT_EQ(Run({}), QStringList{"No failed files records."});
+    EXPECT_EQ(server.RequestCount(), 0);
+}
+
+TEST_F(FailedTileRedownloadTest, FetchedTilesReplaceTheirFilesOverOneConnection)
+{
+    folder.Write("os_1_5_4.png", "old tile");
+    server.Script({ScriptedReply::Ok("first"), ScriptedReply::Ok("second")});
+    EXPECT_EQ(Run({Line(1), Line(2)}), QStringList({"Start...", Ok(1), Ok(2), "Download End."}));
+    EXPECT_EQ(folder.Read("os_1_5_4.png"), "first");
+    EXPECT_EQ(folder.Read("os_2_5_4.png"), "second");
+    EXPECT_EQ(server.ConnectionsAccepted(), 1);
+}
+
+TEST_F(FailedTileRedownloadTest, RequestsGoStraightToTheServerWithoutCookie)
+{
+    Run({Line(1)});
+    ASSERT_EQ(server.RequestCount(), 1);
+    using testing::Contains;
+    using testing::StartsWith;
+    const std::vector<std::string> head = HeadLines(server.RequestHeads().front());
+    ASSERT_FALSE(head.empty());
+    EXPECT_EQ(head.front(), "GET /4/1/5.png HTTP/1.1");
+    EXPECT_THAT(head, Contains("Referer: http://maps.google.com/"));
+    EXPECT_THAT(head, Contains("User-Agent: Tessaly/5.52"));
+    EXPECT_THAT(head, Contains("Connection: Keep_Alive"));
+    EXPECT_THAT(head, testing::Not(Contains(StartsWith("Cookie"))));
+    EXPECT_THAT(head, testing::Not(Contains(StartsWith("Proxy"))));
+}
+
+TEST_F(FailedTileRedownloadTest, NotFoundAddsTwoLinesAndTheRunGoesOn)
+{
+    server.Script({ScriptedReply::Status("HTTP/1.1 404 Not Found"), ScriptedReply::Status("HTTP/1.1 500 Oops"),
+        ScriptedReply::Ok("third")});
+    EXPECT_EQ(Run({Line(1), Line(2), Line(3)}),
+        QStringList({"Start...", "HTTP/1.1 404 Not Found->" + Address(1),
+            Address(1) + ":Error: the image is not found on server.", "HTTP/1.1 500 Oops->" + Address(2), Ok(3),
+            "Download End."}));
+    EXPECT_FALSE(QFile::exists(Tile(1)));
+    EXPECT_FALSE(QFile::exists(Tile(2)));
+}
+
+TEST_F(FailedTileRedownloadTest, BanEndsTheRunBeforeTheRemainingLines)
+{
+    for (const QByteArray status : {"HTTP/1.1 403 Forbidden", "HTTP/1.1 302 Found"}) {
+        LoopbackHttpServer banning;
+        banning.Script({ScriptedReply::Ok("one"), ScriptedReply::Status(status)});
+        const QString second = banning.BaseUrl() + "/b";
+        const QStringList lines = {folder.File("a.png") + "|" + banning.BaseUrl() + "/a",
+            folder.File("b.png") + "|" + second, folder.File("c.png") + "|" + banning.BaseUrl() + "/c",
+            folder.File("d.png") + "|" + banning.BaseUrl() + "/d"};
+        const QStringList log = Run(lines);
+        EXPECT_EQ(log.mid(log.size() - 3), QStringList({QString::fromLatin1(status) + "->" + second, kBan, "Download End."}));
+        EXPECT_EQ(banning.RequestCount(), 2);
+    }
+}
+
+TEST_F(FailedTileRedownloadTest, TestsApplyInOrderResetBeforeBanBeforeNotFound)
+{
+    // A status line holding both numbers is a ban, not a missing tile.
+    server.Script({ScriptedReply::Status("HTTP/1.1 404 403")});
+    EXPECT_EQ(Run({Line(1), Line(2)}), QStringList({"Start...", "HTTP/1.1 404 403->" + Address(1), kBan, "Download End."}));
+
+    // A text with the reset number is asked again, whatever else it holds.
+    server.Script({ScriptedReply::Status("HTTP/1.1 403 10054"), ScriptedReply::Ok("tile")});
+    EXPECT_EQ(Run({Line(3)}), QStringList({"Start...", Ok(3), "Download End."}));
+    EXPECT_EQ(folder.Read("os_3_5_4.png"), "tile");
+}
+
+TEST_F(FailedTileRedownloadTest, ResetIsRepeatedAndTheFileHoldsOneWholeAnswer)
+{
+    server.Script({ScriptedReply::Reset(), ScriptedReply::CloseMidBody(10, 4)});
+    server.Script({ScriptedReply::Reset(), ScriptedReply::Ok("whole")});
+    const QStringList log = Run({Line(1), Line(2)});
+    ASSERT_EQ(log.size(), 4);
+    EXPECT_TRUE(log[1].endsWith("->" + Address(1))) << log[1].toStdString();  // cut-off body: a plain failure
+    EXPECT_EQ(log[2], Ok(2));
+    EXPECT_FALSE(QFile::exists(Tile(1)));
+    EXPECT_EQ(folder.Read("os_2_5_4.png"), "whole");
+}
+
+TEST_F(FailedTileRedownloadTest, RepeatsAfterResetAreBounded)
+{
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Status("HTTP/1.1 503 10054"); });
+    const QStringList log = Run({Line(1), Line(2)}, 3);
+    EXPECT_EQ(log, QStringList({"Start...", "HTTP/1.1 503 10054->" + Address(1), "HTTP/1.1 503 10054->" + Address(2),
+        "Download End."}));
+    EXPECT_EQ(server.RequestCount(), 8);
+}
+
+TEST_F(FailedTileRedownloadTest, LinesThatNameNoTileImageAreSkipped)
+{
+    const QStringList log = Run({"no bar here", "|" + Address(1), folder.File("notes.txt") + "|" + Address(2),
+        folder.File("list.ftl") + "|" + Address(3), Line(4)});
+    EXPECT_EQ(log, QStringList({"Start...", "Skipped, no file name: no bar here", "Skipped, no file name: |" + Address(1),
+        "Skipped, not a .png tile file: " + folder.File("notes.txt"),
+        "Skipped, not a .png tile file: " + folder.File("list.ftl"), Ok(4), "Download End."}));
+    EXPECT_EQ(server.RequestCount(), 1);
+}
+
+TEST_F(FailedTileRedownloadTest, UnwritableTileEndsTheRunWithTheFileError)
+{
+    const QString missing = folder.File("gone/os_1_5_4.png");
+    QStringList log;
+    FailedTileRedownload run(RedownloadClientSettings("Tessaly/5.52"), [&](const QString& line) { log << line; });
+    try {
+        run.Run({missing + "|" + Address(1), Line(2)});
+        FAIL() << "no error";
+    } catch (const AppError& error) {
+        EXPECT_EQ(error.Message(), "Cannot create file " + missing);
+    }
+    EXPECT_EQ(log, QStringList{"Start..."});
+    EXPECT_EQ(server.RequestCount(), 1);
+}
+
+TEST_F(FailedTileRedownloadTest, StopEndsTheRunBeforeTheNextLine)
+{
+    QStringList log;
+    FailedTileRedownload* running = nullptr;
+    FailedTileRedownload run(RedownloadClientSettings("Tessaly/5.52"), [&](const QString& line) {
+        log << line;
+        if (line.endsWith(" ->OK"))
+            running->RequestStop();
+    });
+    running = &run;
+    run.Run({Line(1), Line(2)});
+    EXPECT_EQ(log, QStringList({"Start...", Ok(1), "Stopped by the user.", "Download End."}));
+    EXPECT_EQ(server.RequestCount(), 1);
+}
