@@ -60,7 +60,8 @@ QStringList ReadTextLines(const QString& fileName)
 
 TextLineWriter::TextLineWriter(const QString& fileName) : file_(fileName)
 {
-    if (!file_.open(QIODevice::WriteOnly))
+    // Lines are gathered in buffer_ already; a second buffer would only copy.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw CannotCreate(fileName);
     buffer_.reserve(kFlushSize + 4096);
 }
@@ -70,7 +71,7 @@ void TextLineWriter::WriteLine(const QString& line)
     WriteLine(line.toLocal8Bit());
 }
 
-void TextLineWriter::WriteLine(const QByteArray& line)
+void TextLineWriter::WriteLine(QByteArrayView line)
 {
     buffer_.append(line);
     buffer_.append("\r\n", 2);

@@ -33,7 +33,8 @@ public:
     explicit TextLineWriter(const QString& fileName);
 
     void WriteLine(const QString& line);
-    void WriteLine(const QByteArray& line);
+    void WriteLine(QByteArrayView line);
+    void WriteLine(const QByteArray& line) { WriteLine(QByteArrayView(line)); }
     void Commit();
 
 private:

@@ -8,7 +8,9 @@
 #include "platform/text_files.h"
 
 #include <QStringList>
-#include <cstdio>
+#include <charconv>
+#include <cstring>
+#include <vector>
 
 namespace {
 QString Integer(qint64 value)
@@ -16,13 +18,73 @@ QString Integer(qint64 value)
     return QString::number(value);
 }
 
-// "%20.14f": right-aligned in at least 20 characters, 14 decimals, a "." point.
-void AppendFixedReal(QByteArray& line, double value)
-{
-    char buffer[64];
-    const int length = std::snprintf(buffer, sizeof buffer, "%20.14f", value);
-    line.append(buffer, length);
-}
+// A tile list line, formed in place: the list of a large task has millions.
+class LineBuilder {
+public:
+    void Clear() { size_ = 0; }
+    void Append(QByteArrayView text)
+    {
+        std::memcpy(chars_ + size_, text.data(), static_cast<std::size_t>(text.size()));
+        size_ += text.size();
+    }
+    void Append(char c) { chars_[size_++] = c; }
+    void AppendInteger(int value) { size_ = std::to_chars(chars_ + size_, End(), value).ptr - chars_; }
+
+    // "%20.14f": right-aligned in at least 20 characters, 14 decimals, a "."
+    // point whatever the locale. to_chars rounds exactly as printf does.
+    void AppendFixedReal(double value)
+    {
+        char digits[400];
+        const qsizetype length = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 14).ptr - digits;
+        for (qsizetype pad = length; pad < 20; ++pad)
+            Append(' ');
+        Append(QByteArrayView(digits, length));
+    }
+
+    QByteArrayView View() const { return QByteArrayView(chars_, size_); }
+
+private:
+    char* End() { return chars_ + sizeof chars_; }
+
+    char chars_[256];
+    qsizetype size_ = 0;
+};
+
+// The latitude texts of the row edges. Every column repeats them, so the
+// first rows' texts are formed once; memory stays bounded for tall ranges,
+// whose further rows are formed as they come.
+class RowEdgeTexts {
+public:
+    RowEdgeTexts(int firstRow, int lastEdge, int zoom) : firstRow_(firstRow), zoom_(zoom)
+    {
+        const qint64 edges = std::min<qint64>(qint64(lastEdge) - firstRow + 1, kCachedEdges);
+        for (qint64 i = 0; i < edges; ++i) {
+            LineBuilder text;
+            text.AppendFixedReal(TileYToLatitude(static_cast<double>(firstRow + i), zoom));
+            cached_.emplace_back(text.View().toByteArray());
+        }
+    }
+
+    // Valid until Edge() is called again for a row edge of the same parity.
+    QByteArrayView Edge(int row)
+    {
+        const qint64 index = qint64(row) - firstRow_;
+        if (index < qint64(cached_.size()))
+            return cached_[static_cast<std::size_t>(index)];
+        LineBuilder& scratch = scratch_[row & 1];
+        scratch.Clear();
+        scratch.AppendFixedReal(TileYToLatitude(row, zoom_));
+        return scratch.View();
+    }
+
+private:
+    static constexpr qint64 kCachedEdges = 1 << 16;
+
+    int firstRow_;
+    int zoom_;
+    std::vector<QByteArray> cached_;
+    LineBuilder scratch_[2];
+};
 }
 
 void MDTask::WriteProjectFile() const
@@ -73,21 +135,34 @@ void MDTask::WriteTileList() const
     TextLineWriter list(ListFileName);
     list.WriteLine(QByteArrayLiteral(
         "ImageFileName    Left_Edge_Longitude    Right_Edge_Longitude   Top_Edge_Latitude      Bottom_Edge_Latitude"));
-    QByteArray line;
+
+    // A line is TileFileName(x, y) + ": " + west east north south; what
+    // stays the same along a column is formed once per column.
+    const QByteArray namePrefix = (MapTypeFilePrefix(Parameters->MapsType) + u'_').toLocal8Bit();
+    const QByteArray nameSuffix = (u'_' + QString::number(zoom) + u'.' + ImageExtension() + QStringLiteral(": ")).toLocal8Bit();
+    RowEdgeTexts rowEdges(MinY, MaxY + 1, zoom);
+    LineBuilder columnStart, line;
     for (int x = MinX; x <= MaxX; ++x) {
-        const double west = TileXToLongitude(x, zoom);
-        const double east = TileXToLongitude(static_cast<double>(x) + 1, zoom);
+        columnStart.Clear();
+        columnStart.Append(namePrefix);
+        columnStart.AppendInteger(x);
+        columnStart.Append('_');
+        const qsizetype nameStart = columnStart.View().size();
+        columnStart.AppendFixedReal(TileXToLongitude(x, zoom));
+        columnStart.Append(' ');
+        columnStart.AppendFixedReal(TileXToLongitude(static_cast<double>(x) + 1, zoom));
+        columnStart.Append(' ');
+        const QByteArrayView westEast = columnStart.View().sliced(nameStart);
         for (int y = MinY; y <= MaxY; ++y) {
-            line = TileFileName(x, y).toLocal8Bit();
-            line.append(": ", 2);
-            AppendFixedReal(line, west);
-            line.append(' ');
-            AppendFixedReal(line, east);
-            line.append(' ');
-            AppendFixedReal(line, TileYToLatitude(y, zoom));
-            line.append(' ');
-            AppendFixedReal(line, TileYToLatitude(static_cast<double>(y) + 1, zoom));
-            list.WriteLine(line);
+            line.Clear();
+            line.Append(columnStart.View().first(nameStart));
+            line.AppendInteger(y);
+            line.Append(nameSuffix);
+            line.Append(westEast);
+            line.Append(rowEdges.Edge(y));
+            line.Append(' ');
+            line.Append(rowEdges.Edge(y + 1));
+            list.WriteLine(line.View());
         }
     }
     list.Commit();

@@ -1,7 +1,9 @@
+#include "geo/tile_math.h"
 #include "platform/app_error.h"
 #include "task_fixture.h"
 
 #include <QLocale>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -160,4 +162,27 @@ TEST(TaskFiles, RealsFollowTheRegionalDecimalSeparator)
     EXPECT_TRUE(example.folder.Read("newtask.qtsk").contains("\r\nRightLongitude=116,5\r\n"));
     EXPECT_TRUE(example.folder.Read("newtask_log.txt").contains("\r\nBottom Latitude input= 39,5\r\n"));
     EXPECT_TRUE(example.folder.Read("newtask_list.txt").contains("   115.66406250000000 "));
+}
+
+TEST(TaskFiles, TallRangesListEveryRowTheSameWay)
+{
+    // More rows than the list writer keeps ready-made edge texts for.
+    ExampleTask example;
+    const int zoom = 17;
+    example.parameters.Zoom = zoom;
+    example.parameters.LeftLongitude = example.parameters.RightLongitude = 0.001;
+    example.parameters.TopLatitude = TileYToLatitude(40000.5, zoom);
+    example.parameters.BottomLatitude = TileYToLatitude(110000.5, zoom);
+    const MDTask task(&example.parameters);
+    task.WriteTileList();
+
+    const QList<QByteArray> lines = example.folder.Read("newtask_list.txt").split('\n');
+    ASSERT_EQ(lines.size(), 70001 + 2);
+    for (int y : {40000, 40000 + 65535, 40000 + 65536, 110000}) {
+        char expected[256];
+        std::snprintf(expected, sizeof expected, "os_65536_%d_17.png: %20.14f %20.14f %20.14f %20.14f\r", y,
+            TileXToLongitude(65536, zoom), TileXToLongitude(65537, zoom), TileYToLatitude(y, zoom),
+            TileYToLatitude(y + 1.0, zoom));
+        EXPECT_EQ(lines[y - 40000 + 1], QByteArray(expected));
+    }
 }
