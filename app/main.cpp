@@ -1,11 +1,35 @@
+#include "app/main_window.h"
+#include "download/http_client.h"
+#include "platform/message_box.h"
+#include "recovery/redownload_window.h"
+#include "settings/options_dialog.h"
+#include "tools/about_box.h"
+#include "tools/converter_window.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <memory>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Tessaly"));
-    QMainWindow window;
-    window.show();
-    return QApplication::exec();
+    try {
+        QApplication::setApplicationDisplayName(QStringLiteral("Tessaly"));
+        // libcurl is set up once, before any worker thread can start.
+        InitializeHttp();
+
+        // The main window first; the others live, hidden, until the program ends.
+        const auto Form1 = std::make_unique<TForm1>();
+        auto* frmAbout = new TfrmAbout(Form1.get());
+        auto* frmConvert = new TfrmConvert(Form1.get());
+        auto* frmOptions = new TfrmOptions(Form1.get());
+        auto* frmFlt = new TfrmFlt(Form1.get());
+        Form1->SetCompanionWindows(frmAbout, frmConvert, frmOptions, frmFlt);
+        frmAbout->SetSource(Form1.get(), HomePageAddress, MailAddress);
+
+        Form1->show();
+        return QApplication::exec();
+    } catch (...) {
+        ShowCurrentException();
+        return 1;
+    }
 }

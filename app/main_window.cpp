@@ -1,0 +1,187 @@
+#include "app/main_window.h"
+
+#include "app/log_pane.h"
+#include "platform/file_dialogs.h"
+#include "platform/folders.h"
+#include "platform/message_box.h"
+#include "settings/config_file.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
+
+const QString HomePageAddress = QStringLiteral("https://tessaly.example.org/");
+const QString MailAddress = QStringLiteral("mailto:support@tessaly.example.org");
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    CreateControls();
+    ConnectHandlers();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TForm1::~TForm1()
+{
+    EndTaskBeforeClosing();
+}
+
+void TForm1::SetCompanionWindows(TfrmAbout* about, TfrmConvert* convert, TfrmOptions* options, TfrmFlt* flt)
+{
+    frmAbout = about;
+    frmConvert = convert;
+    frmOptions = options;
+    frmFlt = flt;
+}
+
+void TForm1::SetPauseFunction(PauseFunction pause)
+{
+    pause_ = std::move(pause);
+}
+
+void TForm1::SetClock(std::function<QDateTime()> clock)
+{
+    clock_ = std::move(clock);
+}
+
+void TForm1::ConnectHandlers()
+{
+    const auto guarded = [this](void (TForm1::*handler)()) {
+        return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(Button1, &QPushButton::clicked, this, guarded(&TForm1::Button1Click));
+    connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
+    connect(Button4, &QPushButton::clicked, this, guarded(&TForm1::LoadParametersfromprojectfilel1Click));
+    connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
+    const std::pair<QAction*, void (TForm1::*)()> commands[] = {
+        {Exit1, &TForm1::Exit1Click},
+        {Options2, &TForm1::Options2Click},
+        {ConvertLongitudeorLatitudetodegreen1, &TForm1::ConvertLongitudeorLatitudetodegreen1Click},
+        {Viewlogfile1, &TForm1::Viewlogfile1Click},
+        {Mapviewer1, &TForm1::Mapviewer1Click},
+        {CombineImages1, &TForm1::CombineImages1Click},
+        {ReDownloadfailedfiles1, &TForm1::ReDownloadfailedfiles1Click},
+        {Usermanual1, &TForm1::Usermanual1Click},
+        {Homepage1, &TForm1::Homepage1Click},
+        {About1, &TForm1::About1Click},
+    };
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this, guarded(handler));
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    RunGuarded([this] { FormShow(); });
+}
+
+void TForm1::FormShow()
+{
+#ifdef Q_OS_WIN
+    HelpFileName = ExecutableFolder() + QStringLiteral("help\\help.chm");
+#else
+    HelpFileName = ExecutableFolder() + QStringLiteral("help/help.html");
+#endif
+    DefaultPath = ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
+    setWindowTitle(QStringLiteral("Tessaly ") + ReadVersion());
+    Edit6->setText(DefaultPath);
+}
+
+void TForm1::Button1Click()
+{
+    if (const auto folder = ChooseFolder(this, QStringLiteral("Select path to save")))
+        Edit6->setText(*folder);
+}
+
+int TForm1::MapTypeItemIndex() const
+{
+    for (int i = 0; i < int(MapTypeItems.size()); ++i)
+        if (MapTypeItems[i]->isChecked())
+            return i;
+    return -1;
+}
+
+void TForm1::SelectMapTypeItem(int item)
+{
+    if (item >= 0 && item < int(MapTypeItems.size()))
+        MapTypeItems[item]->setChecked(true);
+}
+
+void TForm1::AddLogLine(const QString& text)
+{
+    Memo1->AppendLine(text);
+}
+
+void TForm1::AddFailedLine(const QString& text)
+{
+    Memo2->AppendLine(text);
+}
+
+void TForm1::ThreadFinished()
+{
+    --RunningThreads;
+    if (RunningThreads == 0 && workersEnded_)
+        workersEnded_->quit();
+}
+
+bool TForm1::TaskRunning() const
+{
+    return std::any_of(DownThreads.begin(), DownThreads.end(), [](const auto& thread) { return thread != nullptr; });
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event)
+{
+    // Enter in any input presses the form's default button, Start.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        BitBtn1->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        RunGuarded([this] { Viewlogfile1Click(); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    RunGuarded([this] { EndTaskBeforeClosing(); });
+    QMainWindow::closeEvent(event);
+}
+
+// Closing while a task runs stops it the way Stop does and waits for the
+// workers at their tile boundary, then saves what the monitor saves at the
+// end, so a continued start resumes where this one stopped. The workers
+// report through blocking calls into this thread: the event loop must keep
+// running while we wait, or both sides hang.
+void TForm1::EndTaskBeforeClosing()
+{
+    if (!TaskRunning())
+        return;
+    Timer1->stop();
+    StopTask();
+    if (RunningThreads > 0) {
+        QEventLoop loop;
+        workersEnded_ = &loop;
+        setEnabled(false);
+        loop.exec();
+        setEnabled(true);
+        workersEnded_ = nullptr;
+    }
+    FinishTask(false);
+}

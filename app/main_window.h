@@ -1,0 +1,166 @@
+#pragma once
+
+#include "download/down_thread.h"
+#include "task/download_task.h"
+
+#include <QDateTime>
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+
+class LogPane;
+class QAction;
+class QEventLoop;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTimer;
+class TfrmAbout;
+class TfrmConvert;
+class TfrmFlt;
+class TfrmOptions;
+class UpDownSpinner;
+
+// The maker's addresses: the Help menu opens the home page, the About box
+// shows both.
+extern const QString HomePageAddress;
+extern const QString MailAddress;
+
+// The window that stays open for the whole run: the inputs of one download
+// task, Start and Stop, the log of the running task, Open task and the menu
+// that reaches the other windows and tools. It owns the workers of the
+// running task and receives their reports on the GUI thread.
+class TForm1 : public QMainWindow, public DownloadReportSink {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The windows the menu shows; created once at start-up after this one.
+    void SetCompanionWindows(TfrmAbout* about, TfrmConvert* convert, TfrmOptions* options, TfrmFlt* flt);
+
+    // The pauses of the workers and the clock of the log's time lines, so
+    // that tests run tasks without sleeping and with a known time.
+    void SetPauseFunction(PauseFunction pause);
+    void SetClock(std::function<QDateTime()> clock);
+
+    // Reports of the workers, run on the GUI thread.
+    void AddLogLine(const QString& text) override;
+    void AddFailedLine(const QString& text) override;
+    void ThreadFinished() override;
+
+    // Event handlers, named after their control and event.
+    void FormShow();
+    void Button1Click();
+    void BitBtn1Click();
+    void Timer1Timer();
+    void LoadParametersfromprojectfilel1Click();
+    void Exit1Click();
+    void Options2Click();
+    void ConvertLongitudeorLatitudetodegreen1Click();
+    void Viewlogfile1Click();
+    void Mapviewer1Click();
+    void CombineImages1Click();
+    void ReDownloadfailedfiles1Click();
+    void Usermanual1Click();
+    void Homepage1Click();
+    void About1Click();
+
+    // Set by the show handler.
+    QString HelpFileName;
+    QString DefaultPath;
+
+    int RunningThreads = 0;
+    int TimerTicks = 0;
+    std::array<std::unique_ptr<TDownThread>, MaxDownThreads> DownThreads;
+    // The last started task and the record it was built from; they stay
+    // after the task's end (View log file still uses them).
+    std::unique_ptr<TaskParameters> CurrentParameters;
+    std::unique_ptr<MDTask> CurrentTask;
+
+    // Controls, named as in the designer.
+    QFrame* Panel1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QLabel* Label16 = nullptr;
+    QLineEdit* EditTaskName = nullptr;
+    QPushButton* Button4 = nullptr;
+    QGroupBox* radio_mapstype = nullptr;
+    std::array<QRadioButton*, 3> MapTypeItems{};
+    QGroupBox* GroupBox4 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* Edit5 = nullptr;
+    UpDownSpinner* UpDown1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* Edit6 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QLabel* LabelTotalxy = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    LogPane* Memo1 = nullptr;
+    LogPane* Memo2 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* Options2 = nullptr;
+    QAction* ConvertLongitudeorLatitudetodegreen1 = nullptr;
+    QAction* Viewlogfile1 = nullptr;
+    QAction* Mapviewer1 = nullptr;
+    QAction* CombineImages1 = nullptr;
+    QAction* ReDownloadfailedfiles1 = nullptr;
+    QAction* Usermanual1 = nullptr;
+    QAction* Homepage1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // The selected map type item (0 MAPNIK, 1 OSMARENDER, 2 CYCLE), -1 for none.
+    int MapTypeItemIndex() const;
+    void SelectMapTypeItem(int item);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateInputControls(QWidget* parent);
+    void CreateMenu();
+    void ConnectHandlers();
+
+    void StartTask();
+    void StopTask();
+    bool TaskRunning() const;
+
+    void SaveProgress();
+    void SavePosition(int threadIndex);
+    void SavePanes();
+    void SaveGuarded(const std::function<void()>& save);
+    void FinishTask(bool announce);
+    void EndTaskBeforeClosing();
+
+    TfrmAbout* frmAbout = nullptr;
+    TfrmConvert* frmConvert = nullptr;
+    TfrmOptions* frmOptions = nullptr;
+    TfrmFlt* frmFlt = nullptr;
+
+    PauseFunction pause_ = RealPause;
+    std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
+    bool shown_ = false;
+    bool saveErrorShown_ = false;
+    QEventLoop* workersEnded_ = nullptr;
+};

@@ -1,0 +1,47 @@
+#include "app/tile_usage_policy.h"
+
+#include "geo/tile_math.h"
+#include "settings/config_file.h"
+
+namespace {
+qint64 TileCountOfArea(const TaskParameters& p)
+{
+    const qint64 columns = qAbs(qint64(LongitudeToTileX(p.RightLongitude, p.Zoom))
+                               - LongitudeToTileX(p.LeftLongitude, p.Zoom)) + 1;
+    const qint64 rows = qAbs(qint64(LatitudeToTileY(p.BottomLatitude, p.Zoom))
+                            - LatitudeToTileY(p.TopLatitude, p.Zoom)) + 1;
+    return columns * rows;
+}
+}
+
+bool IsOpenStreetMapAddress(const QString& address)
+{
+    const qsizetype schemeEnd = address.indexOf(QStringLiteral("://"));
+    QString authority = address.mid(schemeEnd < 0 ? 0 : schemeEnd + 3);
+    authority = authority.left(authority.indexOf(u'/'));
+    const QString host = authority.section(u'@', -1).section(u':', 0, 0).toLower();
+    const QString domain = QStringLiteral("openstreetmap.org");
+    return host == domain || host.endsWith(u'.' + domain);
+}
+
+std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
+{
+    if (parameters.Zoom < kMinZoom || parameters.Zoom > kMaxZoom)
+        return std::nullopt;
+    const QString address = parameters.Servers.TemplateFor(parameters.MapsType);
+    if (!IsOpenStreetMapAddress(address))
+        return std::nullopt;
+    const qint64 count = TileCountOfArea(parameters);
+    if (count <= kMaxTilesFromOpenStreetMap)
+        return std::nullopt;
+    return QStringLiteral(
+        "This task holds %1 tiles. The tile usage policy of the OpenStreetMap Foundation "
+        "(https://operations.osmfoundation.org/policies/tiles/) forbids bulk downloading from its tile "
+        "servers, and %2 is one of them: a task for it may hold at most %3 tiles.\n\n"
+        "Choose a smaller area or a lower zoom level, or set the address of a tile server that allows "
+        "this use in the Servers section of the configuration file %4.")
+        .arg(count)
+        .arg(FillTileAddress(address, parameters.Zoom, 0, 0).section(u'/', 0, 2))
+        .arg(kMaxTilesFromOpenStreetMap)
+        .arg(ConfigFileName());
+}
