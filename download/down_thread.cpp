@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 std::uint64_t PackPosition(int x, int y)
@@ -162,9 +161,11 @@ bool TDownThread::FetchTile(int x, int y, qint64 seq)
 
 bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
 {
+    // A plain write, not a synced replace: the position moves only after the
+    // write, so a tile cut short by a crash is fetched again on continuing.
     const QString path = Task->TileFilePath(x, y);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size() || !file.flush()) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
         ReportLog(Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ")
