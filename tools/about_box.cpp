@@ -22,6 +22,8 @@ void MakeLink(QLabel* label)
 {
     QFont font = label->font();
     font.setUnderline(true);
+    // A whole mail address fits the narrow box in a slightly smaller font.
+    font.setPointSizeF(font.pointSizeF() - 1);
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("color: green;"));
     label->setCursor(Qt::PointingHandCursor);
@@ -41,18 +43,18 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel1->setLineWidth(2);
 
-    Label3 = AddLabel(panel1, "Label3", {}, {16, 12, 283, 40});
+    Label3 = AddLabel(panel1, "Label3", {}, {12, 12, 291, 40});
     Label3->setWordWrap(true);
     QFont captionFont = Label3->font();
     captionFont.setUnderline(true);
     captionFont.setBold(true);
     Label3->setFont(captionFont);
 
-    Label8 = AddLabel(panel1, "Label8", QStringLiteral("Developer:  the Tessaly developers"), {16, 58, 283, 20});
-    AddLabel(panel1, "Label5", QStringLiteral("Homepage:"), {16, 84, 72, 20});
-    Label4 = AddLabel(panel1, "Label4", {}, {90, 84, 209, 20});
-    AddLabel(panel1, "Label6", QStringLiteral("Email:"), {16, 110, 72, 20});
-    Label7 = AddLabel(panel1, "Label7", {}, {90, 110, 209, 20});
+    Label8 = AddLabel(panel1, "Label8", QStringLiteral("Developer:  the Tessaly developers"), {12, 58, 291, 20});
+    AddLabel(panel1, "Label5", QStringLiteral("Homepage:"), {12, 84, 70, 20});
+    Label4 = AddLabel(panel1, "Label4", {}, {88, 84, 225, 20});
+    AddLabel(panel1, "Label6", QStringLiteral("Email:"), {12, 110, 70, 20});
+    Label7 = AddLabel(panel1, "Label7", {}, {88, 110, 225, 20});
     for (QLabel* link : {Label4, Label7}) {
         MakeLink(link);
         link->installEventFilter(this);
