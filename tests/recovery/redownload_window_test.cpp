@@ -79,14 +79,6 @@ TEST_F(RedownloadWindowTest, CancelChangesNothingAndAMissingListIsReported)
     EXPECT_EQ(window.Memo1->toPlainText(), "");
 }
 
-TEST_F(RedownloadWindowTest, EmptyListGivesOneLine)
-{
-    folder.Write("empty.ftl", "");
-    chosen = folder.File("empty.ftl");
-    window.Button1->click();
-    EXPECT_EQ(Log(), QStringList{"No failed files records."});
-}
-
 TEST_F(RedownloadWindowTest, StopEndsARunWhileARequestHangs)
 {
     server.SetResponder([this](const QByteArray&) {
