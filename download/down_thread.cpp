@@ -73,10 +73,6 @@ void TDownThread::RunWorker()
     if (resumeX != 0 && resumeY != 0) {
         SkipCount = (qint64(resumeX) - Task->MinX) * (qint64(Task->MaxY) - Task->MinY + 1)
             + (qint64(resumeY) - Task->MinY) + 1;
-        // Until a tile of this run is finished, the last finished tile is
-        // the resume point; publishing 0 would make the next continuation
-        // start the whole range again.
-        SetCurrentPosition(resumeX, resumeY);
     }
     qint64 Seq = 0;
     if (Client)
