@@ -3,51 +3,153 @@
 #include "platform/app_error.h"
 #include "platform/text_files.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
+#include <QScrollBar>
 
-LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent)
+namespace {
+constexpr int kMargin = 3;
+}
+
+void PaneLines::Set(const QStringList& lines)
 {
-    setReadOnly(true);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    // The pane shows what the file holds, so it never drops old lines.
-    setMaximumBlockCount(0);
+    fileBytes_.clear();
+    lineStarts_.clear();
+    longestRow_ = longestLength_ = -1;
+    lineStarts_.reserve(lines.size());
+    for (const QString& line : lines)
+        Add(line);
+}
+
+void PaneLines::Append(const QString& line)
+{
+    Add(line);
+}
+
+void PaneLines::Add(const QString& line)
+{
+    if (line.size() > longestLength_) {
+        longestLength_ = line.size();
+        longestRow_ = lineStarts_.size();
+    }
+    lineStarts_.append(fileBytes_.size());
+    fileBytes_ += line.toLocal8Bit();
+    fileBytes_ += "\r\n";
+}
+
+QString PaneLines::Line(qsizetype row) const
+{
+    const qsizetype start = lineStarts_[row];
+    const qsizetype end = row + 1 < lineStarts_.size() ? lineStarts_[row + 1] : fileBytes_.size();
+    return QString::fromLocal8Bit(fileBytes_.constData() + start, end - start - 2);
+}
+
+LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
 }
 
 void LogPane::SetLines(const QStringList& lines)
 {
-    fileBytes_.clear();
-    for (const QString& line : lines)
-        fileBytes_ += line.toLocal8Bit() + "\r\n";
-    lineCount_ = lines.size();
+    lines_.Set(lines);
+    contentWidth_ = 0;
     savedFileName_.clear();
-    setPlainText(lines.join(u'\n'));
+    ScrollToEnd();
 }
 
 void LogPane::AppendLine(const QString& line)
 {
-    fileBytes_ += line.toLocal8Bit();
-    fileBytes_ += "\r\n";
-    ++lineCount_;
-    appendPlainText(line);
+    const bool atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+    const qsizetype longestBefore = lines_.LongestRow();
+    lines_.Append(line);
+    if (lines_.LongestRow() != longestBefore)
+        contentWidth_ = 0;
+    if (atEnd)
+        ScrollToEnd();
+    else
+        UpdateScrollBars();
 }
 
 QStringList LogPane::Lines() const
 {
-    return SplitTextLines(fileBytes_);
+    QStringList lines;
+    lines.reserve(lines_.Count());
+    for (qsizetype row = 0; row < lines_.Count(); ++row)
+        lines.append(lines_.Line(row));
+    return lines;
+}
+
+int LogPane::RowHeight() const
+{
+    return fontMetrics().lineSpacing();
+}
+
+void LogPane::UpdateScrollBars()
+{
+    if (contentWidth_ == 0 && lines_.LongestRow() >= 0)
+        contentWidth_ = fontMetrics().horizontalAdvance(lines_.Line(lines_.LongestRow())) + 2 * kMargin;
+    const int visibleRows = qMax(1, viewport()->height() / RowHeight());
+    verticalScrollBar()->setRange(0, int(qMax<qsizetype>(0, lines_.Count() - visibleRows)));
+    verticalScrollBar()->setPageStep(visibleRows);
+    verticalScrollBar()->setSingleStep(1);
+    horizontalScrollBar()->setRange(0, qMax(0, contentWidth_ - viewport()->width()));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setSingleStep(RowHeight());
+    viewport()->update();
+}
+
+void LogPane::ScrollToEnd()
+{
+    UpdateScrollBars();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void LogPane::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    const int rowHeight = RowHeight();
+    const int ascent = fontMetrics().ascent();
+    const qsizetype first = verticalScrollBar()->value();
+    const int left = kMargin - horizontalScrollBar()->value();
+    for (qsizetype row = first, y = 0; row < lines_.Count() && y < viewport()->height(); ++row, y += rowHeight) {
+        // A line may hold a line feed of its own; the pane shows it on one row.
+        QString line = lines_.Line(row);
+        line.replace(u'\n', u' ');
+        painter.drawText(left, int(y) + ascent, line);
+    }
+}
+
+void LogPane::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void LogPane::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        contentWidth_ = 0;
+        UpdateScrollBars();
+    }
 }
 
 void LogPane::SaveToFile(const QString& fileName)
 {
+    const QByteArray& bytes = lines_.FileBytes();
     if (!FileIsAsLastSaved(fileName)) {
-        WriteFileAtomically(fileName, fileBytes_);
+        WriteFileAtomically(fileName, bytes);
         RememberSave(fileName);
         return;
     }
-    if (savedSize_ == fileBytes_.size())
+    if (savedSize_ == bytes.size())
         return;
     QFile file(fileName);
-    const QByteArray added = fileBytes_.mid(savedSize_);
+    const QByteArray added = bytes.mid(savedSize_);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(added) != added.size()
         || !file.flush()) {
         // A partly appended tail must not make the next save append after it.

@@ -1,36 +1,69 @@
 #pragma once
 
+#include <QAbstractScrollArea>
 #include <QByteArray>
 #include <QDateTime>
-#include <QPlainTextEdit>
+#include <QList>
 #include <QStringList>
 
-// A read-only text pane whose lines are also a task file (the log, the
-// failed-tile list). Beside the view it keeps the lines exactly as the file
-// holds them, so saving never has to read the text back out of the view, and
-// a save while the task runs only appends the lines added since the last one:
-// the five-second save costs the same with ten lines or half a million.
-class LogPane : public QPlainTextEdit {
+// The lines of a pane exactly as its file holds them: one byte buffer in
+// the local 8-bit encoding with CR LF after every line, and where each line
+// starts. Half a million log lines take about 25 MB, where a text document
+// would hold several hundred.
+class PaneLines {
+public:
+    void Set(const QStringList& lines);
+    void Append(const QString& line);
+
+    qsizetype Count() const { return lineStarts_.size(); }
+    QString Line(qsizetype row) const;
+    const QByteArray& FileBytes() const { return fileBytes_; }
+    // The line with the most characters, -1 when there is none.
+    qsizetype LongestRow() const { return longestRow_; }
+
+private:
+    void Add(const QString& line);
+
+    QByteArray fileBytes_;
+    QList<qsizetype> lineStarts_;
+    qsizetype longestRow_ = -1;
+    qsizetype longestLength_ = -1;
+};
+
+// A read-only pane whose lines are also a task file (the log, the
+// failed-tile list). It paints only the rows in view, so appending costs the
+// same at any length; saving never reads text back out of a view, and a save
+// while the task runs only appends the lines added since the last one.
+class LogPane : public QAbstractScrollArea {
 public:
     explicit LogPane(QWidget* parent = nullptr);
 
     void SetLines(const QStringList& lines);
+    // Follows the end of the log unless the user has scrolled away from it.
     void AppendLine(const QString& line);
 
     QStringList Lines() const;
-    qsizetype LineCount() const { return lineCount_; }
+    qsizetype LineCount() const { return lines_.Count(); }
 
     // Afterwards `fileName` holds every line followed by CR LF and nothing
     // else. Appends when the file is still as this pane's last save left it,
     // otherwise replaces it atomically. Raises AppError when it cannot write.
     void SaveToFile(const QString& fileName);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    int RowHeight() const;
+    void UpdateScrollBars();
+    void ScrollToEnd();
     bool FileIsAsLastSaved(const QString& fileName) const;
     void RememberSave(const QString& fileName);
 
-    QByteArray fileBytes_;  // every line in the local 8-bit encoding, each with CR LF
-    qsizetype lineCount_ = 0;
+    PaneLines lines_;
+    int contentWidth_ = 0;
     QString savedFileName_;
     qint64 savedSize_ = -1;
     QDateTime savedModified_;

@@ -54,7 +54,7 @@ TEST_F(MainWindowTest, StartsWithTheDesignersLayoutAndTexts)
     EXPECT_TRUE(form.BitBtn1->font().bold());
 
     EXPECT_EQ(form.Memo1->Lines(), QStringList{"[log window]"});
-    EXPECT_TRUE(form.Memo1->isReadOnly());
+    
     EXPECT_EQ(form.Memo1->toolTip(), "Double click to view log in notepad");
     EXPECT_EQ(form.Memo2->Lines(), QStringList{"[Failed tile inforamtion window]"});
     EXPECT_FALSE(form.Memo2->isVisible());
