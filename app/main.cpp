@@ -13,7 +13,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     try {
-        QApplication::setApplicationDisplayName(QStringLiteral("Tessaly"));
+        // The title of message boxes; a display name would be appended to every window title.
+        QApplication::setApplicationName(QStringLiteral("Tessaly"));
         // libcurl is set up once, before any worker thread can start.
         InitializeHttp();
 

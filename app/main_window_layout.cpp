@@ -4,6 +4,7 @@
 #include "app/up_down_spinner.h"
 
 #include <QAction>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,14 +21,18 @@ constexpr int kClientHeight = 377;
 constexpr int kStatusBarHeight = 19;
 constexpr int kInputPanelWidth = 361;
 
-// The designer's font is Tahoma; where it is missing a narrow sans serif
+// The designer's font is Tahoma; where it is missing a condensed sans serif
 // keeps the texts inside their bounds. Heights are in pixels.
 QFont TahomaFont(int pixelHeight, bool bold = false)
 {
+    static const bool hasTahoma = QFontDatabase::families().contains(QStringLiteral("Tahoma"), Qt::CaseInsensitive);
     QFont font;
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
-        QStringLiteral("Liberation Sans Narrow"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
+    if (hasTahoma) {
+        font.setFamily(QStringLiteral("Tahoma"));
+    } else {
+        font.setStyleHint(QFont::SansSerif);
+        font.setStretch(QFont::Condensed);
+    }
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
     return font;
