@@ -1,4 +1,5 @@
 // The main window's controls, menu and fonts.
+#include "app/designer_layout.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
 #include "app/up_down_spinner.h"
@@ -36,24 +37,6 @@ QFont TahomaFont(int pixelHeight, bool bold = false)
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
     return font;
-}
-
-template <typename Control>
-Control* Place(Control* control, const char* name, int left, int top, int width, int height)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(left, top, width, height);
-    return control;
-}
-
-// A label that sizes itself to its caption, as the designer's labels do.
-QLabel* PlaceLabel(QWidget* parent, const char* name, const QString& caption, int left, int top)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->move(left, top);
-    label->adjustSize();
-    return label;
 }
 
 QLineEdit* PlaceEdit(QWidget* parent, const char* name, int left, int top, int width, int height)

@@ -1,5 +1,6 @@
 #include "settings/options_dialog.h"
 
+#include "app/designer_layout.h"
 #include "platform/file_dialogs.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
@@ -12,25 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-template <typename Control>
-Control* Place(Control* control, const char* name, int left, int top, int width, int height)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(left, top, width, height);
-    return control;
-}
-
-QLabel* PlaceLabel(QWidget* parent, const char* name, const QString& caption, int left, int top)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-}
 
 TfrmOptions::TfrmOptions(QWidget* parent) : QDialog(parent)
 {
