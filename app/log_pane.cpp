@@ -126,7 +126,10 @@ void LogPane::paintEvent(QPaintEvent*)
 void LogPane::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    const bool atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
     UpdateScrollBars();
+    if (atEnd)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void LogPane::changeEvent(QEvent* event)

@@ -3,6 +3,8 @@
 #include "support/temp_folder.h"
 
 #include <QDir>
+#include <QImage>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 TEST(LogPane, EverySaveLeavesExactlyThePanesLinesInTheFile)
@@ -42,4 +44,31 @@ TEST(LogPane, AFileThatCannotBeWrittenRaisesAndALaterSaveRecovers)
     pane.AppendLine("b");
     pane.SaveToFile(file);
     EXPECT_EQ(folder.Read("log.txt"), "a\r\nb\r\n");
+}
+
+TEST(LogPane, PaintsTheRowsInViewAndFollowsTheEnd)
+{
+    LogPane pane;
+    QPalette colours = pane.palette();
+    colours.setColor(QPalette::Text, QColor(0, 128, 0));
+    pane.setPalette(colours);
+    pane.resize(300, 120);
+    QStringList lines;
+    for (int i = 0; i < 1000; ++i)
+        lines << QStringLiteral("T%1:seq=%2,os_8_7_4.png OK").arg(i % 8 + 1).arg(i);
+    pane.SetLines(lines);
+    pane.show();
+    EXPECT_EQ(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
+    pane.AppendLine("last");
+    EXPECT_EQ(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum()) << "follows the end";
+    pane.verticalScrollBar()->setValue(0);
+    pane.AppendLine("after scrolling up");
+    EXPECT_EQ(pane.verticalScrollBar()->value(), 0) << "stays where the user scrolled";
+
+    const QImage image = pane.viewport()->grab().toImage();
+    int textPixels = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            textPixels += image.pixelColor(x, y).green() > 2 * image.pixelColor(x, y).red() + 20 ? 1 : 0;
+    EXPECT_GT(textPixels, 100);
 }
