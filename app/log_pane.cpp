@@ -3,9 +3,15 @@
 #include "platform/app_error.h"
 #include "platform/text_files.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -50,11 +56,13 @@ LogPane::LogPane(QWidget* parent) : QAbstractScrollArea(parent)
 {
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void LogPane::SetLines(const QStringList& lines)
 {
     lines_.Set(lines);
+    anchorRow_ = cursorRow_ = -1;
     contentWidth_ = 0;
     savedFileName_.clear();
     ScrollToEnd();
@@ -110,12 +118,15 @@ void LogPane::ScrollToEnd()
 void LogPane::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
-    painter.setPen(palette().color(QPalette::Text));
     const int rowHeight = RowHeight();
     const int ascent = fontMetrics().ascent();
     const qsizetype first = verticalScrollBar()->value();
     const int left = kMargin - horizontalScrollBar()->value();
     for (qsizetype row = first, y = 0; row < lines_.Count() && y < viewport()->height(); ++row, y += rowHeight) {
+        const bool selected = HasSelection() && row >= SelectionFirst() && row <= SelectionLast();
+        if (selected)
+            painter.fillRect(0, int(y), viewport()->width(), rowHeight, palette().color(QPalette::Highlight));
+        painter.setPen(palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
         // A line may hold a line feed of its own; the pane shows it on one row.
         QString line = lines_.Line(row);
         line.replace(u'\n', u' ');
@@ -139,6 +150,80 @@ void LogPane::changeEvent(QEvent* event)
         contentWidth_ = 0;
         UpdateScrollBars();
     }
+}
+
+qsizetype LogPane::RowAt(const QPoint& viewportPosition) const
+{
+    const qsizetype row = verticalScrollBar()->value() + qMax(0, viewportPosition.y()) / RowHeight();
+    return qMin(row, lines_.Count() - 1);
+}
+
+void LogPane::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || lines_.Count() == 0)
+        return QAbstractScrollArea::mousePressEvent(event);
+    cursorRow_ = RowAt(event->position().toPoint());
+    if (!(event->modifiers() & Qt::ShiftModifier) || !HasSelection())
+        anchorRow_ = cursorRow_;
+    viewport()->update();
+}
+
+void LogPane::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || !HasSelection())
+        return QAbstractScrollArea::mouseMoveEvent(event);
+    const QPoint position = event->position().toPoint();
+    // Dragging past the top or bottom edge scrolls on.
+    if (position.y() < 0)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - 1);
+    else if (position.y() >= viewport()->height())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + 1);
+    cursorRow_ = RowAt(position);
+    viewport()->update();
+}
+
+void LogPane::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Copy))
+        CopySelection();
+    else if (event->matches(QKeySequence::SelectAll))
+        SelectAll();
+    else
+        QAbstractScrollArea::keyPressEvent(event);
+}
+
+void LogPane::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(tr("&Copy"), QKeySequence::Copy, this, &LogPane::CopySelection)->setEnabled(HasSelection());
+    menu.addAction(tr("Select &All"), QKeySequence::SelectAll, this, &LogPane::SelectAll)
+        ->setEnabled(lines_.Count() > 0);
+    menu.exec(event->globalPos());
+}
+
+QString LogPane::SelectedText() const
+{
+    if (!HasSelection())
+        return {};
+    QStringList rows;
+    for (qsizetype row = SelectionFirst(); row <= SelectionLast(); ++row)
+        rows.append(lines_.Line(row));
+    return rows.join(u'\n');
+}
+
+void LogPane::SelectAll()
+{
+    if (lines_.Count() == 0)
+        return;
+    anchorRow_ = 0;
+    cursorRow_ = lines_.Count() - 1;
+    viewport()->update();
+}
+
+void LogPane::CopySelection() const
+{
+    if (HasSelection())
+        QGuiApplication::clipboard()->setText(SelectedText());
 }
 
 void LogPane::SaveToFile(const QString& fileName)

@@ -34,6 +34,8 @@ private:
 // failed-tile list). It paints only the rows in view, so appending costs the
 // same at any length; saving never reads text back out of a view, and a save
 // while the task runs only appends the lines added since the last one.
+// Whole rows can be selected with the mouse (Shift extends) or Ctrl+A, and
+// copied with Ctrl+C or the context menu.
 class LogPane : public QAbstractScrollArea {
 public:
     explicit LogPane(QWidget* parent = nullptr);
@@ -50,13 +52,26 @@ public:
     // otherwise replaces it atomically. Raises AppError when it cannot write.
     void SaveToFile(const QString& fileName);
 
+    // The selected rows joined by line feeds; empty when nothing is selected.
+    QString SelectedText() const;
+    void SelectAll();
+    void CopySelection() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     int RowHeight() const;
+    qsizetype RowAt(const QPoint& viewportPosition) const;
+    bool HasSelection() const { return anchorRow_ >= 0; }
+    qsizetype SelectionFirst() const { return qMin(anchorRow_, cursorRow_); }
+    qsizetype SelectionLast() const { return qMax(anchorRow_, cursorRow_); }
     void UpdateScrollBars();
     void ScrollToEnd();
     bool FileIsAsLastSaved(const QString& fileName) const;
@@ -67,4 +82,6 @@ private:
     QString savedFileName_;
     qint64 savedSize_ = -1;
     QDateTime savedModified_;
+    qsizetype anchorRow_ = -1;  // -1: nothing selected
+    qsizetype cursorRow_ = -1;
 };

@@ -2,7 +2,12 @@
 #include "platform/app_error.h"
 #include "support/temp_folder.h"
 
+#include <QClipboard>
+#include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QImage>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -71,4 +76,34 @@ TEST(LogPane, PaintsTheRowsInViewAndFollowsTheEnd)
         for (int x = 0; x < image.width(); ++x)
             textPixels += image.pixelColor(x, y).green() > 2 * image.pixelColor(x, y).red() + 20 ? 1 : 0;
     EXPECT_GT(textPixels, 100);
+}
+
+TEST(LogPane, RowsSelectedWithTheMouseOrSelectAllAreCopied)
+{
+    LogPane pane;
+    pane.resize(300, 200);
+    pane.SetLines({"zero", "one", "two", "three"});
+    pane.verticalScrollBar()->setValue(0);
+    EXPECT_EQ(pane.SelectedText(), "");
+
+    const int rowHeight = pane.fontMetrics().lineSpacing();
+    auto mouse = [&](QEvent::Type type, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        const QPointF at(10, row * rowHeight + rowHeight / 2);
+        QMouseEvent event(type, at, pane.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, modifiers);
+        QCoreApplication::sendEvent(pane.viewport(), &event);
+    };
+    mouse(QEvent::MouseButtonPress, 2);
+    mouse(QEvent::MouseMove, 1);
+    EXPECT_EQ(pane.SelectedText(), "one\ntwo");
+    mouse(QEvent::MouseButtonPress, 3, Qt::ShiftModifier);
+    EXPECT_EQ(pane.SelectedText(), "two\nthree");
+
+    QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&pane, &selectAll);
+    QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&pane, &copy);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "zero\none\ntwo\nthree");
+
+    pane.SetLines({"new"});
+    EXPECT_EQ(pane.SelectedText(), "");
 }
