@@ -1,5 +1,6 @@
 #include "app/up_down_spinner.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 #include <algorithm>
@@ -16,6 +17,7 @@ UpDownSpinner::UpDownSpinner(QLineEdit* associate, int minimum, int maximum, int
     }
     connect(up_, &QToolButton::clicked, this, [this] { StepBy(1); });
     connect(down_, &QToolButton::clicked, this, [this] { StepBy(-1); });
+    associate_->installEventFilter(this);
     SetPosition(position);
 }
 
@@ -36,4 +38,16 @@ void UpDownSpinner::resizeEvent(QResizeEvent* event)
     const int upperHeight = height() / 2;
     up_->setGeometry(0, 0, width(), upperHeight);
     down_->setGeometry(0, upperHeight, width(), height() - upperHeight);
+}
+
+bool UpDownSpinner::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == associate_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            StepBy(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -6,7 +6,8 @@ class QLineEdit;
 class QToolButton;
 
 // Two arrow buttons that step a whole number between a minimum and a
-// maximum (no wrap-around) and show it in the edit they are bound to.
+// maximum (no wrap-around) and show it in the edit they are bound to. The
+// Up and Down keys in that edit step it too.
 class UpDownSpinner : public QWidget {
 public:
     UpDownSpinner(QLineEdit* associate, int minimum, int maximum, int position, QWidget* parent = nullptr);
@@ -26,4 +27,5 @@ private:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
