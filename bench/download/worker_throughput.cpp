@@ -2,7 +2,7 @@
 // 10,000 tiles from a loopback server with every pause set to zero:
 // first one worker, then eight.
 //
-//   build-*/bench/download/bench_download_workers [tile-count]
+//   build/bench/download/worker_throughput_bench [tile-count]
 #include "download/down_thread.h"
 #include "support/loopback_http_server.h"
 #include "task/download_task.h"
