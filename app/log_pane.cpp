@@ -127,9 +127,10 @@ void LogPane::paintEvent(QPaintEvent*)
         if (selected)
             painter.fillRect(0, int(y), viewport()->width(), rowHeight, palette().color(QPalette::Highlight));
         painter.setPen(palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
-        // A line may hold a line feed of its own; the pane shows it on one row.
+        // A line may hold line ends of its own (a socket error's text, the
+        // ban message); the pane shows it on one row.
         QString line = lines_.Line(row);
-        line.replace(u'\n', u' ');
+        line.replace(u'\r', u' ').replace(u'\n', u' ');
         painter.drawText(left, int(y) + ascent, line);
     }
 }

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QAbstractButton>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -143,9 +144,14 @@ bool TForm1::TaskRunning() const
 
 void TForm1::keyPressEvent(QKeyEvent* event)
 {
-    // Enter in any input presses the form's default button, Start.
+    // Enter presses the focused button, or else the form's default button,
+    // Start; in the log pane it does nothing.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        BitBtn1->click();
+        QWidget* focused = focusWidget();
+        if (auto* button = qobject_cast<QAbstractButton*>(focused))
+            button->click();
+        else if (focused != Memo1 && focused != Memo2)
+            BitBtn1->click();
         return;
     }
     QMainWindow::keyPressEvent(event);

@@ -3,7 +3,6 @@
 #include <QLocale>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -41,11 +40,13 @@ QString GeneralRealText(double value)
     if (value == 0 || !std::isfinite(value))
         return value == 0 ? QStringLiteral("0") : QString::number(value);
 
-    // "%.14e" rounds to 15 significant digits and tells the decimal exponent
-    // after rounding: "-1.23450000000000e+02".
+    // Scientific with 14 decimals rounds to 15 significant digits and tells
+    // the decimal exponent after rounding: "-1.23450000000000e+02". to_chars,
+    // unlike printf, ignores the C locale, which Qt sets from the environment.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, value);
-    const std::string text(buffer);
+    const auto formatted = std::to_chars(
+        buffer, buffer + sizeof buffer, value, std::chars_format::scientific, kSignificantDigits - 1);
+    const std::string text(buffer, formatted.ptr);
     const bool negative = text[0] == '-';
     const std::size_t ePos = text.find('e');
     const int exponent = std::stoi(text.substr(ePos + 1));

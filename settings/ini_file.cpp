@@ -19,12 +19,13 @@ struct RawLine {
     QByteArray ending;
 };
 
-QList<RawLine> ReadRawLines(const QString& fileName)
+// Empty when the file is missing or cannot be read.
+std::optional<QList<RawLine>> ReadRawLines(const QString& fileName)
 {
     QList<RawLine> lines;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        return lines;
+        return std::nullopt;
     const QByteArray bytes = file.readAll();
     qsizetype start = 0;
     while (start < bytes.size()) {
@@ -40,6 +41,11 @@ QList<RawLine> ReadRawLines(const QString& fileName)
         start = next;
     }
     return lines;
+}
+
+AppError UnableToWrite(const QString& fileName)
+{
+    return AppError(QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()));
 }
 
 QString Decode(const QByteArray& bytes)
@@ -118,7 +124,7 @@ TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {}
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
 {
-    const QList<RawLine> lines = ReadRawLines(fileName_);
+    const QList<RawLine> lines = ReadRawLines(fileName_).value_or(QList<RawLine>());
     const KeyPlace place = FindKey(lines, section, key);
     if (place.keyLine < 0)
         return defaultValue;
@@ -132,7 +138,11 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int defaul
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    QList<RawLine> lines = ReadRawLines(fileName_);
+    const auto read = ReadRawLines(fileName_);
+    // A file that exists but cannot be read must not be replaced by one key.
+    if (!read && QFileInfo::exists(fileName_))
+        throw UnableToWrite(fileName_);
+    QList<RawLine> lines = read.value_or(QList<RawLine>());
     const KeyPlace place = FindKey(lines, section, key);
     const QByteArray keyLine = (key.trimmed() + u'=' + value).toLocal8Bit();
     const QByteArray crlf("\r\n");
@@ -157,8 +167,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
     try {
         WriteFileAtomically(fileName_, bytes);
     } catch (const AppError&) {
-        throw AppError(QStringLiteral("Unable to write to ")
-            + QDir::toNativeSeparators(QFileInfo(fileName_).absoluteFilePath()));
+        throw UnableToWrite(fileName_);
     }
 }
 

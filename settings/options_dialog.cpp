@@ -49,8 +49,6 @@ void TfrmOptions::CreateControls()
     Button1 = Place(new QPushButton(QStringLiteral("OK"), this), "Button1", 184, 306, 75, 25);
     Button2 = Place(new QPushButton(QStringLiteral("Cancel"), this), "Button2", 272, 306, 75, 25);
     Button1->setDefault(true);
-    Button2->setAutoDefault(false);
-    Button3->setAutoDefault(false);
 
     connect(Button3, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button3Click(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });

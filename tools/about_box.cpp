@@ -40,14 +40,14 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     auto* panel1 = new QFrame(this);
     panel1->setObjectName(QStringLiteral("Panel1"));
     panel1->setGeometry(0, 0, 315, 145);
-    panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel1->setLineWidth(2);
+    // A lowered outer and a raised inner bevel: an etched frame.
+    panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    panel1->setLineWidth(1);
 
     Label3 = AddLabel(panel1, "Label3", {}, {12, 12, 291, 40});
     Label3->setWordWrap(true);
     QFont captionFont = Label3->font();
     captionFont.setUnderline(true);
-    captionFont.setBold(true);
     Label3->setFont(captionFont);
 
     Label8 = AddLabel(panel1, "Label8", QStringLiteral("Developer:  the Tessaly developers"), {12, 58, 291, 20});

@@ -1,5 +1,7 @@
 #include "main_window_fixture.h"
 
+#include <QKeyEvent>
+
 #include "app/up_down_spinner.h"
 #include "recovery/redownload_window.h"
 #include "settings/options_dialog.h"
@@ -232,4 +234,27 @@ TEST_F(MainWindowTest, DialogsAreShownModalOrBeside)
     window->ConvertLongitudeorLatitudetodegreen1->trigger();
     EXPECT_TRUE(convert->isVisible());
     EXPECT_FALSE(convert->isModal());
+}
+
+TEST_F(MainWindowTest, EnterPressesTheFocusedButtonOrElseStart)
+{
+    auto pressEnter = [](QWidget* target) {
+        target->setFocus();
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+    };
+    int fileChooserShown = 0;
+    InterceptFileChooser([&](const QString&) {
+        ++fileChooserShown;
+        return std::optional<QString>();
+    });
+    window->Edit6->clear();
+
+    pressEnter(window->Button4);
+    EXPECT_EQ(fileChooserShown, 1);
+    pressEnter(window->Memo1);
+    EXPECT_TRUE(messages.isEmpty());
+
+    pressEnter(window->Edit1);
+    EXPECT_EQ(messages, QStringList{"Please select a path to save the images."});
 }

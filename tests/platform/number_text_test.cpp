@@ -1,7 +1,9 @@
 #include "platform/number_text.h"
 
 #include <QLocale>
+#include <clocale>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 // Restores the test locale after a case that switches it.
@@ -102,4 +104,18 @@ TEST(LocalDateTimeText, ShortDateAndLongTimeWithoutZone)
     EXPECT_EQ(LocalDateTimeText(when), "12/7/26 7:47:05 PM");
     LocaleScope german(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(LocalDateTimeText(when), "07.12.26 19:47:05");
+}
+
+TEST(GeneralRealText, IgnoresTheCLocaleThatQtTakesFromTheEnvironment)
+{
+    // Qt sets the C library's locale from LANG; a comma locale there must not
+    // leak into the digits.
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
+    const QString text = GeneralRealText(40.17887331434696);
+    const QString small = GeneralRealText(-1.5e-7);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(text, "40.178873314347");
+    EXPECT_EQ(small, "-1.5E-7");
 }

@@ -3,6 +3,8 @@
 #include "support/temp_folder.h"
 
 #include <QDir>
+#include <QFile>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -120,4 +122,16 @@ TEST(TIniFileWrite, CreatesTheFileButNotItsFolder)
     } catch (const AppError& error) {
         EXPECT_EQ(error.Message(), "Unable to write to " + QDir::toNativeSeparators(missing));
     }
+}
+
+TEST(TIniFileWrite, AFileThatCannotBeReadIsNotReplaced)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    TempFolder folder;
+    folder.Write("config.ini", "[IniParas]\r\nDefaultPath=/maps\r\n");
+    QFile::setPermissions(folder.File("config.ini"), QFile::WriteOwner);
+    EXPECT_THROW(TIniFile(folder.File("config.ini")).WriteString("Proxy", "UseProxy", "1"), AppError);
+    QFile::setPermissions(folder.File("config.ini"), QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(folder.Read("config.ini"), "[IniParas]\r\nDefaultPath=/maps\r\n");
 }

@@ -103,7 +103,10 @@ TEST_F(OptionsDialogTest, CancelWritesNothingAndTheNextShowRereadsTheFile)
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(&dialog, &escape);
     EXPECT_TRUE(dialog.isVisible()) << "Escape is not bound to Cancel";
-    dialog.Button2->click();
+    // Enter presses the focused button, not the default OK.
+    dialog.Button2->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(dialog.Button2, &enter);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(exe.Read("ini/config.ini"), "[IniParas]\r\nDefaultPath=/stored\r\n");
     dialog.show();
