@@ -2,6 +2,7 @@
 
 #include "download/socket_error_text.h"
 
+#include <cstring>
 #include <curl/curl.h>
 #include <mutex>
 
@@ -36,7 +37,9 @@ struct HttpClient::Impl {
 
     HttpClientSettings settings;
     CURL* easy = nullptr;
-    curl_slist* headers = nullptr;
+    curl_slist* headers = nullptr;         // plain http, direct or through the proxy
+    curl_slist* tunnelHeaders = nullptr;   // https through the proxy: to the tile server
+    curl_slist* proxyHeaders = nullptr;    // https through the proxy: to the proxy's CONNECT
     char errorBuffer[CURL_ERROR_SIZE] = {};
     int connectionsOpened = 0;
     std::function<bool()> shouldAbort;
@@ -86,29 +89,40 @@ HttpClient::Impl::~Impl()
 {
     curl_easy_cleanup(easy);
     curl_slist_free_all(headers);
+    curl_slist_free_all(tunnelHeaders);
+    curl_slist_free_all(proxyHeaders);
 }
 
 // libcurl puts its own headers first; custom ones with the same name take
 // their place. Setting none of its own (no user agent, referer or proxy
 // credentials) leaves the order of this list on the wire.
+//
+// An https address through the proxy is tunnelled: the proxy's lines then
+// belong to the CONNECT request and must never reach the tile server.
 void HttpClient::Impl::PrepareHeaders()
 {
-    QStringList lines{QStringLiteral("Accept: text/html, */*"), QStringLiteral("Referer: ") + settings.Referer,
-        QStringLiteral("User-Agent: ") + settings.UserAgent};
     const bool useProxy = !settings.ProxyHost.isEmpty();
+    QStringList before{QStringLiteral("Accept: text/html, */*"), QStringLiteral("Referer: ") + settings.Referer,
+        QStringLiteral("User-Agent: ") + settings.UserAgent};
     if (!settings.Connection.isEmpty())
-        lines << QStringLiteral("Connection: ") + settings.Connection;
+        before << QStringLiteral("Connection: ") + settings.Connection;
+    QStringList proxyLines;
     if (useProxy && !settings.ProxyUsername.isEmpty()) {
         const QByteArray credentials = (settings.ProxyUsername + u':' + settings.ProxyPassword).toUtf8();
-        lines << QStringLiteral("Proxy-Authorization: Basic ") + QString::fromLatin1(credentials.toBase64());
+        proxyLines << QStringLiteral("Proxy-Authorization: Basic ") + QString::fromLatin1(credentials.toBase64());
     }
-    lines << settings.ExtraHeaderLines;
-    for (const QString& line : lines)
-        headers = curl_slist_append(headers, CurlHeaderLine(line).constData());
+    auto append = [](curl_slist* list, const QStringList& lines) {
+        for (const QString& line : lines)
+            list = curl_slist_append(list, CurlHeaderLine(line).constData());
+        return list;
+    };
+    headers = append(headers, before + proxyLines + settings.ExtraHeaderLines);
     // "Name:" without a value removes libcurl's own header of that name.
     if (useProxy)
         headers = curl_slist_append(headers, "Proxy-Connection:");
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    tunnelHeaders = append(tunnelHeaders, before + settings.ExtraHeaderLines);
+    proxyHeaders = append(proxyHeaders, proxyLines);
+    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxyHeaders);
 }
 
 size_t HttpClient::Impl::OnBody(char* data, size_t size, size_t count, void* self)
@@ -157,6 +171,9 @@ HttpResult HttpClient::Impl::Get(const QString& url)
     headBlockEnded = false;
     bodyTooLarge = false;
     errorBuffer[0] = '\0';
+    const bool tunnel = !settings.ProxyHost.isEmpty() && url.startsWith(QStringLiteral("https:"), Qt::CaseInsensitive);
+    curl_easy_setopt(easy, CURLOPT_HEADEROPT, tunnel ? CURLHEADER_SEPARATE : CURLHEADER_UNIFIED);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, tunnel ? tunnelHeaders : headers);
 
     curl_easy_setopt(easy, CURLOPT_URL, url.toUtf8().constData());
     const CURLcode code = curl_easy_perform(easy);
@@ -209,8 +226,19 @@ std::optional<QString> HttpClient::Impl::TransportFailureText(CURLcode code) con
     case CURLE_OPERATION_TIMEDOUT:
         return SocketErrorText(WindowsSocketError::TimedOut);
     case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-        return SocketErrorText(WindowsSocketErrorFor(int(osErrno), WindowsSocketError::ConnectionReset));
+    case CURLE_SEND_ERROR: {
+        // A proxy that refused the tunnel answered with a status of its own.
+        long connectCode = 0;
+        curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+        if (connectCode >= 300 && !statusLine.isEmpty())
+            return statusLine;
+        // libcurl keeps the error number of an earlier transfer; it belongs to
+        // this one only when the message names it.
+        const bool freshErrno = osErrno != 0 && QString::fromLocal8Bit(errorBuffer).contains(
+            QString::fromLocal8Bit(std::strerror(int(osErrno))));
+        return SocketErrorText(
+            WindowsSocketErrorFor(freshErrno ? int(osErrno) : 0, WindowsSocketError::ConnectionReset));
+    }
     case CURLE_INTERFACE_FAILED:
         return SocketErrorText(WindowsSocketErrorFor(int(osErrno), WindowsSocketError::AddressInUse));
     case CURLE_GOT_NOTHING:
