@@ -1,5 +1,8 @@
 #include "support/loopback_http_server.h"
 
+#include <chrono>
+#include <thread>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -148,6 +151,8 @@ void LoopbackHttpServer::AcceptLoop()
         if (socket < 0) {
             if (stopping_)
                 return;
+            // Out of descriptors or the like: do not spin.
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
         ++connectionsAccepted_;

@@ -24,7 +24,8 @@ struct ScriptedReply {
     QByteArray Bytes;
     bool CloseAfter = false;
 
-    // "HTTP/1.1 <statusLine>" with Content-Length and `body`, kept alive.
+    // `statusLine` as given (e.g. "HTTP/1.1 404 Not Found") with Content-Length
+    // and `body`, kept alive.
     static ScriptedReply Status(const QByteArray& statusLine, const QByteArray& body = {});
     static ScriptedReply Ok(const QByteArray& body) { return Status("HTTP/1.1 200 OK", body); }
     // An HTTP/1.0 reply: the server closes after it.
