@@ -85,7 +85,7 @@ void TextLineWriter::Flush()
         file_.cancelWriting();
         throw CannotCreate(file_.fileName());
     }
-    buffer_.clear();
+    buffer_.resize(0);  // keeps the allocation for the next lines
 }
 
 void TextLineWriter::Commit()
