@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libgl-dev
-  libcurl4-openssl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev
+  libcurl4-openssl-dev ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
 )
