@@ -47,10 +47,14 @@ std::optional<QString> ChooseFileToOpen(
 {
     if (FileHook())
         return FileHook()(title);
-    const QString file = QFileDialog::getOpenFileName(owner, title, initialFolder, QtFilter(filter));
-    if (file.isEmpty())
+    // A typed name of a file that does not exist is accepted too: the caller
+    // reports it (or reads defaults from it) the way the user expects.
+    QFileDialog dialog(owner, title, initialFolder, QtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::toNativeSeparators(file);
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
 void InterceptFolderChooser(Hook hook)

@@ -12,7 +12,8 @@ class QWidget;
 // Empty when the user cancels.
 std::optional<QString> ChooseFolder(QWidget* owner, const QString& title);
 
-// `filter` in the form "Projects(*.qtsk)|*.qtsk". Empty when the user cancels.
+// `filter` in the form "Projects(*.qtsk)|*.qtsk". A typed name need not
+// exist. Empty when the user cancels.
 std::optional<QString> ChooseFileToOpen(
     QWidget* owner, const QString& title, const QString& filter, const QString& initialFolder = {});
 
