@@ -4,18 +4,17 @@
 #include "platform/file_dialogs.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
+#include "platform/window_placement.h"
 #include "settings/config_file.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QAbstractButton>
 #include <QEventLoop>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 
@@ -27,8 +26,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     CreateControls();
     ConnectHandlers();
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CenterOnScreen(*this);
 }
 
 TForm1::~TForm1()

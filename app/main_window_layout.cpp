@@ -1,5 +1,5 @@
 // The main window's controls, menu and fonts.
-#include "app/designer_layout.h"
+#include "platform/designer_layout.h"
 #include "app/log_pane.h"
 #include "app/main_window.h"
 #include "app/up_down_spinner.h"

@@ -1,11 +1,12 @@
 #include "recovery/redownload_window.h"
 
+#include "platform/designer_layout.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
 #include "task/map_type.h"
-#include "tools/window_placement.h"
+#include "platform/window_placement.h"
 
 #include <QEventLoop>
 #include <QFrame>
@@ -26,12 +27,8 @@ TfrmFlt::TfrmFlt(QWidget* parent)
     panel1->setObjectName(QStringLiteral("Panel1"));
     panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel1->setFixedHeight(57);
-    Button1 = new QPushButton(QStringLiteral("Open *.ftl file and download..."), panel1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(12, 14, 240, 29);
-    ButtonStop = new QPushButton(QStringLiteral("Stop"), panel1);
-    ButtonStop->setObjectName(QStringLiteral("ButtonStop"));
-    ButtonStop->setGeometry(264, 14, 90, 29);
+    Button1 = Place(new QPushButton(QStringLiteral("Open *.ftl file and download..."), panel1), "Button1", 12, 14, 240, 29);
+    ButtonStop = Place(new QPushButton(QStringLiteral("Stop"), panel1), "ButtonStop", 264, 14, 90, 29);
     ButtonStop->setEnabled(false);
 
     auto* panel2 = new QFrame(this);

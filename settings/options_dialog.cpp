@@ -1,6 +1,6 @@
 #include "settings/options_dialog.h"
 
-#include "app/designer_layout.h"
+#include "platform/designer_layout.h"
 #include "platform/file_dialogs.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"

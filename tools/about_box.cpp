@@ -1,8 +1,9 @@
 #include "tools/about_box.h"
 
+#include "platform/designer_layout.h"
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
-#include "tools/window_placement.h"
+#include "platform/window_placement.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -10,14 +11,6 @@
 #include <QPushButton>
 
 namespace {
-QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
-    return label;
-}
-
 void MakeLink(QLabel* label)
 {
     QFont font = label->font();
@@ -37,32 +30,28 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(315, 181);
 
-    auto* panel1 = new QFrame(this);
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    panel1->setGeometry(0, 0, 315, 145);
+    auto* panel1 = Place(new QFrame(this), "Panel1", 0, 0, 315, 145);
     // A lowered outer and a raised inner bevel: an etched frame.
     panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     panel1->setLineWidth(1);
 
-    Label3 = AddLabel(panel1, "Label3", {}, {12, 12, 291, 40});
+    Label3 = Place(new QLabel(QString(), panel1), "Label3", 12, 12, 291, 40);
     Label3->setWordWrap(true);
     QFont captionFont = Label3->font();
     captionFont.setUnderline(true);
     Label3->setFont(captionFont);
 
-    Label8 = AddLabel(panel1, "Label8", QStringLiteral("Developer:  the Tessaly developers"), {12, 58, 291, 20});
-    AddLabel(panel1, "Label5", QStringLiteral("Homepage:"), {12, 84, 70, 20});
-    Label4 = AddLabel(panel1, "Label4", {}, {88, 84, 225, 20});
-    AddLabel(panel1, "Label6", QStringLiteral("Email:"), {12, 110, 70, 20});
-    Label7 = AddLabel(panel1, "Label7", {}, {88, 110, 225, 20});
+    Label8 = Place(new QLabel(QStringLiteral("Developer:  the Tessaly developers"), panel1), "Label8", 12, 58, 291, 20);
+    Place(new QLabel(QStringLiteral("Homepage:"), panel1), "Label5", 12, 84, 70, 20);
+    Label4 = Place(new QLabel(QString(), panel1), "Label4", 88, 84, 225, 20);
+    Place(new QLabel(QStringLiteral("Email:"), panel1), "Label6", 12, 110, 70, 20);
+    Label7 = Place(new QLabel(QString(), panel1), "Label7", 88, 110, 225, 20);
     for (QLabel* link : {Label4, Label7}) {
         MakeLink(link);
         link->installEventFilter(this);
     }
 
-    OkButton = new QPushButton(QStringLiteral("&OK"), this);
-    OkButton->setObjectName(QStringLiteral("OkButton"));
-    OkButton->setGeometry(228, 151, 75, 25);
+    OkButton = Place(new QPushButton(QStringLiteral("&OK"), this), "OkButton", 228, 151, 75, 25);
     OkButton->setDefault(true);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -1,4 +1,4 @@
-#include "tools/window_placement.h"
+#include "platform/window_placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
