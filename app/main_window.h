@@ -142,6 +142,8 @@ private:
     void CreateMenu();
     void ConnectHandlers();
 
+    QStringList CurrentProjectArgument() const;
+
     void StartTask();
     void StopTask();
     bool TaskRunning() const;

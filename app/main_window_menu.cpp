@@ -80,14 +80,23 @@ void TForm1::Viewlogfile1Click()
     ShowMessage(QStringLiteral("No logfile now.") + QString(25, u' '));
 }
 
+// The tools open the current task's project file, so the viewer shows and
+// the combiner joins what was just downloaded.
+QStringList TForm1::CurrentProjectArgument() const
+{
+    if (!CurrentTask)
+        return {};
+    return {CurrentParameters->Path + CurrentParameters->TaskName};
+}
+
 void TForm1::Mapviewer1Click()
 {
-    ShellOpen(ToolBesideExecutable(QStringLiteral("orvane")));
+    ShellOpen(ToolBesideExecutable(QStringLiteral("orvane")), CurrentProjectArgument());
 }
 
 void TForm1::CombineImages1Click()
 {
-    ShellOpen(ToolBesideExecutable(QStringLiteral("quiltry")));
+    ShellOpen(ToolBesideExecutable(QStringLiteral("quiltry")), CurrentProjectArgument());
 }
 
 void TForm1::ReDownloadfailedfiles1Click()

@@ -1,7 +1,6 @@
 #include "app/start_inputs.h"
 
 #include "platform/folders.h"
-#include "platform/number_text.h"
 #include "settings/ini_file.h"
 
 #include <QFileInfo>
@@ -13,16 +12,6 @@ qsizetype LastSeparator(const QString& path)
 {
     return std::max({path.lastIndexOf(u'/'), path.lastIndexOf(FolderSeparator()), path.lastIndexOf(u':')});
 }
-}
-
-std::optional<double> ReadAreaNumber(const QString& text)
-{
-    QString withPoint = text;
-    withPoint.replace(u',', u'.');
-    const LeadingReal number = ParseLeadingReal(withPoint);
-    if (number.Result != LeadingReal::Kind::Number)
-        return std::nullopt;
-    return number.Value;
 }
 
 std::optional<QString> AreaProblem(const AreaEdges& area)

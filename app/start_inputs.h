@@ -1,15 +1,12 @@
 #pragma once
 
+#include "platform/number_text.h"
+
 #include <QString>
 #include <optional>
 
 // How Start reads the main window's inputs, apart from the window itself.
-
-// An area text as a number: "," serves as the decimal point as well as ".";
-// the longest leading number counts and anything behind it is ignored. No
-// number at all (the empty text included) or one out of range gives nothing:
-// a task silently placed at 0, 0 is never what the user meant.
-std::optional<double> ReadAreaNumber(const QString& text);
+// Area texts are read with ReadAreaNumber (platform/number_text.h).
 
 struct AreaEdges {
     double LeftLongitude = 0;

@@ -177,3 +177,13 @@ QString LocalDateTimeText(const QDateTime& when)
     return locale.toString(when.date(), QLocale::ShortFormat) + u' '
         + locale.toString(when.time(), withoutZone.trimmed());
 }
+
+std::optional<double> ReadAreaNumber(const QString& text)
+{
+    QString withPoint = text;
+    withPoint.replace(u',', u'.');
+    const LeadingReal number = ParseLeadingReal(withPoint);
+    if (number.Result != LeadingReal::Kind::Number)
+        return std::nullopt;
+    return number.Value;
+}

@@ -29,6 +29,14 @@ struct LeadingReal {
 };
 LeadingReal ParseLeadingReal(QStringView text);
 
+// An area text (a longitude or latitude as typed or stored in a project
+// file) as a number: "," serves as the decimal point as well as ".", so files
+// written under any regional setting read back; the longest leading number
+// counts and anything behind it is ignored. No number at all (the empty text
+// included) or one out of range gives nothing: a task silently placed at
+// 0, 0 is never what the user meant.
+std::optional<double> ReadAreaNumber(const QString& text);
+
 // Local date and time as the log shows them: the locale's short date, a
 // blank, the locale's long time (without a time-zone name).
 QString LocalDateTimeText(const QDateTime& when);

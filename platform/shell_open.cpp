@@ -6,9 +6,11 @@
 #include <QUrl>
 
 namespace {
-std::function<void(const QString&)>& Interceptor()
+using Interception = std::function<void(const QString&, const QStringList&)>;
+
+Interception& Interceptor()
 {
-    static std::function<void(const QString&)> interceptor;
+    static Interception interceptor;
     return interceptor;
 }
 
@@ -18,10 +20,10 @@ bool IsAddress(const QString& target)
 }
 }
 
-void ShellOpen(const QString& target)
+void ShellOpen(const QString& target, const QStringList& arguments)
 {
     if (Interceptor()) {
-        Interceptor()(target);
+        Interceptor()(target, arguments);
         return;
     }
     if (IsAddress(target)) {
@@ -32,12 +34,12 @@ void ShellOpen(const QString& target)
     if (!file.exists())
         return;
     if (file.isExecutable() && file.isFile() && file.suffix().compare(QStringLiteral("html"), Qt::CaseInsensitive) != 0)
-        QProcess::startDetached(file.absoluteFilePath(), {}, file.absolutePath());
+        QProcess::startDetached(file.absoluteFilePath(), arguments, file.absolutePath());
     else
         QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
-void InterceptShellOpen(std::function<void(const QString&)> interceptor)
+void InterceptShellOpen(Interception interceptor)
 {
     Interceptor() = std::move(interceptor);
 }

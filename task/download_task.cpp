@@ -16,6 +16,21 @@ constexpr qint64 kMaxTileCount = INT32_MAX;
 
 MDTask::MDTask(const TaskParameters* parameters) : Parameters(parameters)
 {
+    DescribeTask();
+    if (!CreateFolderOneLevel(ImageFolder))
+        throw AppError(QStringLiteral("Create directory ") + ImageFolder + QStringLiteral(" Failed."));
+
+    if (Parameters->Continue)
+        ReadResumePoints();
+}
+
+MDTask::MDTask(const TaskParameters* parameters, ReadOnly) : Parameters(parameters)
+{
+    DescribeTask();
+}
+
+void MDTask::DescribeTask()
+{
     if (Parameters->Zoom < kMinZoom || Parameters->Zoom > kMaxZoom)
         throw AppError(QStringLiteral("Zoom level %1 is not supported: it must lie between %2 and %3.")
                            .arg(Parameters->Zoom).arg(kMinZoom).arg(kMaxZoom));
@@ -30,12 +45,6 @@ MDTask::MDTask(const TaskParameters* parameters) : Parameters(parameters)
     FailedFileName = base + QStringLiteral("_failed.ftl");
     ListFileName = base + QStringLiteral("_list.txt");
     ImageFolder = base + FolderSeparator();
-
-    if (!CreateFolderOneLevel(ImageFolder))
-        throw AppError(QStringLiteral("Create directory ") + ImageFolder + QStringLiteral(" Failed."));
-
-    if (Parameters->Continue)
-        ReadResumePoints();
 }
 
 void MDTask::ComputeTileRange()

@@ -42,6 +42,12 @@ public:
     // tiles than a 32-bit count, or the image folder cannot be created.
     explicit MDTask(const TaskParameters* parameters);
 
+    // The same task for tools that only look at what a task brought home:
+    // the image folder is neither created nor required, and nothing on disk
+    // changes.
+    struct ReadOnly {};
+    MDTask(const TaskParameters* parameters, ReadOnly);
+
     int ResumeX[16] = {};
     int ResumeY[16] = {};
     const TaskParameters* Parameters;
@@ -70,6 +76,8 @@ public:
     static QString TaskBase(const QString& taskName);
 
 private:
+    // Range, count and file names; raises AppError as the constructor says.
+    void DescribeTask();
     void ComputeTileRange();
     void ReadResumePoints();
 };

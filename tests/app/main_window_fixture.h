@@ -39,7 +39,9 @@ protected:
         exe.Write("blankimg/blank.png", "blank");
         WriteConfig(QByteArray());
         InterceptMessages([this](MessageKind, const QString& text) { messages << text; });
-        InterceptShellOpen([this](const QString& target) { opened << target; });
+        InterceptShellOpen([this](const QString& target, const QStringList& arguments) {
+            opened << (QStringList{target} + arguments).join(u' ');
+        });
         window = MakeWindow();
     }
 

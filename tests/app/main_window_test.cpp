@@ -207,6 +207,18 @@ TEST_F(MainWindowTest, ToolsManualAndHomePageAreOpenedThroughTheShell)
                           "https://tessaly.example.org/"}));
 }
 
+TEST_F(MainWindowTest, ToolsOpenTheCurrentTasksProjectFile)
+{
+    window->CurrentParameters = std::make_unique<TaskParameters>();
+    window->CurrentParameters->Path = exe.Path();
+    window->CurrentParameters->TaskName = "area.qtsk";
+    window->CurrentTask = std::make_unique<MDTask>(window->CurrentParameters.get(), MDTask::ReadOnly{});
+    window->Mapviewer1->trigger();
+    window->CombineImages1->trigger();
+    EXPECT_EQ(opened, (QStringList{exe.Path() + "orvane " + exe.Path() + "area.qtsk",
+                          exe.Path() + "quiltry " + exe.Path() + "area.qtsk"}));
+}
+
 TEST_F(MainWindowTest, DialogsAreShownModalOrBeside)
 {
     auto* about = new TfrmAbout(window.get());

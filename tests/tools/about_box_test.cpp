@@ -48,7 +48,7 @@ TEST(AboutBox, LinksOpenTheWholeAddressThroughTheShell)
     TfrmAbout about;
     about.SetSource(&mainWindow, kHome, kMail);
     QStringList opened;
-    InterceptShellOpen([&](const QString& target) { opened << target; });
+    InterceptShellOpen([&](const QString& target, const QStringList&) { opened << target; });
     about.show();
     Click(about.Label4);
     Click(about.Label7);

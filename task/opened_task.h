@@ -1,0 +1,20 @@
+#pragma once
+
+#include "task/download_task.h"
+
+#include <QString>
+#include <memory>
+
+// A task opened from its project file by the tools that look at what a task
+// brought home (Map Viewer, Map Combiner). Its range and tile file names come
+// from MDTask itself, so the tools and the downloader never disagree about
+// which file is which tile. Opening creates and changes nothing on disk.
+struct OpenedTask {
+    std::unique_ptr<TaskParameters> Parameters;
+    std::unique_ptr<MDTask> Task;  // refers to *Parameters
+};
+
+// Raises AppError "Cannot open the task <file>: <reason>." when the file is
+// missing, unreadable, empty, binary, or lacks a map type, area or zoom that
+// a task can be built from.
+OpenedTask OpenTaskReadOnly(const QString& projectFileName);
