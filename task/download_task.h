@@ -70,6 +70,5 @@ public:
     static QString TaskBase(const QString& taskName);
 
 private:
-    void ComputeTileRange();
     void ReadResumePoints();
 };
