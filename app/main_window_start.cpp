@@ -33,6 +33,7 @@ void TForm1::StartTask()
         return;
     }
     const TaskInputs inputs = CurrentInputs();
+    // Asked before the folder is made, so that No leaves nothing behind.
     if (!ConfirmLargeTask(inputs))
         return;
     if (!CreateFolderOneLevel(Edit6->text())) {
