@@ -26,6 +26,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     CreateControls();
     ConnectHandlers();
+    CreateProgressDisplay();
     CenterOnScreen(*this);
 }
 

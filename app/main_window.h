@@ -4,6 +4,7 @@
 #include "task/download_task.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 #include <functional>
@@ -24,7 +25,10 @@ class TfrmAbout;
 class TfrmConvert;
 class TfrmFlt;
 class TfrmOptions;
+class TaskProgressDisplay;
+class TileSizeSurvey;
 class UpDownSpinner;
+struct TaskInputs;
 
 // The maker's addresses: the Help menu opens the home page, the About box
 // shows both.
@@ -114,6 +118,9 @@ public:
     LogPane* Memo1 = nullptr;
     LogPane* Memo2 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    // The tile count and size estimate, then the progress of the task.
+    TaskProgressDisplay* ProgressDisplay = nullptr;
+    TileSizeSurvey* TileSizes = nullptr;
     QTimer* Timer1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* Options2 = nullptr;
@@ -155,6 +162,15 @@ private:
     void FinishTask(bool announce);
     void EndTaskBeforeClosing();
 
+    void CreateProgressDisplay();
+    TaskInputs CurrentInputs() const;
+    void RefreshEstimate();
+    bool ConfirmLargeTask(const TaskInputs& inputs);
+    TilePosition WorkerPosition(int threadIndex) const;
+    qint64 FinishedTiles() const;
+    void BeginProgress();
+    void UpdateProgress();
+
     TfrmAbout* frmAbout = nullptr;
     TfrmConvert* frmConvert = nullptr;
     TfrmOptions* frmOptions = nullptr;
@@ -165,4 +181,5 @@ private:
     bool shown_ = false;
     bool saveErrorShown_ = false;
     QEventLoop* workersEnded_ = nullptr;
+    QElapsedTimer progressClock_;
 };

@@ -17,6 +17,7 @@ void TForm1::Timer1Timer()
     ++TimerTicks;
     if (TimerTicks % kTicksPerSave == 0)
         SaveProgress();
+    UpdateProgress();
     // A save error's message box runs its own event loop, in which a later
     // tick may already have ended the task.
     if (RunningThreads == 0 && Timer1->isActive())
@@ -38,7 +39,7 @@ void TForm1::SavePosition(int threadIndex)
     if (!DownThreads[threadIndex])
         return;
     SaveGuarded([this, threadIndex] {
-        const TilePosition position = DownThreads[threadIndex]->CurrentPosition();
+        const TilePosition position = WorkerPosition(threadIndex);
         TIniFile project(CurrentParameters->Path + CurrentParameters->TaskName);
         const QString thread = QStringLiteral("T") + QString::number(threadIndex + 1);
         if (position.X > 0)

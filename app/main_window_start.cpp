@@ -27,44 +27,38 @@ void TForm1::BitBtn1Click()
 void TForm1::StartTask()
 {
     const ProxySettings proxy = ReadProxySettings();
-    const int zoom = Edit5->text().toInt();
-    const int mapsType = MapTypeCodeForItem(MapTypeItemIndex());
 
     if (Edit6->text().isEmpty()) {
         ShowMessage(QStringLiteral("Please select a path to save the images."));
         return;
     }
+    const TaskInputs inputs = CurrentInputs();
+    // Asked before the folder is made, so that No leaves nothing behind.
+    if (!ConfirmLargeTask(inputs))
+        return;
     if (!CreateFolderOneLevel(Edit6->text())) {
         ShowMessage(QStringLiteral("Create directory ") + Edit6->text() + QStringLiteral(" Failed."));
         return;
     }
     const QString folder = WithTrailingSeparator(Edit6->text());
 
-    const TaskInputs inputs{Edit1->text(), Edit3->text(), Edit2->text(), Edit4->text(), zoom, mapsType,
-        Edit6->text(), EditTaskName->text()};
-    const auto left = ReadAreaNumber(inputs.LeftLongitude);
-    const auto right = ReadAreaNumber(inputs.RightLongitude);
-    const auto top = ReadAreaNumber(inputs.TopLatitude);
-    const auto bottom = ReadAreaNumber(inputs.BottomLatitude);
-    if (!left || !right || !top || !bottom) {
-        ShowMessage(QStringLiteral("Longitude or latitude input error!"));
-        return;
-    }
-    if (const auto problem = AreaProblem({*left, *right, *top, *bottom})) {
+    const auto area = ReadCheckedArea(inputs);
+    if (const auto* problem = std::get_if<QString>(&area)) {
         ShowMessage(*problem);
         return;
     }
+    const AreaEdges& edges = std::get<AreaEdges>(area);
 
     RunningThreads = 0;
     auto parameters = std::make_unique<TaskParameters>();
-    parameters->LeftLongitude = *left;
-    parameters->RightLongitude = *right;
-    parameters->TopLatitude = *top;
-    parameters->BottomLatitude = *bottom;
-    parameters->Zoom = zoom;
+    parameters->LeftLongitude = edges.LeftLongitude;
+    parameters->RightLongitude = edges.RightLongitude;
+    parameters->TopLatitude = edges.TopLatitude;
+    parameters->BottomLatitude = edges.BottomLatitude;
+    parameters->Zoom = inputs.Zoom;
     parameters->ThreadCount = MaxDownThreads;
     parameters->ThreadSlots = MaxDownThreads;
-    parameters->MapsType = mapsType;
+    parameters->MapsType = inputs.MapsType;
     parameters->Path = folder;
     parameters->TaskName = ProjectFileNameFor(inputs.TypedTaskName);
     parameters->UseProxy = proxy.UseProxy;
@@ -113,6 +107,7 @@ void TForm1::StartTask()
     }
     Timer1->start();
     TimerTicks = 0;
+    BeginProgress();
 }
 
 // Stop only asks; the progress monitor notices when the workers have ended.

@@ -1,8 +1,11 @@
 #include "app/start_inputs.h"
 
+#include "app/tile_usage_policy.h"
 #include "platform/folders.h"
 #include "settings/ini_file.h"
+#include "task/tile_range.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -11,6 +14,16 @@ namespace {
 qsizetype LastSeparator(const QString& path)
 {
     return std::max({path.lastIndexOf(u'/'), path.lastIndexOf(FolderSeparator()), path.lastIndexOf(u':')});
+}
+
+// Whether Start's one-level folder creation would find or make the folder.
+bool FolderExistsOrCanBeMade(const QString& folder)
+{
+    const QFileInfo info(QDir::cleanPath(folder));
+    if (info.exists())
+        return info.isDir();
+    const QFileInfo parent(info.absolutePath());
+    return parent.isDir() && parent.isWritable();
 }
 }
 
@@ -54,4 +67,45 @@ bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs)
         && project.ReadInteger(QStringLiteral("Zoom"), QStringLiteral("Zoom"), 100) == inputs.Zoom
         && projectFile.left(nameStart) == WithTrailingSeparator(inputs.TypedFolder)
         && projectFile.mid(nameStart) == inputs.TypedTaskName;
+}
+
+std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs)
+{
+    const auto left = ReadAreaNumber(inputs.LeftLongitude);
+    const auto right = ReadAreaNumber(inputs.RightLongitude);
+    const auto top = ReadAreaNumber(inputs.TopLatitude);
+    const auto bottom = ReadAreaNumber(inputs.BottomLatitude);
+    if (!left || !right || !top || !bottom)
+        return QStringLiteral("Longitude or latitude input error!");
+    const AreaEdges area{*left, *right, *top, *bottom};
+    if (const auto problem = AreaProblem(area))
+        return *problem;
+    return area;
+}
+
+QString ProjectFilePathFor(const TaskInputs& inputs)
+{
+    return WithTrailingSeparator(inputs.TypedFolder) + ProjectFileNameFor(inputs.TypedTaskName);
+}
+
+std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers)
+{
+    if (inputs.TypedFolder.isEmpty() || !FolderExistsOrCanBeMade(inputs.TypedFolder))
+        return std::nullopt;
+    const auto area = ReadCheckedArea(inputs);
+    if (!std::holds_alternative<AreaEdges>(area))
+        return std::nullopt;
+    const AreaEdges& edges = std::get<AreaEdges>(area);
+    TaskParameters parameters;
+    parameters.LeftLongitude = edges.LeftLongitude;
+    parameters.RightLongitude = edges.RightLongitude;
+    parameters.TopLatitude = edges.TopLatitude;
+    parameters.BottomLatitude = edges.BottomLatitude;
+    parameters.Zoom = inputs.Zoom;
+    parameters.MapsType = inputs.MapsType;
+    parameters.Servers = servers;
+    const TaskTileRange range = ComputeTaskTileRange(parameters);
+    if (range.Refusal || TileUsagePolicyRefusal(parameters))
+        return std::nullopt;
+    return range.Range.TotalCount;
 }

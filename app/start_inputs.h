@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/number_text.h"
+#include "task/map_type.h"
 
 #include <QString>
 #include <optional>
+#include <variant>
 
 // How Start reads the main window's inputs, apart from the window itself.
 // Area texts are read with ReadAreaNumber (platform/number_text.h).
@@ -38,3 +40,16 @@ struct TaskInputs {
 // start continues it: the stored area texts equal the typed ones character
 // for character, and the file is the typed folder and name without changes.
 bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs);
+
+// The four area texts as numbers that pass every area check, or the message
+// of the first check they fail, in Start's order.
+std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs);
+
+// The project file that Start reads and writes for these inputs.
+QString ProjectFilePathFor(const TaskInputs& inputs);
+
+// The tile count of the task Start would build from these inputs, or nothing
+// when Start would refuse them: no folder, a folder that cannot be created,
+// an area message, the task core's refusal, the tile usage policy. Reads no
+// more than the folder's existence and the configured servers.
+std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers);

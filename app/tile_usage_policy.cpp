@@ -1,18 +1,7 @@
 #include "app/tile_usage_policy.h"
 
-#include "geo/tile_math.h"
 #include "settings/config_file.h"
-
-namespace {
-qint64 TileCountOfArea(const TaskParameters& p)
-{
-    const qint64 columns = qAbs(qint64(LongitudeToTileX(p.RightLongitude, p.Zoom))
-                               - LongitudeToTileX(p.LeftLongitude, p.Zoom)) + 1;
-    const qint64 rows = qAbs(qint64(LatitudeToTileY(p.BottomLatitude, p.Zoom))
-                            - LatitudeToTileY(p.TopLatitude, p.Zoom)) + 1;
-    return columns * rows;
-}
-}
+#include "task/tile_range.h"
 
 bool IsOpenStreetMapAddress(const QString& address)
 {
@@ -26,12 +15,13 @@ bool IsOpenStreetMapAddress(const QString& address)
 
 std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
 {
-    if (parameters.Zoom < kMinZoom || parameters.Zoom > kMaxZoom)
+    const TaskTileRange range = ComputeTaskTileRange(parameters);
+    if (range.Refusal)
         return std::nullopt;
     const QString address = parameters.Servers.TemplateFor(parameters.MapsType);
     if (!IsOpenStreetMapAddress(address))
         return std::nullopt;
-    const qint64 count = TileCountOfArea(parameters);
+    const qint64 count = range.Range.TotalCount;
     if (count <= kMaxTilesFromOpenStreetMap)
         return std::nullopt;
     return QStringLiteral(

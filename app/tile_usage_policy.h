@@ -15,6 +15,6 @@ constexpr qint64 kMaxTilesFromOpenStreetMap = 250;
 bool IsOpenStreetMapAddress(const QString& address);
 
 // The message that refuses the task, when its map type's server is one of
-// the Foundation's and its area holds too many tiles. Nothing for a zoom the
-// tile grid cannot handle: building the task reports that.
+// the Foundation's and its area holds too many tiles. Nothing for a range the
+// task core refuses (zoom, 32-bit count): building the task reports that.
 std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters);

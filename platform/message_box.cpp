@@ -12,6 +12,12 @@ MessageInterceptor& Interceptor()
     return interceptor;
 }
 
+QuestionInterceptor& QuestionInterceptorSlot()
+{
+    static QuestionInterceptor interceptor;
+    return interceptor;
+}
+
 void Show(MessageKind kind, const QString& text)
 {
     if (Interceptor()) {
@@ -37,6 +43,21 @@ void ShowExceptionMessage(const QString& text)
 void InterceptMessages(MessageInterceptor interceptor)
 {
     Interceptor() = std::move(interceptor);
+}
+
+bool AskYesNo(const QString& text)
+{
+    if (QuestionInterceptorSlot())
+        return QuestionInterceptorSlot()(text);
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+        QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void InterceptQuestions(QuestionInterceptor interceptor)
+{
+    QuestionInterceptorSlot() = std::move(interceptor);
 }
 
 void ShowCurrentException()

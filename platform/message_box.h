@@ -21,6 +21,14 @@ void ShowExceptionMessage(const QString& text);
 using MessageInterceptor = std::function<void(MessageKind kind, const QString& text)>;
 void InterceptMessages(MessageInterceptor interceptor);
 
+// A question box with Yes and No buttons, titled like the message boxes;
+// No is the default button. True for Yes.
+bool AskYesNo(const QString& text);
+
+// While set, questions go to `interceptor`, whose result is the answer.
+using QuestionInterceptor = std::function<bool(const QString& text)>;
+void InterceptQuestions(QuestionInterceptor interceptor);
+
 // Qt cannot carry a C++ exception through its event loop: every event handler
 // runs its body through this, which shows an escaping error the way the
 // standard exception message box does and lets the event loop go on.

@@ -1,18 +1,12 @@
 #include "task/download_task.h"
 
-#include "geo/tile_math.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "settings/ini_file.h"
+#include "task/tile_range.h"
 
 #include <QFileInfo>
 #include <QLocale>
-#include <utility>
-
-namespace {
-// Workers number their tiles with 32-bit places.
-constexpr qint64 kMaxTileCount = INT32_MAX;
-}
 
 MDTask::MDTask(const TaskParameters* parameters) : Parameters(parameters)
 {
@@ -31,38 +25,25 @@ MDTask::MDTask(const TaskParameters* parameters, ReadOnly) : Parameters(paramete
 
 void MDTask::DescribeTask()
 {
-    if (Parameters->Zoom < kMinZoom || Parameters->Zoom > kMaxZoom)
-        throw AppError(QStringLiteral("Zoom level %1 is not supported: it must lie between %2 and %3.")
-                           .arg(Parameters->Zoom).arg(kMinZoom).arg(kMaxZoom));
-    ComputeTileRange();
-    if (TotalCount > kMaxTileCount)
-        throw AppError(QStringLiteral("The area holds %1 tiles at zoom level %2, more than one task can "
-                                      "download (at most %3). Choose a smaller area or a lower zoom level.")
-                           .arg(TotalCount).arg(Parameters->Zoom).arg(kMaxTileCount));
+    const TaskTileRange computed = ComputeTaskTileRange(*Parameters);
+    if (computed.Refusal)
+        throw AppError(*computed.Refusal);
+    const TileRange& range = computed.Range;
+    MinX = range.MinX;
+    MinY = range.MinY;
+    MaxX = range.MaxX;
+    MaxY = range.MaxY;
+    LeftLongitudeDownload = range.LeftLongitude;
+    RightLongitudeDownload = range.RightLongitude;
+    TopLatitudeDownload = range.TopLatitude;
+    BottomLatitudeDownload = range.BottomLatitude;
+    TotalCount = range.TotalCount;
 
     const QString base = Parameters->Path + TaskBase(Parameters->TaskName);
     LogFileName = base + QStringLiteral("_log.txt");
     FailedFileName = base + QStringLiteral("_failed.ftl");
     ListFileName = base + QStringLiteral("_list.txt");
     ImageFolder = base + FolderSeparator();
-}
-
-void MDTask::ComputeTileRange()
-{
-    const int zoom = Parameters->Zoom;
-    MinX = LongitudeToTileX(Parameters->LeftLongitude, zoom);
-    MaxX = LongitudeToTileX(Parameters->RightLongitude, zoom);
-    const int southRow = LatitudeToTileY(Parameters->BottomLatitude, zoom);
-    const int northRow = LatitudeToTileY(Parameters->TopLatitude, zoom);
-    MinY = southRow;
-    MaxY = northRow;
-    LeftLongitudeDownload = TileXToLongitude(MinX, zoom);
-    RightLongitudeDownload = TileXToLongitude(static_cast<double>(MaxX) + 1, zoom);
-    TopLatitudeDownload = TileYToLatitude(northRow, zoom);
-    BottomLatitudeDownload = TileYToLatitude(static_cast<double>(southRow) + 1, zoom);
-    if (MaxY < MinY)
-        std::swap(MinY, MaxY);
-    TotalCount = (qint64(MaxX) - MinX + 1) * (qint64(MaxY) - MinY + 1);
 }
 
 void MDTask::ReadResumePoints()

@@ -78,6 +78,5 @@ public:
 private:
     // Range, count and file names; raises AppError as the constructor says.
     void DescribeTask();
-    void ComputeTileRange();
     void ReadResumePoints();
 };
