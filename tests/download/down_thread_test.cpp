@@ -210,7 +210,7 @@ TEST_F(DownThreadTest, AStopEndsTheWorkerAtTheNextTileBoundary)
     EXPECT_EQ(server.RequestCount(), 1);
 }
 
-TEST_F(DownThreadTest, AStopDuringRetriesWaitsForTheTilesOutcome)
+TEST_F(DownThreadTest, AStopDuringRetriesEndsTheTileWithoutAnOutcome)
 {
     Task(8, 9, 5, 5);
     server.Script({ScriptedReply::Status("HTTP/1.1 500 Busy"), ScriptedReply::Status("HTTP/1.1 500 Busy")});
@@ -220,8 +220,26 @@ TEST_F(DownThreadTest, AStopDuringRetriesWaitsForTheTilesOutcome)
     };
     RunWorkers();
 
-    EXPECT_EQ(receiver.Log, QStringList({"T1:seq=1,os_8_5_4.png OK", "T1 Finished."}));
-    EXPECT_EQ(pauses[0], std::vector<int>({0, 1000, 1000, 1000}));
+    EXPECT_EQ(receiver.Log, QStringList({"T1 Finished."}));
+    EXPECT_TRUE(receiver.Failed.isEmpty());
+    EXPECT_EQ(pauses[0], std::vector<int>({0, 1000}));
+    EXPECT_EQ(server.RequestCount(), 1);
+    EXPECT_EQ(workers[0]->CurrentX(), 0);
+}
+
+TEST_F(DownThreadTest, AStopAbortsATransferUnderWayAndLeavesTheTileForTheNextRun)
+{
+    Task(8, 9, 5, 5);
+    server.SetResponder([this](const QByteArray&) {
+        workers[0]->RequestStop();
+        return ScriptedReply::Trickle(40, 250);  // ten seconds unless aborted
+    });
+    RunWorkers();
+
+    EXPECT_EQ(receiver.Log, QStringList({"T1 Finished."}));
+    EXPECT_TRUE(receiver.Failed.isEmpty());
+    EXPECT_EQ(workers[0]->CurrentX(), 0);
+    EXPECT_FALSE(TileExists(8, 5));
 }
 
 TEST_F(DownThreadTest, NotFoundThreeTimesGivesTwoLinesABlankImageAndNoFailedRecord)
@@ -259,6 +277,25 @@ TEST_F(DownThreadTest, OtherFailuresAndHugeBodiesAreRecordedReplacedByTheBlankIm
         QStringList({task->TileFilePath(8, 5) + "|" + Url(8, 5), task->TileFilePath(8, 6) + "|" + Url(8, 6)}));
     EXPECT_EQ(TileFile(8, 6), QByteArray("blank"));
     EXPECT_EQ(workers[0]->CurrentY(), 6);
+}
+
+TEST_F(DownThreadTest, HeadersTooLargeAreAnOtherFailureAndTheWorkerGoesOn)
+{
+    ProvideBlankImage("blank");
+    Task(8, 8, 5, 6);
+    QByteArray head = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 4096; ++i)
+        head += "X-Filler-" + QByteArray::number(i) + ": " + QByteArray(60, 'f') + "\r\n";
+    const ScriptedReply huge = ScriptedReply::Raw(head + "Content-Length: 4\r\n\r\ntile", true);
+    server.Script({huge, huge, huge});
+    RunWorkers();
+
+    EXPECT_EQ(server.RequestCount(), 4);
+    ASSERT_EQ(receiver.Log.size(), 4);
+    EXPECT_FALSE(receiver.Log[0].contains("Socket Error")) << receiver.Log[0].toStdString();
+    EXPECT_EQ(receiver.Log.mid(1), QStringList({"T1:8-5 got a blank image!", "T1:seq=2,os_8_6_4.png OK", "T1 Finished."}));
+    EXPECT_EQ(receiver.Failed, QStringList({task->TileFilePath(8, 5) + "|" + Url(8, 5)}));
+    EXPECT_EQ(TileFile(8, 5), QByteArray("blank"));
 }
 
 TEST_F(DownThreadTest, BlockedEndsTheWorkerWithItsMessageAndLeavesThePositionAlone)
