@@ -5,10 +5,10 @@
 #include "platform/message_box.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
-#include "task/map_type.h"
 #include "platform/window_placement.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -17,7 +17,7 @@
 #include <thread>
 
 TfrmFlt::TfrmFlt(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), userAgent_(TileServers().UserAgent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmFlt"));
     setWindowTitle(QStringLiteral("Re-Download failed files"));
@@ -54,9 +54,9 @@ TfrmFlt::TfrmFlt(QWidget* parent)
     CenterOnScreen(*this);
 }
 
-void TfrmFlt::SetUserAgent(const QString& userAgent)
+void TfrmFlt::SetTileServers(const TileServers& servers)
 {
-    userAgent_ = userAgent;
+    servers_ = servers;
 }
 
 void TfrmFlt::showEvent(QShowEvent* event)
@@ -74,14 +74,14 @@ void TfrmFlt::Button1Click()
         return;
     Memo1->clear();
     // The list is only read, so it stays byte for byte as it was.
-    RunList(ReadTextLines(*listFile));
+    RunList(ReadTextLines(*listFile), QFileInfo(*listFile).absolutePath());
 }
 
-void TfrmFlt::RunList(const QStringList& lines)
+void TfrmFlt::RunList(const QStringList& lines, const QString& listFolder)
 {
     // Log lines travel to the window as queued calls, in order, ahead of the
     // call that ends the local event loop.
-    FailedTileRedownload run(RedownloadClientSettings(userAgent_), [this](const QString& line) {
+    FailedTileRedownload run(RedownloadClientSettings(servers_), [this](const QString& line) {
         QMetaObject::invokeMethod(this, [this, line] { Memo1->appendPlainText(line); }, Qt::QueuedConnection);
     });
     QEventLoop waitForRun;
@@ -90,7 +90,7 @@ void TfrmFlt::RunList(const QStringList& lines)
     SetRunning(true);
     std::thread worker([&] {
         try {
-            run.Run(lines);
+            run.Run(lines, listFolder);
         } catch (...) {
             failure = std::current_exception();
         }
