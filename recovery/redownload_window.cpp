@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
+#include "recovery/log_line_relay.h"
 #include "platform/window_placement.h"
 
 #include <QEventLoop>
@@ -79,11 +80,10 @@ void TfrmFlt::Button1Click()
 
 void TfrmFlt::RunList(const QStringList& lines, const QString& listFolder)
 {
-    // Log lines travel to the window as queued calls, in order, ahead of the
+    // Log lines reach the pane in batches, all of them ahead of the queued
     // call that ends the local event loop.
-    FailedTileRedownload run(RedownloadClientSettings(servers_), [this](const QString& line) {
-        QMetaObject::invokeMethod(this, [this, line] { Memo1->appendPlainText(line); }, Qt::QueuedConnection);
-    });
+    LogLineRelay log(this, [this](const QStringList& lines) { Memo1->appendPlainText(lines.join(u'\n')); });
+    FailedTileRedownload run(RedownloadClientSettings(servers_), [&log](const QString& line) { log.Add(line); });
     QEventLoop waitForRun;
     std::exception_ptr failure;
     currentRun_ = &run;
