@@ -279,25 +279,6 @@ TEST_F(DownThreadTest, OtherFailuresAndHugeBodiesAreRecordedReplacedByTheBlankIm
     EXPECT_EQ(workers[0]->CurrentY(), 6);
 }
 
-TEST_F(DownThreadTest, HeadersTooLargeAreAnOtherFailureAndTheWorkerGoesOn)
-{
-    ProvideBlankImage("blank");
-    Task(8, 8, 5, 6);
-    QByteArray head = "HTTP/1.1 200 OK\r\n";
-    for (int i = 0; i < 4096; ++i)
-        head += "X-Filler-" + QByteArray::number(i) + ": " + QByteArray(60, 'f') + "\r\n";
-    const ScriptedReply huge = ScriptedReply::Raw(head + "Content-Length: 4\r\n\r\ntile", true);
-    server.Script({huge, huge, huge});
-    RunWorkers();
-
-    EXPECT_EQ(server.RequestCount(), 4);
-    ASSERT_EQ(receiver.Log.size(), 4);
-    EXPECT_FALSE(receiver.Log[0].contains("Socket Error")) << receiver.Log[0].toStdString();
-    EXPECT_EQ(receiver.Log.mid(1), QStringList({"T1:8-5 got a blank image!", "T1:seq=2,os_8_6_4.png OK", "T1 Finished."}));
-    EXPECT_EQ(receiver.Failed, QStringList({task->TileFilePath(8, 5) + "|" + Url(8, 5)}));
-    EXPECT_EQ(TileFile(8, 5), QByteArray("blank"));
-}
-
 TEST_F(DownThreadTest, BlockedEndsTheWorkerWithItsMessageAndLeavesThePositionAlone)
 {
     Task(8, 9, 5, 5);
