@@ -5,12 +5,15 @@
 #include <algorithm>
 
 namespace {
+// No control characters, and none that another system reads as a folder or
+// drive: a list written elsewhere ("D:\maps\os_1_2_3.png") names no file here.
 bool IsPlainPngName(const QString& name)
 {
     const QString suffix = QStringLiteral(".png");
     if (name.size() <= suffix.size() || !name.endsWith(suffix, Qt::CaseInsensitive))
         return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    return std::none_of(name.begin(), name.end(),
+        [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f || c == u'\\' || c == u':'; });
 }
 
 // Both paths absolute and clean.

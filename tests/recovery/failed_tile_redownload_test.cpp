@@ -197,7 +197,7 @@ TEST_F(FailedTileRedownloadTest, LinesMayWriteOnlyPlainTileFilesInsideTheListsFo
     const QStringList log = Run({"../x.png|" + Address(1), escaping + "|" + Address(2),
         elsewhere.File("victim.png") + "|" + Address(3), folder.File("link.png") + "|" + Address(4),
         folder.File("linked/victim.png") + "|" + Address(5), folder.File("area/x.png/..") + "|" + Address(6),
-        "area/../area/./os_7_5_4.png|" + Address(7)});
+        "D:\\maps\\os_1_5_4.png|" + Address(8), "area/../area/./os_7_5_4.png|" + Address(7)});
 
     EXPECT_EQ(log, QStringList({"Start...", "Skipped, outside the folder of the list: ../x.png",
         "Skipped, outside the folder of the list: " + escaping,
@@ -205,6 +205,7 @@ TEST_F(FailedTileRedownloadTest, LinesMayWriteOnlyPlainTileFilesInsideTheListsFo
         "Skipped, a symbolic link: " + folder.File("link.png"),
         "Skipped, outside the folder of the list: " + folder.File("linked/victim.png"),
         "Skipped, not a .png tile file: " + folder.File("area/x.png/.."),
+        "Skipped, not a .png tile file: D:\\maps\\os_1_5_4.png",
         "area/../area/./os_7_5_4.png:" + Address(7) + " ->OK", "Download End."}));
     EXPECT_EQ(server.RequestCount(), 1);
     EXPECT_EQ(folder.Read("area/os_7_5_4.png"), "tile");  // a relative name counts from the list's folder
