@@ -101,7 +101,7 @@ void TForm1::CombineImages1Click()
 
 void TForm1::ReDownloadfailedfiles1Click()
 {
-    frmFlt->SetUserAgent(ReadTileServers().UserAgent);
+    frmFlt->SetTileServers(ReadTileServers());
     frmFlt->exec();
 }
 

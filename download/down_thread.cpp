@@ -61,6 +61,7 @@ void TDownThread::RunWorker()
     const TaskParameters& parameters = *Task->Parameters;
     try {
         Client = std::make_unique<HttpClient>(TileRequestSettings(parameters));
+        Client->SetAbortCheck([this] { return StopRequested(); });
     } catch (const AppError& error) {
         ReportLog(Prefix() + u' ' + error.Message());
     }
@@ -109,15 +110,17 @@ bool TDownThread::FetchTile(int x, int y, qint64 seq)
         HttpResult result = Client->Get(url);
         if (result.Ok)
             return StoreTile(x, y, seq, result.Body);
+        // Stop aborts the transfer under way and ends the tile without an
+        // outcome: the position stays, so a continued task fetches it again.
+        if (StopRequested())
+            return false;
 
-        const FailureClass failure = ClassifyFailure(result.FailureText);
-        const FailureVerdict verdict = JudgeFailure(failure, attemptCount);
+        const FailureVerdict verdict = JudgeFailure(ClassifyFailure(result.FailureText), attemptCount);
         if (verdict.Retry) {
-            // These classes may retry for long; Stop must still end the task.
-            if (IsConnectionClass(failure) && StopRequested())
-                return false;
             if (verdict.PauseMs > 0)
                 Pause(verdict.PauseMs);
+            if (StopRequested())
+                return false;
             continue;
         }
 

@@ -35,7 +35,8 @@ struct TilePosition {
 // - Walk: every worker walks the task's whole range, columns outer and rows
 //   inner, and takes the tiles whose 1-based place Seq satisfies
 //   Seq mod ThreadCount == ThreadIndex, skipping places up to its resume
-//   point. The stop request is looked at between tiles.
+//   point. The stop request is looked at between tiles and between the
+//   attempts of a tile, and it aborts a transfer under way.
 // - Tile: GET, store, "T<n>:seq=<Seq>,<file> OK", position, 1000 ms pause;
 //   failures are classified and retried or end in one of five outcomes.
 // - End: "T<n> Finished." then ThreadFinished. The main window destroys the
@@ -46,7 +47,8 @@ public:
         PauseFunction Pause = RealPause);
     ~TDownThread() override;
 
-    // Sets the stop request; the worker ends at its next tile boundary.
+    // Sets the stop request; the worker ends at its next tile boundary, or at
+    // once when a transfer or a retry is under way, leaving that tile undone.
     void RequestStop();
     bool StopRequested() const;
 
@@ -65,7 +67,7 @@ private:
     void RunWorker();
     // Fetches one tile through its attempts and outcome. False when the run
     // must end (Blocked, Network down, an unwritable tile file, a stop
-    // request between connection-class attempts).
+    // request before the tile's outcome).
     bool FetchTile(int x, int y, qint64 seq);
     bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
     void CopyBlankImage(int x, int y);

@@ -23,11 +23,12 @@ RetryRule RuleFor(FailureClass failure)
     }
     return {1000, kLimitedClassAttempts};
 }
-}
 
+// Resets and address-in-use: the connection classes, retried longer.
 bool IsConnectionClass(FailureClass failure)
 {
     return failure == FailureClass::ConnectionReset || failure == FailureClass::AddressInUse;
+}
 }
 
 FailureClass ClassifyFailure(const std::optional<QString>& failureText)

@@ -19,9 +19,6 @@ enum class FailureClass {
 // error 10054 is a reset, not a network failure.
 FailureClass ClassifyFailure(const std::optional<QString>& failureText);
 
-// Resets and address-in-use: the connection classes, retried longer.
-bool IsConnectionClass(FailureClass failure);
-
 // Attempts of one tile allowed while its failures fall in the limited classes.
 constexpr int kLimitedClassAttempts = 3;
 // Resets and address-in-use retry longer, but a tile never holds a worker

@@ -66,6 +66,7 @@ HttpClient::Impl::Impl(const HttpClientSettings& clientSettings) : settings(clie
     // A stall: less than one byte per second for the whole stall limit.
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(qMax(1, (settings.StallTimeoutMs + 999) / 1000)));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(settings.OverallTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(settings.MaxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -233,11 +234,15 @@ std::optional<QString> HttpClient::Impl::TransportFailureText(CURLcode code) con
         if (connectCode >= 300 && !statusLine.isEmpty())
             return statusLine;
         // libcurl keeps the error number of an earlier transfer; it belongs to
-        // this one only when the message names it.
+        // this one only when the message names it. Without a socket error of
+        // its own (headers too large, for one) the failure is no reset and
+        // keeps the library's message.
         const bool freshErrno = osErrno != 0 && QString::fromLocal8Bit(errorBuffer).contains(
             QString::fromLocal8Bit(std::strerror(int(osErrno))));
-        return SocketErrorText(
-            WindowsSocketErrorFor(freshErrno ? int(osErrno) : 0, WindowsSocketError::ConnectionReset));
+        const int socketError = freshErrno ? WindowsSocketErrorFor(int(osErrno), 0) : 0;
+        if (socketError != 0)
+            return SocketErrorText(socketError);
+        break;
     }
     case CURLE_INTERFACE_FAILED:
         return SocketErrorText(WindowsSocketErrorFor(int(osErrno), WindowsSocketError::AddressInUse));

@@ -20,6 +20,9 @@ struct HttpClientSettings {
     QStringList ExtraHeaderLines;  // raw lines after the standard ones, e.g. "Cookie: "
     int ConnectTimeoutMs = 60000;
     int StallTimeoutMs = 60000;    // no byte received for this long: a time-out
+    // A whole request, however steadily bytes arrive; far above any real tile,
+    // so only a reply that trickles in forever meets it. A time-out as well.
+    int OverallTimeoutMs = 5 * 60 * 1000;
     qint64 MaxBodyBytes = 16 * 1024 * 1024;
 };
 
@@ -50,7 +53,8 @@ public:
     // Connections opened so far (1 for a whole run against a keep-alive server).
     int ConnectionsOpened() const;
 
-    // Asked while a transfer runs; returning true aborts it as a failure.
+    // Asked again and again while a transfer runs, also while no byte
+    // arrives; returning true aborts it as a failure.
     void SetAbortCheck(std::function<bool()> shouldAbort);
 
 private:

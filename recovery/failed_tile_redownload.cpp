@@ -1,11 +1,15 @@
 #include "recovery/failed_tile_redownload.h"
 
 #include "platform/text_files.h"
+#include "task/map_type.h"
 
 namespace {
-const QString kReferer = QStringLiteral("http://maps.google.com/");
 const QString kConnection = QStringLiteral("Keep_Alive");
-const QString kTileSuffix = QStringLiteral(".png");
+
+QString SkippedPrefix(TileFileRefusal refusal)
+{
+    return QStringLiteral("Skipped, ") + RefusalText(refusal) + QStringLiteral(": ");
+}
 }
 
 FailedTileLine SplitFailedTileLine(const QString& line)
@@ -16,11 +20,11 @@ FailedTileLine SplitFailedTileLine(const QString& line)
     return {line.left(bar), line.mid(bar + 1)};
 }
 
-HttpClientSettings RedownloadClientSettings(const QString& userAgent)
+HttpClientSettings RedownloadClientSettings(const TileServers& servers)
 {
     HttpClientSettings settings;
-    settings.Referer = kReferer;
-    settings.UserAgent = userAgent;
+    settings.Referer = servers.HomePage;
+    settings.UserAgent = servers.UserAgent;
     settings.Connection = kConnection;
     return settings;
 }
@@ -30,18 +34,19 @@ FailedTileRedownload::FailedTileRedownload(HttpClientSettings settings, LogFunct
 {
 }
 
-void FailedTileRedownload::Run(const QStringList& lines)
+void FailedTileRedownload::Run(const QStringList& lines, const QString& listFolder)
 {
     if (lines.isEmpty()) {
         addLogLine_(QStringLiteral("No failed files records."));
         return;
     }
     addLogLine_(QStringLiteral("Start..."));
+    skipped_.fill(0);
     HttpClient client(settings_);
     client.SetAbortCheck([this] { return stopRequested_.load(); });
     bool stopped = false;
     for (const QString& line : lines) {
-        const LineOutcome outcome = stopRequested_ ? LineOutcome::Stopped : Fetch(client, line);
+        const LineOutcome outcome = stopRequested_ ? LineOutcome::Stopped : Fetch(client, line, listFolder);
         if (outcome == LineOutcome::Banned)
             break;
         if (outcome == LineOutcome::Stopped) {
@@ -49,35 +54,42 @@ void FailedTileRedownload::Run(const QStringList& lines)
             break;
         }
     }
+    LogSkippedBeyondTheShownOnes();
     if (stopped)
         addLogLine_(QStringLiteral("Stopped by the user."));
     addLogLine_(QStringLiteral("Download End."));
 }
 
-bool FailedTileRedownload::Refused(const QString& line, const FailedTileLine& record)
+void FailedTileRedownload::LogSkipped(TileFileRefusal refusal, const QString& subject)
 {
-    if (record.FileName.isEmpty()) {
-        addLogLine_(QStringLiteral("Skipped, no file name: ") + line);
-        return true;
-    }
-    if (!record.FileName.endsWith(kTileSuffix, Qt::CaseInsensitive)) {
-        addLogLine_(QStringLiteral("Skipped, not a .png tile file: ") + record.FileName);
-        return true;
-    }
-    return false;
+    if (++skipped_[size_t(refusal)] <= kSkipsShownPerKind)
+        addLogLine_(SkippedPrefix(refusal) + subject);
 }
 
-FailedTileRedownload::LineOutcome FailedTileRedownload::Fetch(HttpClient& client, const QString& line)
+void FailedTileRedownload::LogSkippedBeyondTheShownOnes()
+{
+    for (size_t kind = 0; kind < skipped_.size(); ++kind) {
+        const qint64 more = skipped_[kind] - kSkipsShownPerKind;
+        if (more > 0)
+            addLogLine_(SkippedPrefix(TileFileRefusal(kind)) + QString::number(more) + QStringLiteral(" more lines."));
+    }
+}
+
+FailedTileRedownload::LineOutcome FailedTileRedownload::Fetch(
+    HttpClient& client, const QString& line, const QString& listFolder)
 {
     const FailedTileLine record = SplitFailedTileLine(line);
-    if (Refused(line, record))
+    const TileFileCheck tileFile = CheckTileFile(record.FileName, listFolder);
+    if (tileFile.Refusal) {
+        LogSkipped(*tileFile.Refusal, *tileFile.Refusal == TileFileRefusal::NoFileName ? line : record.FileName);
         return LineOutcome::Next;
+    }
 
     for (int resets = 0;; ++resets) {
         // Each attempt has a fresh body, so the file gets exactly one answer.
         const HttpResult result = client.Get(record.Address);
         if (result.Ok) {
-            WriteFileAtomically(record.FileName, result.Body);
+            WriteFileAtomically(tileFile.Path, result.Body);
             addLogLine_(record.FileName + u':' + record.Address + QStringLiteral(" ->OK"));
             return LineOutcome::Next;
         }

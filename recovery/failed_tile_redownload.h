@@ -1,11 +1,15 @@
 #pragma once
 
 #include "download/http_client.h"
+#include "recovery/tile_file_check.h"
 
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <atomic>
 #include <functional>
+
+struct TileServers;
 
 // One record of a failed-tile list: the tile's image file before the first
 // "|", its address after it (further "|" stay in the address). Nothing is
@@ -17,9 +21,9 @@ struct FailedTileLine {
 FailedTileLine SplitFailedTileLine(const QString& line);
 
 // The re-download's request profile: straight to the tile server (no proxy,
-// no cookie), the Referer of another web map's home page, the configured
-// User-Agent and the workers' Connection value.
-HttpClientSettings RedownloadClientSettings(const QString& userAgent);
+// no cookie), with the workers' identity: the configured home page as
+// Referer, the configured User-Agent and the workers' Connection value.
+HttpClientSettings RedownloadClientSettings(const TileServers& servers);
 
 // Fetches the tiles of a failed-tile list again.
 //
@@ -32,30 +36,36 @@ HttpClientSettings RedownloadClientSettings(const QString& userAgent);
 // "Download End.". RequestStop() (from any thread) aborts the request in
 // flight and ends the run before the next line.
 //
-// Lines that would write anywhere but a tile image are refused: a line with
-// no file name, or a file name that does not end in ".png", is skipped with
-// a log line, since a list may come from anywhere.
+// Lines that would write anywhere but a tile image inside the list's folder
+// are refused (see CheckTileFile) and skipped with a log line, since a list
+// may come from anywhere. Only the first few skips of each kind get a line
+// of their own; one line before "Download End." counts the rest, so a list
+// of a million such lines keeps the log short.
 class FailedTileRedownload {
 public:
     using LogFunction = std::function<void(const QString& line)>;
     static constexpr int kMaxResetRepeats = 20;
+    static constexpr int kSkipsShownPerKind = 5;
 
     FailedTileRedownload(HttpClientSettings settings, LogFunction addLogLine, int maxResetRepeats = kMaxResetRepeats);
 
-    // Runs on the calling thread. A tile file that cannot be written raises
-    // AppError "Cannot create file <name>" and ends the run at that line.
-    void Run(const QStringList& lines);
+    // Runs on the calling thread; `listFolder` is the folder that holds the
+    // list. A tile file that cannot be written raises AppError
+    // "Cannot create file <name>" and ends the run at that line.
+    void Run(const QStringList& lines, const QString& listFolder);
 
     void RequestStop() { stopRequested_ = true; }
 
 private:
     enum class LineOutcome { Next, Banned, Stopped };
 
-    LineOutcome Fetch(HttpClient& client, const QString& line);
-    bool Refused(const QString& line, const FailedTileLine& record);
+    LineOutcome Fetch(HttpClient& client, const QString& line, const QString& listFolder);
+    void LogSkipped(TileFileRefusal refusal, const QString& subject);
+    void LogSkippedBeyondTheShownOnes();
 
     HttpClientSettings settings_;
     LogFunction addLogLine_;
     int maxResetRepeats_;
     std::atomic<bool> stopRequested_{false};
+    std::array<qint64, kTileFileRefusalKinds> skipped_{};  // by TileFileRefusal
 };

@@ -5,10 +5,11 @@
 #include "platform/message_box.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
-#include "task/map_type.h"
+#include "recovery/log_line_relay.h"
 #include "platform/window_placement.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -17,7 +18,7 @@
 #include <thread>
 
 TfrmFlt::TfrmFlt(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), userAgent_(TileServers().UserAgent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmFlt"));
     setWindowTitle(QStringLiteral("Re-Download failed files"));
@@ -54,9 +55,9 @@ TfrmFlt::TfrmFlt(QWidget* parent)
     CenterOnScreen(*this);
 }
 
-void TfrmFlt::SetUserAgent(const QString& userAgent)
+void TfrmFlt::SetTileServers(const TileServers& servers)
 {
-    userAgent_ = userAgent;
+    servers_ = servers;
 }
 
 void TfrmFlt::showEvent(QShowEvent* event)
@@ -74,23 +75,22 @@ void TfrmFlt::Button1Click()
         return;
     Memo1->clear();
     // The list is only read, so it stays byte for byte as it was.
-    RunList(ReadTextLines(*listFile));
+    RunList(ReadTextLines(*listFile), QFileInfo(*listFile).absolutePath());
 }
 
-void TfrmFlt::RunList(const QStringList& lines)
+void TfrmFlt::RunList(const QStringList& lines, const QString& listFolder)
 {
-    // Log lines travel to the window as queued calls, in order, ahead of the
+    // Log lines reach the pane in batches, all of them ahead of the queued
     // call that ends the local event loop.
-    FailedTileRedownload run(RedownloadClientSettings(userAgent_), [this](const QString& line) {
-        QMetaObject::invokeMethod(this, [this, line] { Memo1->appendPlainText(line); }, Qt::QueuedConnection);
-    });
+    LogLineRelay log(this, [this](const QStringList& lines) { Memo1->appendPlainText(lines.join(u'\n')); });
+    FailedTileRedownload run(RedownloadClientSettings(servers_), [&log](const QString& line) { log.Add(line); });
     QEventLoop waitForRun;
     std::exception_ptr failure;
     currentRun_ = &run;
     SetRunning(true);
     std::thread worker([&] {
         try {
-            run.Run(lines);
+            run.Run(lines, listFolder);
         } catch (...) {
             failure = std::current_exception();
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "task/map_type.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -17,8 +19,8 @@ class TfrmFlt : public QDialog {
 public:
     explicit TfrmFlt(QWidget* parent = nullptr);
 
-    // The User-Agent of the requests (the configured one).
-    void SetUserAgent(const QString& userAgent);
+    // The identity of the requests: the configured home page and User-Agent.
+    void SetTileServers(const TileServers& servers);
 
     QPushButton* Button1 = nullptr;
     QPushButton* ButtonStop = nullptr;
@@ -33,10 +35,10 @@ protected:
 private:
     void Button1Click();
     void ButtonStopClick();
-    void RunList(const QStringList& lines);
+    void RunList(const QStringList& lines, const QString& listFolder);
     void SetRunning(bool running);
 
-    QString userAgent_;
+    TileServers servers_;
     FailedTileRedownload* currentRun_ = nullptr;
     bool closeWhenDone_ = false;
 };

@@ -42,4 +42,6 @@ void TfrmConvert::Button1Click()
         return;
     }
     Edit4->setText(DegreesText(*degrees));
+    // A long result is wider than the box: show its start, sign included.
+    Edit4->setCursorPosition(0);
 }

@@ -128,6 +128,27 @@ TEST_F(TaskRunTest, StopEndsTheTaskAndAContinuedStartFetchesOnlyTheRest)
         work.Read("newtask.qtsk").left(projectAfterFirstRun.indexOf("[THREADS]")));
 }
 
+TEST_F(TaskRunTest, StopAbortsTileFetchesUnderWayAndAContinuedStartFetchesThoseTiles)
+{
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Trickle(600, 100); });  // a minute a tile
+    EnterArea(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntil([this] { return server.RequestCount() == 8; }));
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds());
+    EXPECT_EQ(LinesContaining(*window, " OK"), 0);
+    EXPECT_EQ(LinesContaining(*window, " Finished."), 8);
+    EXPECT_TRUE(ReadTextLines(FailedList()).isEmpty());
+
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
+    messages.clear();
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds());
+    const QStringList continued = RequestedPaths().mid(8);
+    EXPECT_EQ(QSet<QString>(continued.begin(), continued.end()), QSet<QString>(kAllTilePaths.begin(), kAllTilePaths.end()));
+    EXPECT_EQ(continued.size(), kAllTilePaths.size());
+}
+
 TEST_F(TaskRunTest, ChangedAreaTextStartsAfresh)
 {
     EnterArea(*window);

@@ -210,7 +210,7 @@ TEST_F(DownThreadTest, AStopEndsTheWorkerAtTheNextTileBoundary)
     EXPECT_EQ(server.RequestCount(), 1);
 }
 
-TEST_F(DownThreadTest, AStopDuringRetriesWaitsForTheTilesOutcome)
+TEST_F(DownThreadTest, AStopDuringRetriesEndsTheTileWithoutAnOutcome)
 {
     Task(8, 9, 5, 5);
     server.Script({ScriptedReply::Status("HTTP/1.1 500 Busy"), ScriptedReply::Status("HTTP/1.1 500 Busy")});
@@ -220,8 +220,26 @@ TEST_F(DownThreadTest, AStopDuringRetriesWaitsForTheTilesOutcome)
     };
     RunWorkers();
 
-    EXPECT_EQ(receiver.Log, QStringList({"T1:seq=1,os_8_5_4.png OK", "T1 Finished."}));
-    EXPECT_EQ(pauses[0], std::vector<int>({0, 1000, 1000, 1000}));
+    EXPECT_EQ(receiver.Log, QStringList({"T1 Finished."}));
+    EXPECT_TRUE(receiver.Failed.isEmpty());
+    EXPECT_EQ(pauses[0], std::vector<int>({0, 1000}));
+    EXPECT_EQ(server.RequestCount(), 1);
+    EXPECT_EQ(workers[0]->CurrentX(), 0);
+}
+
+TEST_F(DownThreadTest, AStopAbortsATransferUnderWayAndLeavesTheTileForTheNextRun)
+{
+    Task(8, 9, 5, 5);
+    server.SetResponder([this](const QByteArray&) {
+        workers[0]->RequestStop();
+        return ScriptedReply::Trickle(40, 250);  // ten seconds unless aborted
+    });
+    RunWorkers();
+
+    EXPECT_EQ(receiver.Log, QStringList({"T1 Finished."}));
+    EXPECT_TRUE(receiver.Failed.isEmpty());
+    EXPECT_EQ(workers[0]->CurrentX(), 0);
+    EXPECT_FALSE(TileExists(8, 5));
 }
 
 TEST_F(DownThreadTest, NotFoundThreeTimesGivesTwoLinesABlankImageAndNoFailedRecord)

@@ -1,3 +1,4 @@
+#include "download/failure_class.h"
 #include "download/http_client.h"
 #include "support/loopback_http_server.h"
 
@@ -175,6 +176,37 @@ TEST_F(HttpClientTest, AReplyThatStallsEndsAsATimeOut)
 {
     const HttpResult result = GetOne(ScriptedReply::Stall());
     EXPECT_EQ(result.FailureText, QStringLiteral("Socket Error # 10060\r\nConnection timed out."));
+}
+
+TEST_F(HttpClientTest, AReplyThatTricklesEndsAsATimeOutAtTheOverallDeadline)
+{
+    HttpClientSettings settings = TileSettings();
+    settings.OverallTimeoutMs = 1500;
+    // Ten bytes a second for four seconds: never a stall.
+    const HttpResult result = GetOne(ScriptedReply::Trickle(40, 100), settings);
+    EXPECT_EQ(result.FailureText, QStringLiteral("Socket Error # 10060\r\nConnection timed out."));
+}
+
+// libcurl refuses such replies with errors that carry no socket error:
+// they are ordinary failures, not a reset that would be retried at once.
+TEST_F(HttpClientTest, HeadersTooLargeAreAnOrdinaryFailureWithTheLibrarysMessage)
+{
+    QByteArray manyLines = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 4096; ++i)
+        manyLines += "X-Filler-" + QByteArray::number(i) + ": " + QByteArray(60, 'f') + "\r\n";
+    const QByteArray oneLongLine = "HTTP/1.1 200 OK\r\nX-Filler: " + QByteArray(200 * 1024, 'f') + "\r\n";
+    for (const QByteArray& head : {manyLines, oneLongLine}) {
+        // A reset earlier on the same client must not lend its error number.
+        server.Script({ScriptedReply::Reset(), ScriptedReply::Raw(head + "Content-Length: 4\r\n\r\ntile", true)});
+        HttpClient client(TileSettings());
+        EXPECT_EQ(client.Get(server.BaseUrl() + "/a").FailureText,
+            QStringLiteral("Socket Error # 10054\r\nConnection reset by peer."));
+        const HttpResult result = client.Get(server.BaseUrl() + "/b");
+        EXPECT_FALSE(result.Ok);
+        ASSERT_TRUE(result.FailureText.has_value());
+        EXPECT_FALSE(result.FailureText->contains(QStringLiteral("Socket Error"))) << result.FailureText->toStdString();
+        EXPECT_EQ(ClassifyFailure(result.FailureText), FailureClass::OtherFailure);
+    }
 }
 
 TEST_F(HttpClientTest, ABodyOverTheLimitIsRefusedWhetherAnnouncedOrNot)

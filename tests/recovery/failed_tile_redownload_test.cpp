@@ -2,11 +2,21 @@
 #include "recovery/failed_tile_redownload.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_folder.h"
+#include "task/map_type.h"
 
+#include <QFileInfo>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
+TileServers Identity()
+{
+    TileServers servers;
+    servers.HomePage = "http://tiles.example.test/";
+    servers.UserAgent = "Tessaly/5.52";
+    return servers;
+}
+
 const QString kBan = QStringLiteral("Error: may be your IP is banned.\nPlease try again later.");
 
 class FailedTileRedownloadTest : public testing::Test {
@@ -21,9 +31,9 @@ protected:
     QStringList Run(const QStringList& lines, int maxResetRepeats = FailedTileRedownload::kMaxResetRepeats)
     {
         QStringList log;
-        FailedTileRedownload run(RedownloadClientSettings("Tessaly/5.52"),
+        FailedTileRedownload run(RedownloadClientSettings(Identity()),
             [&](const QString& line) { log << line; }, maxResetRepeats);
-        run.Run(lines);
+        run.Run(lines, folder.Path());
         return log;
     }
 
@@ -58,7 +68,7 @@ TEST_F(FailedTileRedownloadTest, FetchedTilesReplaceTheirFilesOverOneConnection)
     EXPECT_EQ(server.ConnectionsAccepted(), 1);
 }
 
-TEST_F(FailedTileRedownloadTest, RequestsGoStraightToTheServerWithoutCookie)
+TEST_F(FailedTileRedownloadTest, RequestsGoStraightToTheServerWithTheWorkersIdentityAndNoCookie)
 {
     Run({Line(1)});
     ASSERT_EQ(server.RequestCount(), 1);
@@ -67,7 +77,7 @@ TEST_F(FailedTileRedownloadTest, RequestsGoStraightToTheServerWithoutCookie)
     const std::vector<std::string> head = HeadLines(server.RequestHeads().front());
     ASSERT_FALSE(head.empty());
     EXPECT_EQ(head.front(), "GET /4/1/5.png HTTP/1.1");
-    EXPECT_THAT(head, Contains("Referer: http://maps.google.com/"));
+    EXPECT_THAT(head, Contains("Referer: http://tiles.example.test/"));
     EXPECT_THAT(head, Contains("User-Agent: Tessaly/5.52"));
     EXPECT_THAT(head, Contains("Connection: Keep_Alive"));
     EXPECT_THAT(head, testing::Not(Contains(StartsWith("Cookie"))));
@@ -148,9 +158,9 @@ TEST_F(FailedTileRedownloadTest, UnwritableTileEndsTheRunWithTheFileError)
 {
     const QString missing = folder.File("gone/os_1_5_4.png");
     QStringList log;
-    FailedTileRedownload run(RedownloadClientSettings("Tessaly/5.52"), [&](const QString& line) { log << line; });
+    FailedTileRedownload run(RedownloadClientSettings(Identity()), [&](const QString& line) { log << line; });
     try {
-        run.Run({missing + "|" + Address(1), Line(2)});
+        run.Run({missing + "|" + Address(1), Line(2)}, folder.Path());
         FAIL() << "no error";
     } catch (const AppError& error) {
         EXPECT_EQ(error.Message(), "Cannot create file " + missing);
@@ -163,13 +173,61 @@ TEST_F(FailedTileRedownloadTest, StopEndsTheRunBeforeTheNextLine)
 {
     QStringList log;
     FailedTileRedownload* running = nullptr;
-    FailedTileRedownload run(RedownloadClientSettings("Tessaly/5.52"), [&](const QString& line) {
+    FailedTileRedownload run(RedownloadClientSettings(Identity()), [&](const QString& line) {
         log << line;
         if (line.endsWith(" ->OK"))
             running->RequestStop();
     });
     running = &run;
-    run.Run({Line(1), Line(2)});
+    run.Run({Line(1), Line(2)}, folder.Path());
     EXPECT_EQ(log, QStringList({"Start...", Ok(1), "Stopped by the user.", "Download End."}));
     EXPECT_EQ(server.RequestCount(), 1);
+}
+
+TEST_F(FailedTileRedownloadTest, LinesMayWriteOnlyPlainTileFilesInsideTheListsFolderAndNeverThroughALink)
+{
+    TempFolder elsewhere;
+    elsewhere.Write("victim.png", "theirs");
+    elsewhere.Write("notes.txt", "theirs");
+    QDir(folder.Path()).mkpath("area");
+    folder.Write("target.txt", "mine");
+    ASSERT_TRUE(QFile::link(folder.File("target.txt"), folder.File("link.png")));
+    ASSERT_TRUE(QFile::link(elsewhere.Path(), folder.File("linked")));
+    const QString escaping = folder.File("area/../../x.png");
+    const QStringList log = Run({"../x.png|" + Address(1), escaping + "|" + Address(2),
+        elsewhere.File("victim.png") + "|" + Address(3), folder.File("link.png") + "|" + Address(4),
+        folder.File("linked/victim.png") + "|" + Address(5), folder.File("area/x.png/..") + "|" + Address(6),
+        "D:\\maps\\os_1_5_4.png|" + Address(8), "area/../area/./os_7_5_4.png|" + Address(7)});
+
+    EXPECT_EQ(log, QStringList({"Start...", "Skipped, outside the folder of the list: ../x.png",
+        "Skipped, outside the folder of the list: " + escaping,
+        "Skipped, outside the folder of the list: " + elsewhere.File("victim.png"),
+        "Skipped, a symbolic link: " + folder.File("link.png"),
+        "Skipped, outside the folder of the list: " + folder.File("linked/victim.png"),
+        "Skipped, not a .png tile file: " + folder.File("area/x.png/.."),
+        "Skipped, not a .png tile file: D:\\maps\\os_1_5_4.png",
+        "area/../area/./os_7_5_4.png:" + Address(7) + " ->OK", "Download End."}));
+    EXPECT_EQ(server.RequestCount(), 1);
+    EXPECT_EQ(folder.Read("area/os_7_5_4.png"), "tile");  // a relative name counts from the list's folder
+    EXPECT_EQ(elsewhere.Read("victim.png"), "theirs");
+    EXPECT_EQ(folder.Read("target.txt"), "mine");
+    EXPECT_TRUE(QFileInfo(folder.File("link.png")).isSymLink());
+    EXPECT_FALSE(QFile::exists(QDir(folder.Path()).absoluteFilePath("../x.png")));
+}
+
+TEST_F(FailedTileRedownloadTest, AfterTheFirstFewSkipsOfAKindOneLineCountsTheRest)
+{
+    QStringList lines(1000, QStringLiteral("no bar"));
+    for (int i = 0; i < 8; ++i)
+        lines << folder.File(QString::number(i) + ".txt") + "|" + Address(i);
+    const QStringList log = Run(lines + QStringList{Line(1)});
+
+    QStringList expected{"Start..."};
+    for (int i = 0; i < FailedTileRedownload::kSkipsShownPerKind; ++i)
+        expected << "Skipped, no file name: no bar";
+    for (int i = 0; i < FailedTileRedownload::kSkipsShownPerKind; ++i)
+        expected << "Skipped, not a .png tile file: " + folder.File(QString::number(i) + ".txt");
+    expected << Ok(1) << "Skipped, no file name: 995 more lines." << "Skipped, not a .png tile file: 3 more lines."
+             << "Download End.";
+    EXPECT_EQ(log, expected);
 }

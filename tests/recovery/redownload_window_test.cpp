@@ -43,12 +43,16 @@ protected:
 
 TEST_F(RedownloadWindowTest, RunsTheChosenListAndLeavesItByteForByte)
 {
-    window.SetUserAgent("Tessaly/5.52");
+    TileServers servers;
+    servers.HomePage = "http://tiles.example.test/";
+    servers.UserAgent = "Tessaly/5.52";
+    window.SetTileServers(servers);
     const QString a = server.BaseUrl() + "/a";
     const QString b = server.BaseUrl() + "/b";
     const QString c = server.BaseUrl() + "/c";
-    const QByteArray list = (Tile("a.png") + "|" + a + "\r\n" + Tile("b.png") + "|" + b + "\n" + Tile("c.png") + "|" + c
-        + "\r").toLocal8Bit();
+    // A relative name counts from the list's folder, not the working folder.
+    const QByteArray list = (Tile("a.png") + "|" + a + "\r\n" + Tile("b.png") + "|" + b + "\nc.png|" + c + "\r")
+                                .toLocal8Bit();
     folder.Write("run_failed.ftl", list);
     chosen = folder.File("run_failed.ftl");
     window.Memo1->setPlainText("earlier run");
@@ -57,13 +61,15 @@ TEST_F(RedownloadWindowTest, RunsTheChosenListAndLeavesItByteForByte)
 
     EXPECT_EQ(titles, QStringList{"Open ftl file:"});
     EXPECT_EQ(Log(), QStringList({"Start...", Tile("a.png") + ":" + a + " ->OK", Tile("b.png") + ":" + b + " ->OK",
-        Tile("c.png") + ":" + c + " ->OK", "Download End."}));
+        "c.png:" + c + " ->OK", "Download End."}));
     EXPECT_EQ(folder.Read("run_failed.ftl"), list);
     EXPECT_EQ(folder.Read("b.png"), "tile");
     EXPECT_TRUE(window.Button1->isEnabled());
     EXPECT_FALSE(window.ButtonStop->isEnabled());
     EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(folder.Read("c.png"), "tile");
     EXPECT_THAT(HeadLines(server.RequestHeads().front()), testing::Contains("User-Agent: Tessaly/5.52"));
+    EXPECT_THAT(HeadLines(server.RequestHeads().front()), testing::Contains("Referer: http://tiles.example.test/"));
 }
 
 TEST_F(RedownloadWindowTest, CancelChangesNothingAndAMissingListIsReported)

@@ -75,6 +75,11 @@ ScriptedReply ScriptedReply::CloseMidBody(int announced, int sent)
         true);
 }
 
+ScriptedReply ScriptedReply::Trickle(int bytes, int intervalMs)
+{
+    return {Action::Trickle, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", true, bytes, intervalMs};
+}
+
 ScriptedReply ScriptedReply::Raw(const QByteArray& bytes, bool closeAfter)
 {
     return {Action::Send, bytes, closeAfter};
@@ -210,6 +215,14 @@ void LoopbackHttpServer::Serve(int socket)
             open = false;
             break;
         case ScriptedReply::Action::CloseBeforeReply:
+            open = false;
+            break;
+        case ScriptedReply::Action::Trickle:
+            open = SendAll(socket, reply.Bytes);
+            for (int i = 0; open && !stopping_ && i < reply.TrickleBytes; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(reply.TrickleIntervalMs));
+                open = SendAll(socket, "t");
+            }
             open = false;
             break;
         case ScriptedReply::Action::Stall: {

@@ -19,10 +19,13 @@ struct ScriptedReply {
         Reset,             // read the request, then reset the connection (RST)
         CloseBeforeReply,  // read the request, then close without a byte
         Stall,             // read the request and send nothing until the server stops
+        Trickle,           // send Bytes, then TrickleBytes body bytes one at a time; then close
     };
     Action What = Action::Send;
     QByteArray Bytes;
     bool CloseAfter = false;
+    int TrickleBytes = 0;
+    int TrickleIntervalMs = 0;
 
     // `statusLine` as given (e.g. "HTTP/1.1 404 Not Found") with Content-Length
     // and `body`, kept alive.
@@ -38,6 +41,9 @@ struct ScriptedReply {
     static ScriptedReply Reset() { return {Action::Reset, {}, true}; }
     static ScriptedReply CloseBeforeReply() { return {Action::CloseBeforeReply, {}, true}; }
     static ScriptedReply Stall() { return {Action::Stall, {}, true}; }
+    // A 200 reply without a length whose body comes one byte every
+    // `intervalMs`, `bytes` bytes in all, ended by closing the connection.
+    static ScriptedReply Trickle(int bytes, int intervalMs);
 };
 
 // An HTTP server of the tests' own on 127.0.0.1: real sockets, its own

@@ -69,3 +69,15 @@ TEST(ConverterWindow, ConvertShowsTheResultOrReportsAnInputError)
     EXPECT_EQ(window.Edit4->text(), "12.5822219848633");
     InterceptMessages(nullptr);
 }
+
+TEST(ConverterWindow, ALongResultShowsItsStartWithTheSign)
+{
+    TfrmConvert window;
+    window.show();
+    window.Edit1->setText("-12");
+    window.Edit2->setText("-34");
+    window.Edit3->setText("-56");
+    window.Button1->click();
+    EXPECT_EQ(window.Edit4->text(), "-12.5822219848633");
+    EXPECT_EQ(window.Edit4->cursorPosition(), 0);
+}
