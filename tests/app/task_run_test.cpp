@@ -206,6 +206,27 @@ TEST_F(TaskRunTest, SaveErrorIsShownOnceAndTheTaskStillEnds)
     EXPECT_GT(TIniFile(Project()).ReadInteger("THREADS", "T1X", 0), 0) << "positions are still saved";
 }
 
+// What a Start killed while it wrote the task's files leaves behind.
+TEST_F(TaskRunTest, AContinueRecreatesTheFilesAStartCutShortLeftOut)
+{
+    EnterArea(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds());
+    const QByteArray list = work.Read("newtask_list.txt");
+    QFile::remove(Log());
+    QFile::remove(FailedList());
+    QFile::remove(work.File("newtask_list.txt"));
+
+    messages.clear();
+    window->BitBtn1->click();
+    EXPECT_TRUE(window->CurrentParameters->Continue);
+    ASSERT_TRUE(RunUntilTaskEnds());
+    EXPECT_EQ(messages, QStringList{kTaskStopped});
+    EXPECT_EQ(window->Memo1->Lines().value(0), "The earlier log of this task was missing; this log starts afresh.");
+    EXPECT_EQ(work.Read("newtask_list.txt"), list);
+    EXPECT_TRUE(QFile::exists(FailedList()));
+}
+
 TEST_F(TaskRunTest, AFullDiskIsReportedOnceAndTheTaskContinuesOnceSpaceIsFreed)
 {
     NearlyFullDisk disk;
