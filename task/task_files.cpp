@@ -162,6 +162,7 @@ qint64 MDTask::TileListSize() const
 {
     const qint64 columns = qint64(MaxX) - MinX + 1;
     const qint64 rows = qint64(MaxY) - MinY + 1;
+    // name parts, ": ", four fields of 20 characters with a blank between them, CR LF
     const qint64 fixedPerLine = TileListLinePrefix().size() + 1 + TileListNameSuffix().size() + 4 * 20 + 3 + 2;
     return kTileListHeader.size() + 2 + TotalCount * fixedPerLine + rows * DigitsFrom(MinX, MaxX)
         + columns * DigitsFrom(MinY, MaxY);
