@@ -237,13 +237,17 @@ void LogPane::SaveToFile(const QString& fileName)
     }
     if (savedSize_ == bytes.size())
         return;
+    // Unbuffered, so that a refused write is seen here and not in a flush.
     QFile file(fileName);
-    const QByteArray added = bytes.mid(savedSize_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(added) != added.size()
-        || !file.flush()) {
-        // A partly appended tail must not make the next save append after it.
-        savedFileName_.clear();
-        throw AppError(QStringLiteral("Cannot create file ") + fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)
+        || !WriteAll(file, QByteArrayView(bytes).sliced(savedSize_))) {
+        const QString reason = file.errorString();
+        // A partly appended tail is cut off again, so the file holds whole lines.
+        if (file.isOpen() && file.resize(savedSize_))
+            RememberSave(fileName);
+        else
+            savedFileName_.clear();
+        throw FileWriteError(fileName, reason);
     }
     file.close();
     RememberSave(fileName);

@@ -156,7 +156,7 @@ private:
     bool TaskRunning() const;
 
     void SaveProgress();
-    void SavePosition(int threadIndex);
+    void SavePositions();
     void SavePanes();
     void SaveGuarded(const std::function<void()>& save);
     void FinishTask(bool announce);

@@ -26,26 +26,30 @@ void TForm1::Timer1Timer()
 
 void TForm1::SaveProgress()
 {
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i)
-        SavePosition(i);
+    SavePositions();
     SavePanes();
 }
 
 // Only positions greater than 0 are written, so a worker that has not
-// finished a tile yet keeps the value from an earlier run.
-void TForm1::SavePosition(int threadIndex)
+// finished a tile yet keeps the value from an earlier run. All positions of
+// one save replace the project file once.
+void TForm1::SavePositions()
 {
-    // A tick run inside a save error's message box may have ended the task.
-    if (!DownThreads[threadIndex])
-        return;
-    SaveGuarded([this, threadIndex] {
-        const TilePosition position = WorkerPosition(threadIndex);
+    SaveGuarded([this] {
         TIniFile project(CurrentParameters->Path + CurrentParameters->TaskName);
-        const QString thread = QStringLiteral("T") + QString::number(threadIndex + 1);
-        if (position.X > 0)
-            project.WriteInteger(QStringLiteral("THREADS"), thread + u'X', position.X);
-        if (position.Y > 0)
-            project.WriteInteger(QStringLiteral("THREADS"), thread + u'Y', position.Y);
+        project.WriteAtOnce([&] {
+            for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
+                // A tick run inside a save error's message box may have ended the task.
+                if (!DownThreads[i])
+                    continue;
+                const TilePosition position = WorkerPosition(i);
+                const QString thread = QStringLiteral("T") + QString::number(i + 1);
+                if (position.X > 0)
+                    project.WriteInteger(QStringLiteral("THREADS"), thread + u'X', position.X);
+                if (position.Y > 0)
+                    project.WriteInteger(QStringLiteral("THREADS"), thread + u'Y', position.Y);
+            }
+        });
     });
 }
 
@@ -78,10 +82,9 @@ void TForm1::FinishTask(bool announce)
     for (const QString& line : closingLines)
         Memo1->AppendLine(line);
     SavePanes();
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-        SavePosition(i);
+    SavePositions();
+    for (int i = 0; i < CurrentParameters->ThreadCount; ++i)
         DownThreads[i].reset();
-    }
     BitBtn1->setText(QStringLiteral("Start"));
     if (announce)
         ShowMessage(QStringLiteral("Task stoped!") + QString(20, u' '));

@@ -91,10 +91,7 @@ void TForm1::StartTask()
     if (CurrentTask->TotalCount < CurrentParameters->ThreadCount)
         CurrentParameters->ThreadCount = int(CurrentTask->TotalCount);
 
-    CurrentTask->WriteProjectFile();
-    CurrentTask->WriteTileList();
-    CurrentTask->WriteTaskLog(clock_());
-    CurrentTask->CreateFailedTileList();
+    CurrentTask->WriteTaskFiles(clock_());
 
     Memo1->SetLines(ReadTextLines(CurrentTask->LogFileName));
     Memo2->SetLines(ReadTextLines(CurrentTask->FailedFileName));

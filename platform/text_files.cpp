@@ -3,21 +3,65 @@
 #include "platform/app_error.h"
 
 #include <QFile>
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 constexpr qsizetype kFlushSize = 256 * 1024;
-
-AppError CannotCreate(const QString& fileName)
-{
-    return AppError(QStringLiteral("Cannot create file ") + fileName);
 }
+
+QString CannotCreateFileMessage(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("Cannot create file ") + fileName + QStringLiteral(": ") + reason;
+}
+
+FileReplacement::FileReplacement(const QString& fileName) : file_(fileName)
+{
+    // Unbuffered, so that a write the disk refuses fails in Write() and not
+    // unseen in a flush at the end.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        Fail(file_.errorString());
+}
+
+bool WriteAll(QFileDevice& file, QByteArrayView bytes)
+{
+    // A nearly full disk takes part of a write; trying the rest gives the reason.
+    while (!bytes.isEmpty()) {
+        const qint64 written = file.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
+void FileReplacement::Write(QByteArrayView bytes)
+{
+    if (!WriteAll(file_, bytes))
+        Fail(file_.errorString());
+}
+
+void FileReplacement::Commit()
+{
+    // The rename gives up the old file, so the new one must be on the disk
+    // first; some file systems report a full disk only here.
+    if (::fsync(file_.handle()) != 0)
+        Fail(qt_error_string(errno));
+    if (!file_.commit())
+        Fail(file_.errorString());
+}
+
+void FileReplacement::Fail(const QString& reason)
+{
+    file_.cancelWriting();
+    throw FileWriteError(file_.fileName(), reason);
 }
 
 void WriteFileAtomically(const QString& fileName, const QByteArray& bytes)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw CannotCreate(fileName);
+    FileReplacement file(fileName);
+    file.Write(bytes);
+    file.Commit();
 }
 
 void WriteTextLines(const QString& fileName, const QStringList& lines)
@@ -33,7 +77,11 @@ QByteArray ReadWholeFile(const QString& fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("Cannot open file ") + fileName);
-    return file.readAll();
+    QByteArray bytes = file.readAll();
+    // Half a file read is not the file.
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Cannot open file ") + fileName);
+    return bytes;
 }
 
 QStringList SplitTextLines(const QByteArray& bytes)
@@ -60,9 +108,6 @@ QStringList ReadTextLines(const QString& fileName)
 
 TextLineWriter::TextLineWriter(const QString& fileName) : file_(fileName)
 {
-    // Lines are gathered in buffer_ already; a second buffer would only copy.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw CannotCreate(fileName);
     buffer_.reserve(kFlushSize + 4096);
 }
 
@@ -81,16 +126,12 @@ void TextLineWriter::WriteLine(QByteArrayView line)
 
 void TextLineWriter::Flush()
 {
-    if (file_.write(buffer_) != buffer_.size()) {
-        file_.cancelWriting();
-        throw CannotCreate(file_.fileName());
-    }
+    file_.Write(buffer_);
     buffer_.resize(0);  // keeps the allocation for the next lines
 }
 
 void TextLineWriter::Commit()
 {
     Flush();
-    if (!file_.commit())
-        throw CannotCreate(file_.fileName());
+    file_.Commit();
 }

@@ -1,16 +1,56 @@
 #pragma once
 
+#include "platform/app_error.h"
+
 #include <QByteArray>
 #include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
 // Task files and lists are text in the local 8-bit encoding with CR LF after
-// every line, the last one included. Every write replaces its file atomically
-// (temporary file beside it, then rename), so a crash, a kill or a full disk
-// leaves the old file whole.
+// every line, the last one included. Every write replaces its file atomically:
+// the new content goes to a temporary file beside it, every write and the
+// flush to disk are checked, and only content that reached the disk whole is
+// renamed over the old file. A crash, a kill or a full disk leaves the old
+// file whole.
 
-// Raises AppError "Cannot create file <name>" when the file cannot be written.
+// The message of a failed write: "Cannot create file <name>: <reason>".
+QString CannotCreateFileMessage(const QString& fileName, const QString& reason);
+
+// A file that could not be written; Reason() is the system's text, such as
+// "No space left on device".
+class FileWriteError : public AppError {
+public:
+    FileWriteError(const QString& fileName, const QString& reason)
+        : AppError(CannotCreateFileMessage(fileName, reason)), reason_(reason) {}
+
+    QString Reason() const { return reason_; }
+
+private:
+    QString reason_;
+};
+
+// Writes all of `bytes` to an open file. False when the disk refuses part of
+// them; the file's errorString() then gives the reason.
+bool WriteAll(QFileDevice& file, QByteArrayView bytes);
+
+// A file being replaced. Raises FileWriteError when the
+// temporary file cannot be created, written or flushed to disk; the old file
+// then stays as it was. Destroyed without Commit(), it changes nothing.
+class FileReplacement {
+public:
+    explicit FileReplacement(const QString& fileName);
+
+    void Write(QByteArrayView bytes);
+    void Commit();
+
+private:
+    [[noreturn]] void Fail(const QString& reason);
+
+    QSaveFile file_;
+};
+
+// Raises FileWriteError when the file cannot be written.
 void WriteFileAtomically(const QString& fileName, const QByteArray& bytes);
 
 // Writes `lines`, each followed by CR LF. No lines give an empty file.
@@ -40,6 +80,6 @@ public:
 private:
     void Flush();
 
-    QSaveFile file_;
+    FileReplacement file_;
     QByteArray buffer_;
 };

@@ -52,10 +52,13 @@ void WriteOptionsSettings(const OptionsSettings& settings)
 {
     TIniFile ini(ConfigFileName());
     const ProxySettings& proxy = settings.Proxy;
-    ini.WriteString(kIniParas, QStringLiteral("DefaultPath"), settings.DefaultPath);
-    ini.WriteInteger(kProxy, QStringLiteral("UseProxy"), proxy.UseProxy ? 1 : 0);
-    ini.WriteString(kProxy, QStringLiteral("ProxyServer"), proxy.ProxyServer);
-    ini.WriteString(kProxy, QStringLiteral("ProxyPort"), proxy.ProxyPort);
-    ini.WriteString(kProxy, QStringLiteral("ProxyUsername"), proxy.ProxyUsername);
-    ini.WriteString(kProxy, QStringLiteral("ProxyPassword"), proxy.ProxyPassword);
+    // All or nothing: a full disk must not leave half of the options stored.
+    ini.WriteAtOnce([&] {
+        ini.WriteString(kIniParas, QStringLiteral("DefaultPath"), settings.DefaultPath);
+        ini.WriteInteger(kProxy, QStringLiteral("UseProxy"), proxy.UseProxy ? 1 : 0);
+        ini.WriteString(kProxy, QStringLiteral("ProxyServer"), proxy.ProxyServer);
+        ini.WriteString(kProxy, QStringLiteral("ProxyPort"), proxy.ProxyPort);
+        ini.WriteString(kProxy, QStringLiteral("ProxyUsername"), proxy.ProxyUsername);
+        ini.WriteString(kProxy, QStringLiteral("ProxyPassword"), proxy.ProxyPassword);
+    });
 }

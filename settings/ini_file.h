@@ -1,12 +1,17 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "settings/ini_document.h"
+
 #include <QString>
+#include <functional>
+#include <optional>
 
 // INI file access with the rules of the Windows profile functions, used for
-// the configuration file and for project files. The file is read afresh for
-// every call and each write replaces it atomically, so nothing is cached.
+// the configuration file and for project files. An object serves one
+// operation: it reads and parses the file once, at its first use, and each
+// write replaces the file atomically (WriteAtOnce gathers several writes into
+// one replace). Callers make a new object for each operation, so nothing is
+// cached between operations.
 //
 // Reading: a line "[name]" opens a section; "key=value" in a section holds a
 // value; section and key names match without regard to case; the first
@@ -17,7 +22,8 @@
 //
 // Writing: replaces the key's line (adding the section and the key when
 // missing) and keeps every other line of the file byte for byte. A refused
-// write raises AppError "Unable to write to <full file name>".
+// write raises AppError "Unable to write to <full file name>: <reason>" and
+// leaves the file as it was.
 class TIniFile {
 public:
     explicit TIniFile(const QString& fileName);
@@ -34,6 +40,17 @@ public:
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
 
+    // The writes that `writes` makes reach the file as one replace when it
+    // returns (none when it made none); if it raises, none of them do.
+    void WriteAtOnce(const std::function<void()>& writes);
+
 private:
+    IniDocument& Document() const;
+    void Save();
+
     QString fileName_;
+    mutable std::optional<IniDocument> document_;
+    mutable QString unreadable_;  // why an existing file could not be read
+    bool deferWrites_ = false;
+    bool changed_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 // The largest number of workers of a task, and the number of thread position
 // pairs in every project file.
@@ -65,8 +66,14 @@ public:
     QString TileFilePath(int x, int y) const;
     QString ImageExtension() const;
 
-    // The task files. A continued task keeps its project file, tile list and
-    // failed-tile list, and only appends a continuation block to its log.
+    // The task files at Start. A new task removes an earlier project file
+    // first and writes it last, so that a Start cut short (a kill, a full
+    // disk) leaves no project file vouching for files that are not all
+    // there. A continued task keeps its project file, tile list and failed
+    // list, and only appends a continuation block to its log; what is missing
+    // or cut short among them is written afresh.
+    void WriteTaskFiles(const QDateTime& now = QDateTime::currentDateTime()) const;
+
     void WriteProjectFile() const;
     void WriteTileList() const;
     void WriteTaskLog(const QDateTime& now = QDateTime::currentDateTime()) const;
@@ -78,5 +85,9 @@ public:
 private:
     // Range, count and file names; raises AppError as the constructor says.
     void DescribeTask();
+    qint64 TileListSize() const;
+    QByteArray TileListLinePrefix() const;
+    QByteArray TileListNameSuffix() const;
+    QStringList NewLogLines(const QString& timeLine) const;
     void ReadResumePoints();
 };

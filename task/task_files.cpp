@@ -7,15 +7,34 @@
 #include "platform/number_text.h"
 #include "platform/text_files.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <vector>
 
 namespace {
+const QByteArray kTileListHeader =
+    "ImageFileName    Left_Edge_Longitude    Right_Edge_Longitude   Top_Edge_Latitude      Bottom_Edge_Latitude";
+
 QString Integer(qint64 value)
 {
     return QString::number(value);
+}
+
+// The number of decimal digits written for all of first..last (none negative).
+qint64 DigitsFrom(qint64 first, qint64 last)
+{
+    qint64 digits = 0;
+    for (qint64 width = 1, low = 0, high = 9; low <= last; ++width, low = high + 1, high = high * 10 + 9) {
+        const qint64 from = std::max(first, low);
+        const qint64 to = std::min(last, high);
+        if (from <= to)
+            digits += (to - from + 1) * width;
+    }
+    return digits;
 }
 
 // A tile list line, formed in place: the list of a large task has millions.
@@ -127,19 +146,40 @@ void MDTask::WriteProjectFile() const
     WriteTextLines(p.Path + p.TaskName, lines);
 }
 
+void MDTask::WriteTaskFiles(const QDateTime& now) const
+{
+    if (!Parameters->Continue)
+        QFile::remove(Parameters->Path + Parameters->TaskName);
+    WriteTileList();
+    WriteTaskLog(now);
+    CreateFailedTileList();
+    WriteProjectFile();
+}
+
+// Every field of a line has a fixed width except the two numbers in the
+// file name, so the size of a whole list follows from the range alone.
+qint64 MDTask::TileListSize() const
+{
+    const qint64 columns = qint64(MaxX) - MinX + 1;
+    const qint64 rows = qint64(MaxY) - MinY + 1;
+    // name parts, ": ", four fields of 20 characters with a blank between them, CR LF
+    const qint64 fixedPerLine = TileListLinePrefix().size() + 1 + TileListNameSuffix().size() + 4 * 20 + 3 + 2;
+    return kTileListHeader.size() + 2 + TotalCount * fixedPerLine + rows * DigitsFrom(MinX, MaxX)
+        + columns * DigitsFrom(MinY, MaxY);
+}
+
 void MDTask::WriteTileList() const
 {
-    if (Parameters->Continue)
+    if (Parameters->Continue && QFileInfo(ListFileName).size() == TileListSize())
         return;
     const int zoom = Parameters->Zoom;
     TextLineWriter list(ListFileName);
-    list.WriteLine(QByteArrayLiteral(
-        "ImageFileName    Left_Edge_Longitude    Right_Edge_Longitude   Top_Edge_Latitude      Bottom_Edge_Latitude"));
+    list.WriteLine(kTileListHeader);
 
     // A line is TileFileName(x, y) + ": " + west east north south; what
     // stays the same along a column is formed once per column.
-    const QByteArray namePrefix = (MapTypeFilePrefix(Parameters->MapsType) + u'_').toLocal8Bit();
-    const QByteArray nameSuffix = (u'_' + QString::number(zoom) + u'.' + ImageExtension() + QStringLiteral(": ")).toLocal8Bit();
+    const QByteArray namePrefix = TileListLinePrefix();
+    const QByteArray nameSuffix = TileListNameSuffix();
     RowEdgeTexts rowEdges(MinY, MaxY + 1, zoom);
     LineBuilder columnStart, line;
     for (int x = MinX; x <= MaxX; ++x) {
@@ -168,17 +208,36 @@ void MDTask::WriteTileList() const
     list.Commit();
 }
 
+QByteArray MDTask::TileListLinePrefix() const
+{
+    return (MapTypeFilePrefix(Parameters->MapsType) + u'_').toLocal8Bit();
+}
+
+QByteArray MDTask::TileListNameSuffix() const
+{
+    return (u'_' + QString::number(Parameters->Zoom) + u'.' + ImageExtension() + QStringLiteral(": ")).toLocal8Bit();
+}
+
+// A log that is missing or empty (a Start cut short before it was written)
+// starts afresh, so that the task can still be continued.
 void MDTask::WriteTaskLog(const QDateTime& now) const
 {
-    const TaskParameters& p = *Parameters;
     const QString timeLine = QStringLiteral("Now time is:") + LocalDateTimeText(now);
-    if (p.Continue) {
+    if (Parameters->Continue && QFileInfo(LogFileName).size() > 0) {
         QStringList lines = ReadTextLines(LogFileName);
         lines << QString(44, u'-') << QStringLiteral("Log continue...") << timeLine;
         WriteTextLines(LogFileName, lines);
         return;
     }
+    QStringList lines = NewLogLines(timeLine);
+    if (Parameters->Continue)
+        lines.prepend(QStringLiteral("The earlier log of this task was missing; this log starts afresh."));
+    WriteTextLines(LogFileName, lines);
+}
 
+QStringList MDTask::NewLogLines(const QString& timeLine) const
+{
+    const TaskParameters& p = *Parameters;
     QStringList lines{
         QStringLiteral("Project: ") + p.Path + p.TaskName,
         timeLine,
@@ -223,11 +282,11 @@ void MDTask::WriteTaskLog(const QDateTime& now) const
           << QString()
           << QStringLiteral("Start downloading...")
           << QString(34, u'~');
-    WriteTextLines(LogFileName, lines);
+    return lines;
 }
 
 void MDTask::CreateFailedTileList() const
 {
-    if (!Parameters->Continue)
+    if (!Parameters->Continue || !QFileInfo::exists(FailedFileName))
         WriteTextLines(FailedFileName, {});
 }

@@ -3,6 +3,7 @@
 #include "platform/number_text.h"
 #include "platform/text_files.h"
 #include "settings/ini_file.h"
+#include "support/nearly_full_disk.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -224,4 +225,53 @@ TEST_F(TaskRunTest, SaveErrorIsShownOnceAndTheTaskStillEnds)
     EXPECT_EQ(messages[1], kTaskStopped);
     EXPECT_EQ(window->BitBtn1->text(), "Start");
     EXPECT_GT(TIniFile(Project()).ReadInteger("THREADS", "T1X", 0), 0) << "positions are still saved";
+}
+
+// What a Start killed while it wrote the task's files leaves behind.
+TEST_F(TaskRunTest, AContinueRecreatesTheFilesAStartCutShortLeftOut)
+{
+    EnterArea(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds());
+    const QByteArray list = work.Read("newtask_list.txt");
+    QFile::remove(Log());
+    QFile::remove(FailedList());
+    QFile::remove(work.File("newtask_list.txt"));
+
+    messages.clear();
+    window->BitBtn1->click();
+    EXPECT_TRUE(window->CurrentParameters->Continue);
+    ASSERT_TRUE(RunUntilTaskEnds());
+    EXPECT_EQ(messages, QStringList{kTaskStopped});
+    EXPECT_EQ(window->Memo1->Lines().value(0), "The earlier log of this task was missing; this log starts afresh.");
+    EXPECT_EQ(work.Read("newtask_list.txt"), list);
+    EXPECT_TRUE(QFile::exists(FailedList()));
+}
+
+TEST_F(TaskRunTest, AFullDiskIsReportedOnceAndTheTaskContinuesOnceSpaceIsFreed)
+{
+    NearlyFullDisk disk;
+    window->Edit6->setText(disk.Path());
+    EnterArea(*window);
+    StartAndHoldAfterFirstTiles(*window);
+    const QByteArray project = disk.Read("newtask.qtsk");
+    const QByteArray startLog = disk.Read("newtask_log.txt");
+    disk.LeaveFree(0);
+    afterTilePauseOpen = true;
+    ASSERT_TRUE(RunUntilTaskEnds());
+
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains(disk.Path()) && messages[0].endsWith(": " + disk.Reason())) << messages[0].toStdString();
+    EXPECT_EQ(messages[1], kTaskStopped);
+    const QByteArray projectAfter = disk.Read("newtask.qtsk");
+    EXPECT_EQ(projectAfter.left(projectAfter.indexOf("[THREADS]")), project.left(project.indexOf("[THREADS]")));
+    EXPECT_TRUE(disk.Read("newtask_log.txt").startsWith(startLog));
+
+    disk.FreeSpace();
+    messages.clear();
+    window->BitBtn1->click();
+    EXPECT_TRUE(window->CurrentParameters->Continue);
+    ASSERT_TRUE(RunUntilTaskEnds());
+    EXPECT_EQ(messages, QStringList{kTaskStopped});
+    EXPECT_EQ(ReadTextLines(disk.File("newtask_log.txt")), window->Memo1->Lines());
 }

@@ -1,6 +1,10 @@
 #include "platform/app_error.h"
 #include "platform/text_files.h"
+#include "support/nearly_full_disk.h"
 #include "support/temp_folder.h"
+
+#include <QDir>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -29,7 +33,7 @@ TEST(TextFiles, FailuresNameTheFile)
         WriteTextLines(missing, {"x"});
         FAIL();
     } catch (const AppError& error) {
-        EXPECT_EQ(error.Message(), "Cannot create file " + missing);
+        EXPECT_EQ(error.Message(), "Cannot create file " + missing + ": No such file or directory");
     }
     try {
         ReadTextLines(missing);
@@ -50,4 +54,37 @@ TEST(TextFiles, AnUnfinishedWriteLeavesTheOldFileWhole)
         // Destroyed without Commit, as when an error ends the write half-way.
     }
     EXPECT_EQ(folder.Read("log.txt"), "old\r\n");
+}
+
+// Small contents stay below the size at which a buffered write goes to the
+// disk at once: their failure shows only when the file is flushed.
+TEST(TextFilesOnAFullDisk, NoWriteReplacesAFileUnlessItsNewContentIsWhole)
+{
+    NearlyFullDisk disk;
+    const QString file = disk.File("task.txt");
+    WriteTextLines(file, {"old"});
+    disk.LeaveFree(4096);
+
+    const auto expectRefused = [&](const std::function<void()>& write) {
+        try {
+            write();
+            ADD_FAILURE() << "the write must fail";
+        } catch (const AppError& error) {
+            EXPECT_EQ(error.Message(), "Cannot create file " + file + ": " + disk.Reason());
+        }
+        EXPECT_EQ(disk.Read("task.txt"), "old\r\n");
+    };
+    expectRefused([&] { WriteFileAtomically(file, QByteArray(12000, 'x')); });
+    expectRefused([&] { WriteTextLines(file, QStringList(1000, QString(20, u'y'))); });
+    expectRefused([&] {
+        TextLineWriter writer(file);
+        for (int i = 0; i < 20000; ++i)
+            writer.WriteLine(QByteArray(40, 'z'));
+        writer.Commit();
+    });
+    EXPECT_EQ(QDir(disk.Path()).entryList(QDir::Files), QStringList{"task.txt"}) << "no temporary file is left";
+
+    disk.FreeSpace();
+    WriteFileAtomically(file, QByteArray(12000, 'x'));
+    EXPECT_EQ(disk.Read("task.txt"), QByteArray(12000, 'x'));
 }

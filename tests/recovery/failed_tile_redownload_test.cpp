@@ -163,7 +163,7 @@ TEST_F(FailedTileRedownloadTest, UnwritableTileEndsTheRunWithTheFileError)
         run.Run({missing + "|" + Address(1), Line(2)}, folder.Path());
         FAIL() << "no error";
     } catch (const AppError& error) {
-        EXPECT_EQ(error.Message(), "Cannot create file " + missing);
+        EXPECT_EQ(error.Message(), "Cannot create file " + missing + ": No such file or directory");
     }
     EXPECT_EQ(log, QStringList{"Start..."});
     EXPECT_EQ(server.RequestCount(), 1);

@@ -1,5 +1,6 @@
 #include "platform/app_error.h"
 #include "settings/ini_file.h"
+#include "support/nearly_full_disk.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
@@ -120,7 +121,7 @@ TEST(TIniFileWrite, CreatesTheFileButNotItsFolder)
         TIniFile(missing).WriteString("IniParas", "DefaultPath", "/maps");
         FAIL() << "a write into a missing folder must fail";
     } catch (const AppError& error) {
-        EXPECT_EQ(error.Message(), "Unable to write to " + QDir::toNativeSeparators(missing));
+        EXPECT_EQ(error.Message(), "Unable to write to " + QDir::toNativeSeparators(missing) + ": No such file or directory");
     }
 }
 
@@ -134,4 +135,93 @@ TEST(TIniFileWrite, AFileThatCannotBeReadIsNotReplaced)
     EXPECT_THROW(TIniFile(folder.File("config.ini")).WriteString("Proxy", "UseProxy", "1"), AppError);
     QFile::setPermissions(folder.File("config.ini"), QFile::ReadOwner | QFile::WriteOwner);
     EXPECT_EQ(folder.Read("config.ini"), "[IniParas]\r\nDefaultPath=/maps\r\n");
+}
+
+namespace {
+struct Write {
+    QString section, key, value;
+};
+
+// The writes of one position save, and a few whose text a read takes apart
+// differently from how it was meant.
+const QList<Write> kPositionSave = [] {
+    QList<Write> writes;
+    for (int n = 1; n <= 8; ++n) {
+        writes.append({"THREADS", QString("T%1X").arg(n), QString::number(1000 + n)});
+        writes.append({"threads", QString("t%1y").arg(n), QString::number(2000 + n)});
+    }
+    return writes;
+}();
+const QList<Write> kAwkwardWrites{{"New", "A", "1"}, {"IniParas", "Added", "x"}, {"New", "B", "2"},
+    {"New", "A", "3"}, {"Other", "Line", "a\r\n[IniParas]\r\nAdded=hidden"}, {"IniParas", "Added", "y"},
+    {"Odd]Name", "K", "1"}, {"Odd]Name", "K", "2"}, {"Proxy", "k=v", "1"}, {"Proxy", "k=v", "2"},
+    {"Proxy", "[k", "1"}, {"Proxy", "[k", "2"}, {"Proxy", "ProxyPort", "1"}};
+}
+
+// One replace of the file for many writes must leave exactly the bytes that
+// the same writes made one by one, each after a fresh read, leave.
+TEST(TIniFileWrite, WritesMadeAtOnceLeaveTheBytesOfSingleWrites)
+{
+    const QList<QByteArray> files{"", "[THREADS]", "[THREADS]\r\nThreadCount=8\r\nT1X=\r\nT1Y=\r\n\r\n",
+        "[XY]\r\nMinX=1\r\n\r\n[THREADS]\r\nT2Y=5\r\n\r\n\r\n[threads]\r\nT3X=9\r\n", "no section",
+        "[THREADS]\nT1X=1\rT1Y=2", kHandWritten, kHandWritten + "tail"};
+    for (const QList<Write>& writes : {kPositionSave, kAwkwardWrites}) {
+        for (const QByteArray& original : files) {
+            TempFolder folder;
+            folder.Write("single.ini", original);
+            folder.Write("batch.ini", original);
+            for (const Write& write : writes)
+                TIniFile(folder.File("single.ini")).WriteString(write.section, write.key, write.value);
+            TIniFile batch(folder.File("batch.ini"));
+            batch.WriteAtOnce([&] {
+                for (const Write& write : writes)
+                    batch.WriteString(write.section, write.key, write.value);
+            });
+            EXPECT_EQ(folder.Read("batch.ini"), folder.Read("single.ini")) << original.toStdString();
+            const TIniFile reread(folder.File("single.ini"));
+            for (const Write& write : writes) {
+                EXPECT_EQ(batch.ReadString(write.section, write.key, "?"), reread.ReadString(write.section, write.key, "?"))
+                    << original.toStdString() << " " << write.key.toStdString();
+            }
+        }
+    }
+}
+
+TEST(TIniFileWrite, WritesMadeAtOnceReachTheFileOnlyWhenAllAreMade)
+{
+    TempFolder folder;
+    folder.Write("p.qtsk", "[THREADS]\r\nT1X=\r\n");
+    TIniFile project(folder.File("p.qtsk"));
+    EXPECT_THROW(project.WriteAtOnce([&] {
+        project.WriteInteger("THREADS", "T1X", 5);
+        throw AppError("stopped half-way");
+    }), AppError);
+    EXPECT_EQ(folder.Read("p.qtsk"), "[THREADS]\r\nT1X=\r\n");
+    EXPECT_EQ(project.ReadInteger("THREADS", "T1X", 0), 0);
+}
+
+TEST(TIniFileOnAFullDisk, AWriteThatDoesNotFitLeavesTheFileAndSaysWhy)
+{
+    NearlyFullDisk disk;
+    const QByteArray project = "[AREA]\r\nLeftLongitude=116\r\n\r\n[THREADS]\r\nThreadCount=8\r\nT1X=\r\nT1Y=\r\n";
+    disk.Write("p.qtsk", project);
+    disk.LeaveFree(0);
+
+    TIniFile ini(disk.File("p.qtsk"));
+    try {
+        ini.WriteAtOnce([&] {
+            for (const Write& write : kPositionSave)
+                ini.WriteString(write.section, write.key, write.value);
+        });
+        FAIL() << "the write must fail";
+    } catch (const AppError& error) {
+        EXPECT_EQ(error.Message(), "Unable to write to " + QDir::toNativeSeparators(disk.File("p.qtsk")) + ": " + disk.Reason());
+    }
+    EXPECT_EQ(disk.Read("p.qtsk"), project);
+    EXPECT_EQ(ini.ReadString("THREADS", "T1X", "none"), "") << "reads give what the file holds";
+
+    disk.FreeSpace();
+    TIniFile(disk.File("p.qtsk")).WriteInteger("THREADS", "T1X", 841);
+    EXPECT_EQ(TIniFile(disk.File("p.qtsk")).ReadInteger("threads", "t1x", 0), 841);
+    EXPECT_EQ(TIniFile(disk.File("p.qtsk")).ReadString("AREA", "LeftLongitude", ""), "116");
 }

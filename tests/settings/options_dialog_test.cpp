@@ -89,7 +89,7 @@ TEST_F(OptionsDialogTest, RefusedWriteKeepsTheDialogOpenWithTheEntries)
     dialog.Edit12->setText("/typed");
     dialog.Button1->click();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], "Unable to write to " + ConfigFileName());
+    EXPECT_EQ(messages[0], "Unable to write to " + ConfigFileName() + ": No such file or directory");
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.Edit12->text(), "/typed");
 }

@@ -1,6 +1,10 @@
 #include "geo/tile_math.h"
 #include "platform/app_error.h"
+#include "support/nearly_full_disk.h"
 #include "task_fixture.h"
+
+#include <QFile>
+#include <sys/stat.h>
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -126,7 +130,7 @@ TEST(TaskFiles, ContinuingAppendsToTheLogAndLeavesTheOtherFiles)
     const QByteArray firstLog = example.folder.Read("newtask_log.txt");
 
     example.parameters.Continue = true;
-    example.parameters.LeftLongitude = 100;  // a continued task never rewrites its files
+    example.parameters.LeftLongitude = 116.01;  // a continued task never rewrites its whole files
     WriteAll(MDTask(&example.parameters), kLater);
     WriteAll(MDTask(&example.parameters), kLater);
 
@@ -138,17 +142,57 @@ TEST(TaskFiles, ContinuingAppendsToTheLogAndLeavesTheOtherFiles)
     EXPECT_EQ(example.folder.Read("newtask_log.txt"), firstLog + block + block);
 }
 
-TEST(TaskFiles, ContinuingWithoutALogFailsWithTheFileName)
+// A Start that was killed, or ran out of disk, left some files out.
+TEST(TaskFiles, ContinuingRecreatesWhatIsMissingOrCutShort)
 {
     ExampleTask example;
-    example.parameters.Continue = true;
     const MDTask task(&example.parameters);
+    task.WriteTaskFiles(kStart);
+    const QByteArray project = example.folder.Read("newtask.qtsk");
+    const QByteArray list = example.folder.Read("newtask_list.txt");
+    const QByteArray newLog = example.folder.Read("newtask_log.txt");
+    QFile::remove(task.LogFileName);
+    QFile::remove(task.FailedFileName);
+    example.folder.Write("newtask_list.txt", list.left(list.size() / 2));
+
+    example.parameters.Continue = true;
+    MDTask(&example.parameters).WriteTaskFiles(kStart);
+    EXPECT_EQ(example.folder.Read("newtask_log.txt"),
+        "The earlier log of this task was missing; this log starts afresh.\r\n" + newLog);
+    EXPECT_EQ(example.folder.Read("newtask_list.txt"), list);
+    EXPECT_EQ(example.folder.Read("newtask_failed.ftl"), "");
+    EXPECT_EQ(example.folder.Read("newtask.qtsk"), project);
+
+    example.folder.Write("newtask_log.txt", "");  // emptied by a full disk
+    MDTask(&example.parameters).WriteTaskFiles(kStart);
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt").startsWith("The earlier log of this task was missing"));
+}
+
+// Nothing vouches for a new task's files until all of them are written.
+TEST(TaskFilesOnAFullDisk, ANewStartThatFailsLeavesNoProjectFile)
+{
+    NearlyFullDisk disk;
+    TaskParameters parameters = ExampleTask().parameters;
+    parameters.Path = disk.Path();
+    MDTask(&parameters).WriteTaskFiles(kStart);
+    const QByteArray firstList = disk.Read("newtask_list.txt");
+
+    parameters.Zoom = 14;  // 33 x 37 tiles: a list of 128 KB
+    const MDTask bigger(&parameters);
+    disk.LeaveFree(16384);
     try {
-        task.WriteTaskLog(kStart);
-        FAIL();
+        bigger.WriteTaskFiles(kStart);
+        FAIL() << "the list must not fit";
     } catch (const AppError& error) {
-        EXPECT_EQ(error.Message(), "Cannot open file " + task.LogFileName);
+        EXPECT_EQ(error.Message(), "Cannot create file " + bigger.ListFileName + ": " + disk.Reason());
     }
+    EXPECT_FALSE(QFile::exists(disk.File("newtask.qtsk")));
+    EXPECT_EQ(disk.Read("newtask_list.txt"), firstList);
+
+    disk.FreeSpace();
+    bigger.WriteTaskFiles(kStart);
+    EXPECT_TRUE(disk.Read("newtask.qtsk").contains("\r\nZoom=14\r\n"));
+    EXPECT_EQ(disk.Read("newtask_list.txt").count("\r\n"), bigger.TotalCount + 1);
 }
 
 TEST(TaskFiles, RealsFollowTheRegionalDecimalSeparator)
@@ -183,4 +227,15 @@ TEST(TaskFiles, TallRangesListEveryRowTheSameWay)
             TileYToLatitude(y + 1.0, zoom));
         EXPECT_EQ(lines[y - 40000 + 1], expected.toLatin1());
     }
+
+    // Continuing keeps a whole list as it is, however wide its numbers.
+    const auto inode = [&] {
+        struct stat info {};
+        ::stat(task.ListFileName.toLocal8Bit().constData(), &info);
+        return info.st_ino;
+    };
+    const ino_t written = inode();
+    example.parameters.Continue = true;
+    MDTask(&example.parameters).WriteTileList();
+    EXPECT_EQ(inode(), written);
 }
