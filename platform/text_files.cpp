@@ -4,10 +4,23 @@
 
 #include <QFile>
 #include <cerrno>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 constexpr qsizetype kFlushSize = 256 * 1024;
+
+bool FlushToDisk(int handle)
+{
+#ifdef Q_OS_WIN
+    return ::_commit(handle) == 0;
+#else
+    return ::fsync(handle) == 0;
+#endif
+}
 }
 
 QString CannotCreateFileMessage(const QString& fileName, const QString& reason)
@@ -45,7 +58,7 @@ void FileReplacement::Commit()
 {
     // The rename gives up the old file, so the new one must be on the disk
     // first; some file systems report a full disk only here.
-    if (::fsync(file_.handle()) != 0)
+    if (!FlushToDisk(file_.handle()))
         Fail(qt_error_string(errno));
     if (!file_.commit())
         Fail(file_.errorString());
