@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/down_thread.h"
+#include "download/report_collector.h"
 #include "task/download_task.h"
 
 #include <QDateTime>
@@ -34,8 +35,8 @@ extern const QString MailAddress;
 // The window that stays open for the whole run: the inputs of one download
 // task, Start and Stop, the log of the running task, Open task and the menu
 // that reaches the other windows and tools. It owns the workers of the
-// running task and receives their reports on the GUI thread.
-class TForm1 : public QMainWindow, public DownloadReportSink {
+// running task and takes in their queued reports on the GUI thread.
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -49,10 +50,14 @@ public:
     void SetPauseFunction(PauseFunction pause);
     void SetClock(std::function<QDateTime()> clock);
 
-    // Reports of the workers, run on the GUI thread.
-    void AddLogLine(const QString& text) override;
-    void AddFailedLine(const QString& text) override;
-    void ThreadFinished() override;
+    // Hands the workers' queued reports to the panes, a batch per pane, and
+    // counts the workers that have finished. Runs on ReportTimer while a
+    // task runs, and before the monitor and Stop look at the task.
+    void DeliverWorkerReports();
+    // The position of worker `threadIndex` that may be saved as its resume
+    // point: the one that came with the reports already in the panes, so it
+    // never passes a failed record that is not in Memo2 yet.
+    TilePosition SavablePosition(int threadIndex) const;
 
     // Event handlers, named after their control and event.
     void FormShow();
@@ -115,6 +120,7 @@ public:
     LogPane* Memo2 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QTimer* Timer1 = nullptr;
+    QTimer* ReportTimer = nullptr;  // a few dozen drains a second, not one per line
     QAction* Exit1 = nullptr;
     QAction* Options2 = nullptr;
     QAction* ConvertLongitudeorLatitudetodegreen1 = nullptr;
@@ -142,6 +148,7 @@ private:
     void CreateMenu();
     void ConnectHandlers();
 
+    void ThreadFinished();
     void StartTask();
     void StopTask();
     bool TaskRunning() const;
@@ -163,4 +170,5 @@ private:
     bool shown_ = false;
     bool saveErrorShown_ = false;
     QEventLoop* workersEnded_ = nullptr;
+    ReportCollector reports_;  // one drain's reports, emptied by each drain
 };

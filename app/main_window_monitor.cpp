@@ -14,6 +14,7 @@ constexpr int kTicksPerSave = 5;
 
 void TForm1::Timer1Timer()
 {
+    DeliverWorkerReports();
     ++TimerTicks;
     if (TimerTicks % kTicksPerSave == 0)
         SaveProgress();
@@ -38,7 +39,7 @@ void TForm1::SavePosition(int threadIndex)
     if (!DownThreads[threadIndex])
         return;
     SaveGuarded([this, threadIndex] {
-        const TilePosition position = DownThreads[threadIndex]->CurrentPosition();
+        const TilePosition position = SavablePosition(threadIndex);
         TIniFile project(CurrentParameters->Path + CurrentParameters->TaskName);
         const QString thread = QStringLiteral("T") + QString::number(threadIndex + 1);
         if (position.X > 0)
@@ -71,6 +72,7 @@ void TForm1::SaveGuarded(const std::function<void()>& save)
 void TForm1::FinishTask(bool announce)
 {
     Timer1->stop();
+    ReportTimer->stop();
     const QStringList closingLines{QString(), QString(32, u'-'), QStringLiteral("Task Stoped!"), QString(),
         QStringLiteral("Now time:") + LocalDateTimeText(clock_()), QString(),
         QStringLiteral("Log file has been saved as ") + CurrentTask->LogFileName};

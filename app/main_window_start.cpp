@@ -108,9 +108,10 @@ void TForm1::StartTask()
     BitBtn1->setText(QStringLiteral("Stop"));
     saveErrorShown_ = false;
     for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-        DownThreads[i] = std::make_unique<TDownThread>(false, i, CurrentTask.get(), this, pause_);
+        DownThreads[i] = std::make_unique<TDownThread>(false, i, CurrentTask.get(), &reports_, pause_);
         ++RunningThreads;
     }
+    ReportTimer->start();
     Timer1->start();
     TimerTicks = 0;
 }
@@ -118,6 +119,7 @@ void TForm1::StartTask()
 // Stop only asks; the progress monitor notices when the workers have ended.
 void TForm1::StopTask()
 {
+    DeliverWorkerReports();
     for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
         DownThreads[i]->RequestStop();
         Memo1->AppendLine(QStringLiteral("Thread") + QString::number(i + 1)

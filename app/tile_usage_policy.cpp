@@ -14,16 +14,6 @@ qint64 TileCountOfArea(const TaskParameters& p)
 }
 }
 
-bool IsOpenStreetMapAddress(const QString& address)
-{
-    const qsizetype schemeEnd = address.indexOf(QStringLiteral("://"));
-    QString authority = address.mid(schemeEnd < 0 ? 0 : schemeEnd + 3);
-    authority = authority.left(authority.indexOf(u'/'));
-    const QString host = authority.section(u'@', -1).section(u':', 0, 0).toLower();
-    const QString domain = QStringLiteral("openstreetmap.org");
-    return host == domain || host.endsWith(u'.' + domain);
-}
-
 std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
 {
     if (parameters.Zoom < kMinZoom || parameters.Zoom > kMaxZoom)

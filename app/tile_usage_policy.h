@@ -10,10 +10,6 @@
 // of their hosts may therefore hold at most this many tiles.
 constexpr qint64 kMaxTilesFromOpenStreetMap = 250;
 
-// True when the address (or address template) points at openstreetmap.org
-// or one of its subdomains.
-bool IsOpenStreetMapAddress(const QString& address);
-
 // The message that refuses the task, when its map type's server is one of
 // the Foundation's and its area holds too many tiles. Nothing for a zoom the
 // tile grid cannot handle: building the task reports that.

@@ -97,3 +97,8 @@ QString MDTask::ImageExtension() const
 {
     return QStringLiteral("png");
 }
+
+TilePause MDTask::PauseAfterTile() const
+{
+    return TilePauseFor(Parameters->Servers, Parameters->MapsType);
+}

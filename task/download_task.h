@@ -1,9 +1,11 @@
 #pragma once
 
 #include "task/map_type.h"
+#include "task/tile_pause.h"
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 // The largest number of workers of a task, and the number of thread position
 // pairs in every project file.
@@ -58,9 +60,12 @@ public:
     QString TileFileName(int x, int y) const;
     QString TileFilePath(int x, int y) const;
     QString ImageExtension() const;
+    // What each worker waits after a stored tile.
+    TilePause PauseAfterTile() const;
 
     // The task files. A continued task keeps its project file, tile list and
     // failed-tile list, and only appends a continuation block to its log.
+    // Either block ends with the pause line when a pause key is set.
     void WriteProjectFile() const;
     void WriteTileList() const;
     void WriteTaskLog(const QDateTime& now = QDateTime::currentDateTime()) const;
@@ -72,4 +77,5 @@ public:
 private:
     void ComputeTileRange();
     void ReadResumePoints();
+    void AppendPauseLine(QStringList& lines) const;
 };

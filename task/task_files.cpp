@@ -168,6 +168,12 @@ void MDTask::WriteTileList() const
     list.Commit();
 }
 
+void MDTask::AppendPauseLine(QStringList& lines) const
+{
+    if (const auto line = PauseAfterTile().LogLine())
+        lines << *line;
+}
+
 void MDTask::WriteTaskLog(const QDateTime& now) const
 {
     const TaskParameters& p = *Parameters;
@@ -175,6 +181,7 @@ void MDTask::WriteTaskLog(const QDateTime& now) const
     if (p.Continue) {
         QStringList lines = ReadTextLines(LogFileName);
         lines << QString(44, u'-') << QStringLiteral("Log continue...") << timeLine;
+        AppendPauseLine(lines);
         WriteTextLines(LogFileName, lines);
         return;
     }
@@ -223,6 +230,7 @@ void MDTask::WriteTaskLog(const QDateTime& now) const
           << QString()
           << QStringLiteral("Start downloading...")
           << QString(34, u'~');
+    AppendPauseLine(lines);
     WriteTextLines(LogFileName, lines);
 }
 

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
@@ -49,8 +50,11 @@ void Run(int workerCount, int tileCount)
     std::vector<std::unique_ptr<TDownThread>> workers;
     for (int i = 0; i < workerCount; ++i)
         workers.push_back(std::make_unique<TDownThread>(false, i, &task, &receiver, [](int) {}));
-    while (receiver.finished < workerCount)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    while (receiver.finished < workerCount) {
+        QThread::msleep(30);
+        for (auto& worker : workers)
+            worker->DeliverReports();
+    }
     workers.clear();
     const double seconds = double(elapsed.nsecsElapsed()) / 1e9;
 

@@ -1,13 +1,13 @@
 #include "download/down_thread.h"
+#include "download/report_collector.h"
 #include "platform/folders.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_folder.h"
 #include "task/download_task.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
+#include <QThread>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -18,18 +18,6 @@ void PrintTo(const QString& text, std::ostream* out)
 }
 
 namespace {
-// Lives on the GUI thread, like the main window.
-class ReportReceiver : public DownloadReportSink {
-public:
-    void AddLogLine(const QString& text) override { Log << text; }
-    void AddFailedLine(const QString& text) override { Failed << text; }
-    void ThreadFinished() override { ++Finished; }
-
-    QStringList Log;
-    QStringList Failed;
-    int Finished = 0;
-};
-
 // The body of every tile names its address, so a test sees which tile went where.
 ScriptedReply TileNamedByPath(const QByteArray& head)
 {
@@ -82,10 +70,18 @@ protected:
         QElapsedTimer elapsed;
         elapsed.start();
         while (receiver.Finished < count && elapsed.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            Deliver();
         ASSERT_EQ(receiver.Finished, count);
         for (auto& worker : workers)
             ASSERT_TRUE(worker->wait(5000));
+    }
+
+    // What the main window's drain does, a little more often.
+    void Deliver()
+    {
+        QThread::msleep(1);
+        for (auto& worker : workers)
+            worker->DeliverReports();
     }
 
     QString Url(int x, int y) const { return task->TileUrl(x, y); }
@@ -110,7 +106,7 @@ protected:
     TempFolder folder;
     TaskParameters parameters;
     std::unique_ptr<MDTask> task;
-    ReportReceiver receiver;
+    ReportCollector receiver;
     std::vector<std::vector<int>> pauses;
     std::function<void(int worker, int ms)> onPause;
     std::vector<std::unique_ptr<TDownThread>> workers;
@@ -182,11 +178,12 @@ TEST_F(DownThreadTest, AResumedWorkerStoppedBeforeItsFirstTileHasNoPositionYet)
     Task(8, 9, 5, 7);
     task->ResumeX[0] = 8;
     task->ResumeY[0] = 6;
-    auto worker = std::make_unique<TDownThread>(true, 0, task.get(), &receiver, [](int) {});
+    workers.push_back(std::make_unique<TDownThread>(true, 0, task.get(), &receiver, [](int) {}));
+    auto& worker = workers[0];
     worker->RequestStop();
     worker->start();
     while (receiver.Finished < 1)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        Deliver();
     worker->wait();
 
     // 0 means none: the monitor then leaves the stored resume point as it was.
