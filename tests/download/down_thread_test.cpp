@@ -378,3 +378,60 @@ TEST_F(DownThreadTest, ATileFileThatCannotBeWrittenIsReportedAndEndsTheRun)
     EXPECT_EQ(workers[0]->CurrentX(), 0);
     EXPECT_EQ(server.RequestCount(), 1);
 }
+
+TEST_F(DownThreadTest, TheConfiguredPauseReplacesOnlyTheWaitAfterAStoredTile)
+{
+    parameters.Servers.MapnikPause = 0;
+    Task(8, 8, 5, 7);
+    server.Script({ScriptedReply::Status("HTTP/1.1 500 Busy")});
+    RunWorkers();
+
+    // The pause before a retry stays; the stored tiles wait 0 ms.
+    EXPECT_EQ(pauses[0], std::vector<int>({0, 1000, 0, 0, 0}));
+}
+
+TEST_F(DownThreadTest, ManyFastTilesOfSeveralWorkersArriveInEachWorkersOrderWithTheirPosition)
+{
+    parameters.ThreadCount = 4;
+    parameters.Servers.MapnikPause = 0;
+    Task(0, 29, 0, 29);
+    server.SetResponder([](const QByteArray& head) {
+        return head.contains("/7.png ") ? ScriptedReply::Status("HTTP/1.1 500 Busy") : ScriptedReply::Ok("tile");
+    });
+    // Between drains the position delivered never passes a failed record
+    // that has not been delivered too.
+    for (int i = 0; i < parameters.ThreadCount; ++i)
+        workers.push_back(std::make_unique<TDownThread>(false, i, task.get(), &receiver, [](int) {}));
+    while (receiver.Finished < parameters.ThreadCount) {
+        QThread::msleep(1);  // the workers move on meanwhile
+        for (const auto& worker : workers) {
+            const TilePosition position = worker->DeliveredPosition();
+            for (int x = 0; x <= position.X; ++x) {
+                const qint64 place = qint64(x) * 30 + 7 + 1;
+                if (place % parameters.ThreadCount == worker->ThreadIndex && (x < position.X || position.Y >= 7))
+                    ASSERT_TRUE(receiver.Failed.contains(task->TileFilePath(x, 7) + "|" + Url(x, 7))) << x;
+            }
+        }
+        for (auto& worker : workers)
+            worker->DeliverReports();
+    }
+
+    EXPECT_EQ(receiver.Failed.size(), 30);
+    for (int i = 0; i < parameters.ThreadCount; ++i) {
+        const QString prefix = "T" + QString::number(i + 1);
+        QStringList own;
+        for (const QString& line : receiver.Log)
+            if (line.startsWith(prefix + ":") || line.startsWith(prefix + " "))
+                own << line;
+        ASSERT_EQ(own.last(), prefix + " Finished.");
+        qint64 lastSeq = 0;
+        for (const QString& line : own.mid(0, own.size() - 1)) {
+            if (!line.contains(":seq="))
+                continue;
+            const qint64 seq = line.section(u'=', 1).section(u',', 0, 0).toLongLong();
+            EXPECT_GT(seq, lastSeq) << line.toStdString();
+            EXPECT_EQ(seq % parameters.ThreadCount, i);
+            lastSeq = seq;
+        }
+    }
+}

@@ -184,3 +184,24 @@ TEST(TaskFiles, TallRangesListEveryRowTheSameWay)
         EXPECT_EQ(lines[y - 40000 + 1], expected.toLatin1());
     }
 }
+
+TEST(TaskFiles, TheLogShowsThePauseOnlyWhenTheMapTypeHasAPauseKey)
+{
+    ExampleTask example;
+    example.parameters.Servers.Mapnik = "http://127.0.0.1:8080/{z}/{x}/{y}.png";
+    example.parameters.Servers.CyclePause = 0;  // another map type's key changes nothing
+    WriteAll(MDTask(&example.parameters));
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt").endsWith("\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\n"));
+
+    example.parameters.Servers.MapnikPause = 0;
+    WriteAll(MDTask(&example.parameters));
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt")
+                    .endsWith("\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\nPause after each tile: 0 ms\r\n"));
+
+    example.parameters.Continue = true;
+    example.parameters.Servers.Mapnik = "https://a.tile.OpenStreetMap.org/{z}/{x}/{y}.png";
+    WriteAll(MDTask(&example.parameters), kLater);
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt")
+                    .endsWith(Lines({"Log continue...", "Now time is:12/8/26 8:05:00 AM",
+                        "Pause after each tile: 1000 ms (raised from 0 ms for openstreetmap.org)"})));
+}
