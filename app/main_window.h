@@ -50,10 +50,6 @@ public:
     void SetPauseFunction(PauseFunction pause);
     void SetClock(std::function<QDateTime()> clock);
 
-    // Hands the workers' queued reports to the panes, a batch per pane, and
-    // counts the workers that have finished. Runs on ReportTimer while a
-    // task runs, and before the monitor and Stop look at the task.
-    void DeliverWorkerReports();
     // The position of worker `threadIndex` that may be saved as its resume
     // point: the one that came with the reports already in the panes, so it
     // never passes a failed record that is not in Memo2 yet.
@@ -148,6 +144,10 @@ private:
     void CreateMenu();
     void ConnectHandlers();
 
+    // Hands the workers' queued reports to the panes, a batch per pane, and
+    // counts the workers that have finished. Runs on ReportTimer while a
+    // task runs, and before the monitor and Stop look at the task.
+    void DeliverWorkerReports();
     void ThreadFinished();
     void StartTask();
     void StopTask();

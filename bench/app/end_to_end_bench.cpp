@@ -101,12 +101,7 @@ double RunCurl(const QString& baseUrl, const QString& folder)
 {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
-    QList<CurlTransfer> transfers;
-    for (int x = kBlock.MinX; x <= kBlock.MaxX; ++x)
-        for (int y = kBlock.MinY; y <= kBlock.MaxY; ++y)
-            transfers.append({baseUrl + QStringLiteral("/%1/%2/%3.png").arg(kBlock.Zoom).arg(x).arg(y),
-                folder + QStringLiteral("/os_%1_%2_%3.png").arg(x).arg(y).arg(kBlock.Zoom)});
-    const CurlRun run = FetchWithCurl(transfers, 8, folder);
+    const CurlRun run = FetchWithCurl(BlockTransfers(kBlock, baseUrl, folder), 8, folder);
     if (!run.Ok)
         std::printf("  curl failed\n");
     return kBlock.Count() / run.Seconds;

@@ -101,13 +101,8 @@ Sample RunEngine(const QString& baseUrl, const QString& folder, int workerCount)
 
 Sample RunCurl(const QString& baseUrl, const QString& folder, int connections)
 {
-    const QString target = FreshFolder(folder);
-    QList<CurlTransfer> transfers;
-    for (int x = kBlock.MinX; x <= kBlock.MaxX; ++x)
-        for (int y = kBlock.MinY; y <= kBlock.MaxY; ++y)
-            transfers.append({baseUrl + QStringLiteral("/%1/%2/%3.png").arg(kBlock.Zoom).arg(x).arg(y),
-                target + QStringLiteral("os_%1_%2_%3.png").arg(x).arg(y).arg(kBlock.Zoom)});
-    const CurlRun run = FetchWithCurl(transfers, connections, folder);
+    FreshFolder(folder);
+    const CurlRun run = FetchWithCurl(BlockTransfers(kBlock, baseUrl, folder), connections, folder);
     if (!run.Ok)
         std::printf("  curl failed\n");
     return {kBlock.Count() / run.Seconds, run.CpuSeconds * 1000 / kBlock.Count()};

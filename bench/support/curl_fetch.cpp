@@ -6,6 +6,17 @@
 #include <QFile>
 #include <QProcess>
 
+QList<CurlTransfer> BlockTransfers(const TileBlock& block, const QString& baseUrl, const QString& folder)
+{
+    QList<CurlTransfer> transfers;
+    transfers.reserve(block.Count());
+    for (int x = block.MinX; x <= block.MaxX; ++x)
+        for (int y = block.MinY; y <= block.MaxY; ++y)
+            transfers.append({baseUrl + QStringLiteral("/%1/%2/%3.png").arg(block.Zoom).arg(x).arg(y),
+                folder + QStringLiteral("/os_%1_%2_%3.png").arg(x).arg(y).arg(block.Zoom)});
+    return transfers;
+}
+
 CurlRun FetchWithCurl(const QList<CurlTransfer>& transfers, int connections, const QString& scratchFolder)
 {
     const QString listFile = scratchFolder + QStringLiteral("/curl-transfers.txt");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tile_block.h"
+
 #include <QList>
 #include <QString>
 
@@ -8,6 +10,10 @@ struct CurlTransfer {
     QString Url;
     QString File;
 };
+
+// Every tile of `block` on `baseUrl`, in walk order, into `folder` under the
+// names the workers give MAPNIK tiles.
+QList<CurlTransfer> BlockTransfers(const TileBlock& block, const QString& baseUrl, const QString& folder);
 
 struct CurlRun {
     bool Ok = false;

@@ -1,20 +1,11 @@
 #pragma once
 
+#include "tile_block.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-
-// A block of tiles of one zoom level, as a task's range holds them.
-struct TileBlock {
-    int Zoom = 17;
-    int MinX = 0;
-    int MaxX = 0;
-    int MinY = 0;
-    int MaxY = 0;
-
-    qint64 Count() const { return qint64(MaxX - MinX + 1) * (MaxY - MinY + 1); }
-};
 
 // nginx serving a tree <zoom>/<x>/<y>.png of static tiles on 127.0.0.1. It
 // runs as this process's child with its own configuration, pid file, logs
