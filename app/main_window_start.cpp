@@ -74,6 +74,7 @@ void TForm1::StartTask()
     parameters->ProxyPassword = proxy.ProxyPassword;
     parameters->Continue = ContinuesProject(parameters->Path + parameters->TaskName, inputs);
     parameters->Servers = ReadTileServers();
+    parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
 
     if (const auto refusal = TileUsagePolicyRefusal(*parameters)) {
         ShowMessage(*refusal);

@@ -14,6 +14,16 @@ qint64 TileCountOfArea(const TaskParameters& p)
 }
 }
 
+bool IsOpenStreetMapAddress(const QString& address)
+{
+    const qsizetype schemeEnd = address.indexOf(QStringLiteral("://"));
+    QString authority = address.mid(schemeEnd < 0 ? 0 : schemeEnd + 3);
+    authority = authority.left(authority.indexOf(u'/'));
+    const QString host = authority.section(u'@', -1).section(u':', 0, 0).toLower();
+    const QString domain = QStringLiteral("openstreetmap.org");
+    return host == domain || host.endsWith(u'.' + domain);
+}
+
 std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
 {
     if (parameters.Zoom < kMinZoom || parameters.Zoom > kMaxZoom)
@@ -34,4 +44,15 @@ std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
         .arg(FillTileAddress(address, parameters.Zoom, 0, 0).section(u'/', 0, 2))
         .arg(kMaxTilesFromOpenStreetMap)
         .arg(ConfigFileName());
+}
+
+TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
+{
+    TilePause pause;
+    pause.ConfiguredMs = servers.PauseFor(mapTypeCode);
+    if (pause.ConfiguredMs)
+        pause.Ms = *pause.ConfiguredMs;
+    if (IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
+        pause.Ms = qMax(pause.Ms, kOpenStreetMapMinTilePauseMs);
+    return pause;
 }

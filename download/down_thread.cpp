@@ -11,7 +11,7 @@
 TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
     PauseFunction Pause)
     : ThreadIndex(ThreadIndex), Task(Task), Reports(Reports), Pause(std::move(Pause)),
-      PauseAfterTileMs(Task->PauseAfterTile().Ms)
+      PauseAfterTileMs(Task->Parameters->PauseAfterTile.Ms)
 {
     if (!CreateSuspended)
         start();

@@ -97,8 +97,3 @@ QString MDTask::ImageExtension() const
 {
     return QStringLiteral("png");
 }
-
-TilePause MDTask::PauseAfterTile() const
-{
-    return TilePauseFor(Parameters->Servers, Parameters->MapsType);
-}

@@ -30,6 +30,7 @@ struct TaskParameters {
     QString ProxyPassword;
     bool Continue = false;             // resumes an earlier run of the same project
     TileServers Servers;
+    TilePause PauseAfterTile;          // what each worker waits after a stored tile
 };
 
 // One download task, built at Start from its parameters: the tile range, its
@@ -60,8 +61,6 @@ public:
     QString TileFileName(int x, int y) const;
     QString TileFilePath(int x, int y) const;
     QString ImageExtension() const;
-    // What each worker waits after a stored tile.
-    TilePause PauseAfterTile() const;
 
     // The task files. A continued task keeps its project file, tile list and
     // failed-tile list, and only appends a continuation block to its log.

@@ -40,16 +40,6 @@ std::optional<int> TileServers::PauseFor(int mapTypeCode) const
     }
 }
 
-bool IsOpenStreetMapAddress(const QString& address)
-{
-    const qsizetype schemeEnd = address.indexOf(QStringLiteral("://"));
-    QString authority = address.mid(schemeEnd < 0 ? 0 : schemeEnd + 3);
-    authority = authority.left(authority.indexOf(u'/'));
-    const QString host = authority.section(u'@', -1).section(u':', 0, 0).toLower();
-    const QString domain = QStringLiteral("openstreetmap.org");
-    return host == domain || host.endsWith(u'.' + domain);
-}
-
 QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y)
 {
     QString address = addressTemplate;

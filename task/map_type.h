@@ -40,9 +40,5 @@ struct TileServers {
     std::optional<int> PauseFor(int mapTypeCode) const;
 };
 
-// True when the address (or address template) points at openstreetmap.org
-// or one of its subdomains.
-bool IsOpenStreetMapAddress(const QString& address);
-
 // `addressTemplate` with {z}, {x} and {y} replaced by plain decimal numbers.
 QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y);

@@ -170,7 +170,7 @@ void MDTask::WriteTileList() const
 
 void MDTask::AppendPauseLine(QStringList& lines) const
 {
-    if (const auto line = PauseAfterTile().LogLine())
+    if (const auto line = Parameters->PauseAfterTile.LogLine())
         lines << *line;
 }
 

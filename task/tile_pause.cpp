@@ -9,14 +9,3 @@ std::optional<QString> TilePause::LogLine() const
         line += QStringLiteral(" (raised from %1 ms for openstreetmap.org)").arg(*ConfiguredMs);
     return line;
 }
-
-TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
-{
-    TilePause pause;
-    pause.ConfiguredMs = servers.PauseFor(mapTypeCode);
-    if (pause.ConfiguredMs)
-        pause.Ms = *pause.ConfiguredMs;
-    if (IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
-        pause.Ms = qMax(pause.Ms, kOpenStreetMapMinTilePauseMs);
-    return pause;
-}

@@ -70,7 +70,7 @@ Sample RunEngine(const QString& baseUrl, const QString& folder, int workerCount)
     parameters.ThreadCount = workerCount;
     parameters.Servers.Mapnik = baseUrl + QStringLiteral("/{z}/{x}/{y}.png");
     parameters.Servers.HomePage = baseUrl + u'/';
-    parameters.Servers.MapnikPause = 0;
+    parameters.PauseAfterTile.Ms = 0;
     MDTask task(&parameters);
     task.MinX = kBlock.MinX;
     task.MaxX = kBlock.MaxX;

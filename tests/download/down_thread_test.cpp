@@ -381,7 +381,7 @@ TEST_F(DownThreadTest, ATileFileThatCannotBeWrittenIsReportedAndEndsTheRun)
 
 TEST_F(DownThreadTest, TheConfiguredPauseReplacesOnlyTheWaitAfterAStoredTile)
 {
-    parameters.Servers.MapnikPause = 0;
+    parameters.PauseAfterTile.Ms = 0;
     Task(8, 8, 5, 7);
     server.Script({ScriptedReply::Status("HTTP/1.1 500 Busy")});
     RunWorkers();
@@ -393,7 +393,7 @@ TEST_F(DownThreadTest, TheConfiguredPauseReplacesOnlyTheWaitAfterAStoredTile)
 TEST_F(DownThreadTest, ManyFastTilesOfSeveralWorkersArriveInEachWorkersOrderWithTheirPosition)
 {
     parameters.ThreadCount = 4;
-    parameters.Servers.MapnikPause = 0;
+    parameters.PauseAfterTile.Ms = 0;
     Task(0, 29, 0, 29);
     server.SetResponder([](const QByteArray& head) {
         return head.contains("/7.png ") ? ScriptedReply::Status("HTTP/1.1 500 Busy") : ScriptedReply::Ok("tile");
@@ -408,8 +408,9 @@ TEST_F(DownThreadTest, ManyFastTilesOfSeveralWorkersArriveInEachWorkersOrderWith
             const TilePosition position = worker->DeliveredPosition();
             for (int x = 0; x <= position.X; ++x) {
                 const qint64 place = qint64(x) * 30 + 7 + 1;
-                if (place % parameters.ThreadCount == worker->ThreadIndex && (x < position.X || position.Y >= 7))
+                if (place % parameters.ThreadCount == worker->ThreadIndex && (x < position.X || position.Y >= 7)) {
                     ASSERT_TRUE(receiver.Failed.contains(task->TileFilePath(x, 7) + "|" + Url(x, 7))) << x;
+                }
             }
         }
         for (auto& worker : workers)

@@ -188,18 +188,16 @@ TEST(TaskFiles, TallRangesListEveryRowTheSameWay)
 TEST(TaskFiles, TheLogShowsThePauseOnlyWhenTheMapTypeHasAPauseKey)
 {
     ExampleTask example;
-    example.parameters.Servers.Mapnik = "http://127.0.0.1:8080/{z}/{x}/{y}.png";
-    example.parameters.Servers.CyclePause = 0;  // another map type's key changes nothing
     WriteAll(MDTask(&example.parameters));
     EXPECT_TRUE(example.folder.Read("newtask_log.txt").endsWith("\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\n"));
 
-    example.parameters.Servers.MapnikPause = 0;
+    example.parameters.PauseAfterTile = {0, 0};
     WriteAll(MDTask(&example.parameters));
     EXPECT_TRUE(example.folder.Read("newtask_log.txt")
                     .endsWith("\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\nPause after each tile: 0 ms\r\n"));
 
     example.parameters.Continue = true;
-    example.parameters.Servers.Mapnik = "https://a.tile.OpenStreetMap.org/{z}/{x}/{y}.png";
+    example.parameters.PauseAfterTile = {1000, 0};
     WriteAll(MDTask(&example.parameters), kLater);
     EXPECT_TRUE(example.folder.Read("newtask_log.txt")
                     .endsWith(Lines({"Log continue...", "Now time is:12/8/26 8:05:00 AM",

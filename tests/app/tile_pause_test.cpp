@@ -1,4 +1,4 @@
-#include "task/tile_pause.h"
+#include "app/tile_usage_policy.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@ TEST(TilePause, OneSecondUnlessTheMapTypesKeySaysOtherwise)
 
     servers.MapnikPause = 1000;  // a key with the default value still shows in the log
     EXPECT_EQ(TilePauseFor(servers, MAPNIK).LogLine(), "Pause after each tile: 1000 ms");
+    EXPECT_EQ(TilePauseFor(servers, 42).Ms, 1000);
 }
 
 TEST(TilePause, OpenStreetMapHostsNeverGetLessThanOneSecond)
