@@ -132,7 +132,7 @@ void TForm1::DeliverWorkerReports()
         ThreadFinished();
 }
 
-TilePosition TForm1::SavablePosition(int threadIndex) const
+TilePosition TForm1::WorkerPosition(int threadIndex) const
 {
     return DownThreads[threadIndex]->DeliveredPosition();
 }

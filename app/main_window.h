@@ -50,10 +50,10 @@ public:
     void SetPauseFunction(PauseFunction pause);
     void SetClock(std::function<QDateTime()> clock);
 
-    // The position of worker `threadIndex` that may be saved as its resume
-    // point: the one that came with the reports already in the panes, so it
-    // never passes a failed record that is not in Memo2 yet.
-    TilePosition SavablePosition(int threadIndex) const;
+    // The one place that reads where a worker stands, for the position save:
+    // the position that came with the reports already in the panes, so a
+    // saved resume point never passes a failed record not yet in Memo2.
+    TilePosition WorkerPosition(int threadIndex) const;
 
     // Event handlers, named after their control and event.
     void FormShow();

@@ -39,7 +39,7 @@ void TForm1::SavePosition(int threadIndex)
     if (!DownThreads[threadIndex])
         return;
     SaveGuarded([this, threadIndex] {
-        const TilePosition position = SavablePosition(threadIndex);
+        const TilePosition position = WorkerPosition(threadIndex);
         TIniFile project(CurrentParameters->Path + CurrentParameters->TaskName);
         const QString thread = QStringLiteral("T") + QString::number(threadIndex + 1);
         if (position.X > 0)

@@ -42,7 +42,7 @@ protected:
 
     // What the monitor would save for each worker must never pass a failed
     // record of that worker that is not yet in the failed-tile pane.
-    void CheckSavablePositions()
+    void CheckWorkerPositions()
     {
         const MDTask& task = *window->CurrentTask;
         const int threadCount = window->CurrentParameters->ThreadCount;
@@ -50,7 +50,7 @@ protected:
         for (int i = 0; i < threadCount; ++i) {
             if (!window->DownThreads[i])
                 continue;
-            const TilePosition position = window->SavablePosition(i);
+            const TilePosition position = window->WorkerPosition(i);
             if (position.X == 0)
                 continue;
             for (int x = task.MinX; x <= position.X; ++x) {
@@ -71,7 +71,7 @@ TEST_F(FastTaskTest, EveryWorkersLinesKeepTheirOrderAndNoSavedPositionPassesAFai
     checker.setInterval(1);
     QObject::connect(&checker, &QTimer::timeout, [this] {
         if (window->CurrentTask && window->BitBtn1->text() == "Stop")
-            CheckSavablePositions();
+            CheckWorkerPositions();
     });
     checker.start();
     window->BitBtn1->click();
