@@ -70,9 +70,17 @@ void LogPane::SetLines(const QStringList& lines)
 
 void LogPane::AppendLine(const QString& line)
 {
+    AppendLines({line});
+}
+
+void LogPane::AppendLines(const QStringList& lines)
+{
+    if (lines.isEmpty())
+        return;
     const bool atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
     const qsizetype longestBefore = lines_.LongestRow();
-    lines_.Append(line);
+    for (const QString& line : lines)
+        lines_.Append(line);
     if (lines_.LongestRow() != longestBefore)
         contentWidth_ = 0;
     if (atEnd)

@@ -42,7 +42,9 @@ public:
 
     void SetLines(const QStringList& lines);
     // Follows the end of the log unless the user has scrolled away from it.
+    // A batch costs one update of the view, however many lines it holds.
     void AppendLine(const QString& line);
+    void AppendLines(const QStringList& lines);
 
     QStringList Lines() const;
     qsizetype LineCount() const { return lines_.Count(); }

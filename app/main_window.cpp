@@ -62,6 +62,7 @@ void TForm1::ConnectHandlers()
     connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
     connect(Button4, &QPushButton::clicked, this, guarded(&TForm1::LoadParametersfromprojectfilel1Click));
     connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
+    connect(ReportTimer, &QTimer::timeout, this, guarded(&TForm1::DeliverWorkerReports));
     const std::pair<QAction*, void (TForm1::*)()> commands[] = {
         {Exit1, &TForm1::Exit1Click},
         {Options2, &TForm1::Options2Click},
@@ -119,14 +120,22 @@ void TForm1::SelectMapTypeItem(int item)
         MapTypeItems[item]->setChecked(true);
 }
 
-void TForm1::AddLogLine(const QString& text)
+void TForm1::DeliverWorkerReports()
 {
-    Memo1->AppendLine(text);
+    for (const auto& thread : DownThreads)
+        if (thread)
+            thread->DeliverReports();
+    Memo1->AppendLines(reports_.Log);
+    Memo2->AppendLines(reports_.Failed);
+    const int finished = reports_.Finished;
+    reports_ = ReportCollector();
+    for (int i = 0; i < finished; ++i)
+        ThreadFinished();
 }
 
-void TForm1::AddFailedLine(const QString& text)
+TilePosition TForm1::WorkerPosition(int threadIndex) const
 {
-    Memo2->AppendLine(text);
+    return DownThreads[threadIndex]->DeliveredPosition();
 }
 
 void TForm1::ThreadFinished()
@@ -171,9 +180,9 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 // Closing while a task runs stops it the way Stop does and waits for the
 // workers at their tile boundary, then saves what the monitor saves at the
-// end, so a continued start resumes where this one stopped. The workers
-// report through blocking calls into this thread: the event loop must keep
-// running while we wait, or both sides hang.
+// end, so a continued start resumes where this one stopped. The workers'
+// reports, their ends among them, arrive through this thread's event loop,
+// which must keep running while we wait.
 void TForm1::EndTaskBeforeClosing()
 {
     if (!TaskRunning())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/down_thread.h"
+#include "download/report_collector.h"
 #include "task/download_task.h"
 
 #include <QDateTime>
@@ -38,8 +39,8 @@ extern const QString MailAddress;
 // The window that stays open for the whole run: the inputs of one download
 // task, Start and Stop, the log of the running task, Open task and the menu
 // that reaches the other windows and tools. It owns the workers of the
-// running task and receives their reports on the GUI thread.
-class TForm1 : public QMainWindow, public DownloadReportSink {
+// running task and takes in their queued reports on the GUI thread.
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -53,10 +54,11 @@ public:
     void SetPauseFunction(PauseFunction pause);
     void SetClock(std::function<QDateTime()> clock);
 
-    // Reports of the workers, run on the GUI thread.
-    void AddLogLine(const QString& text) override;
-    void AddFailedLine(const QString& text) override;
-    void ThreadFinished() override;
+    // The one place that reads where a worker stands, for the position save
+    // and the progress: the position that came with the reports already in
+    // the panes, so a
+    // saved resume point never passes a failed record not yet in Memo2.
+    TilePosition WorkerPosition(int threadIndex) const;
 
     // Event handlers, named after their control and event.
     void FormShow();
@@ -122,6 +124,7 @@ public:
     TaskProgressDisplay* ProgressDisplay = nullptr;
     TileSizeSurvey* TileSizes = nullptr;
     QTimer* Timer1 = nullptr;
+    QTimer* ReportTimer = nullptr;  // a few dozen drains a second, not one per line
     QAction* Exit1 = nullptr;
     QAction* Options2 = nullptr;
     QAction* ConvertLongitudeorLatitudetodegreen1 = nullptr;
@@ -151,6 +154,11 @@ private:
 
     QStringList CurrentProjectArgument() const;
 
+    // Hands the workers' queued reports to the panes, a batch per pane, and
+    // counts the workers that have finished. Runs on ReportTimer while a
+    // task runs, and before the monitor and Stop look at the task.
+    void DeliverWorkerReports();
+    void ThreadFinished();
     void StartTask();
     void StopTask();
     bool TaskRunning() const;
@@ -166,7 +174,6 @@ private:
     TaskInputs CurrentInputs() const;
     void RefreshEstimate();
     bool ConfirmLargeTask(const TaskInputs& inputs);
-    TilePosition WorkerPosition(int threadIndex) const;
     qint64 FinishedTiles() const;
     void BeginProgress();
     void UpdateProgress();
@@ -182,4 +189,5 @@ private:
     bool saveErrorShown_ = false;
     QEventLoop* workersEnded_ = nullptr;
     QElapsedTimer progressClock_;
+    ReportCollector reports_;  // one drain's reports, emptied by each drain
 };

@@ -14,6 +14,7 @@ constexpr int kTicksPerSave = 5;
 
 void TForm1::Timer1Timer()
 {
+    DeliverWorkerReports();
     ++TimerTicks;
     if (TimerTicks % kTicksPerSave == 0)
         SaveProgress();
@@ -76,6 +77,7 @@ void TForm1::SaveGuarded(const std::function<void()>& save)
 void TForm1::FinishTask(bool announce)
 {
     Timer1->stop();
+    ReportTimer->stop();
     const QStringList closingLines{QString(), QString(32, u'-'), QStringLiteral("Task Stoped!"), QString(),
         QStringLiteral("Now time:") + LocalDateTimeText(clock_()), QString(),
         QStringLiteral("Log file has been saved as ") + CurrentTask->LogFileName};

@@ -60,13 +60,6 @@ bool TForm1::ConfirmLargeTask(const TaskInputs& inputs)
     return AskYesNo(LargeTaskQuestion(*count, TileSizes->AverageTileBytes(), inputs.Zoom));
 }
 
-// The one place that reads where a worker stands; the position save and the
-// progress both go through it.
-TilePosition TForm1::WorkerPosition(int threadIndex) const
-{
-    return DownThreads[threadIndex]->CurrentPosition();
-}
-
 qint64 TForm1::FinishedTiles() const
 {
     qint64 finished = 0;

@@ -68,6 +68,7 @@ void TForm1::StartTask()
     parameters->ProxyPassword = proxy.ProxyPassword;
     parameters->Continue = ContinuesProject(parameters->Path + parameters->TaskName, inputs);
     parameters->Servers = ReadTileServers();
+    parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
 
     if (const auto refusal = TileUsagePolicyRefusal(*parameters)) {
         ShowMessage(*refusal);
@@ -99,9 +100,10 @@ void TForm1::StartTask()
     BitBtn1->setText(QStringLiteral("Stop"));
     saveErrorShown_ = false;
     for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-        DownThreads[i] = std::make_unique<TDownThread>(false, i, CurrentTask.get(), this, pause_);
+        DownThreads[i] = std::make_unique<TDownThread>(false, i, CurrentTask.get(), &reports_, pause_);
         ++RunningThreads;
     }
+    ReportTimer->start();
     Timer1->start();
     TimerTicks = 0;
     BeginProgress();
@@ -110,6 +112,7 @@ void TForm1::StartTask()
 // Stop only asks; the progress monitor notices when the workers have ended.
 void TForm1::StopTask()
 {
+    DeliverWorkerReports();
     for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
         DownThreads[i]->RequestStop();
         Memo1->AppendLine(QStringLiteral("Thread") + QString::number(i + 1)

@@ -35,3 +35,14 @@ std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
         .arg(kMaxTilesFromOpenStreetMap)
         .arg(ConfigFileName());
 }
+
+TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
+{
+    TilePause pause;
+    pause.ConfiguredMs = servers.PauseFor(mapTypeCode);
+    if (pause.ConfiguredMs)
+        pause.Ms = *pause.ConfiguredMs;
+    if (IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
+        pause.Ms = qMax(pause.Ms, kOpenStreetMapMinTilePauseMs);
+    return pause;
+}

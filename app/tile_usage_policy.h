@@ -1,6 +1,7 @@
 #pragma once
 
 #include "task/download_task.h"
+#include "task/tile_pause.h"
 
 #include <QString>
 #include <optional>
@@ -9,6 +10,12 @@
 // from its tile servers and blocks offenders without notice. A task for one
 // of their hosts may therefore hold at most this many tiles.
 constexpr qint64 kMaxTilesFromOpenStreetMap = 250;
+// Nor may any worker fetch from them faster than a tile a second.
+constexpr int kOpenStreetMapMinTilePauseMs = 1000;
+
+// The pause after each tile for a task of `mapTypeCode`: its pause key when
+// the configuration has one, raised to the floor for an openstreetmap.org host.
+TilePause TilePauseFor(const TileServers& servers, int mapTypeCode);
 
 // True when the address (or address template) points at openstreetmap.org
 // or one of its subdomains.

@@ -6,19 +6,12 @@
 #include "platform/folders.h"
 #include "task/download_task.h"
 
-#include <QCoreApplication>
 #include <QFile>
-
-namespace {
-std::uint64_t PackPosition(int x, int y)
-{
-    return (std::uint64_t(std::uint32_t(x)) << 32) | std::uint32_t(y);
-}
-}
 
 TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
     PauseFunction Pause)
-    : ThreadIndex(ThreadIndex), Task(Task), Reports(Reports), Pause(std::move(Pause))
+    : ThreadIndex(ThreadIndex), Task(Task), Reports(Reports), Pause(std::move(Pause)),
+      PauseAfterTileMs(Task->Parameters->PauseAfterTile.Ms)
 {
     if (!CreateSuspended)
         start();
@@ -27,6 +20,8 @@ TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Ta
 TDownThread::~TDownThread()
 {
     RequestStop();
+    // Nobody drains any more: a worker waiting on a full queue must go on.
+    reports_.Release();
     wait();
 }
 
@@ -42,13 +37,12 @@ bool TDownThread::StopRequested() const
 
 TilePosition TDownThread::CurrentPosition() const
 {
-    const std::uint64_t packed = currentPosition_.load();
-    return {int(std::uint32_t(packed >> 32)), int(std::uint32_t(packed))};
+    return reports_.Position();
 }
 
 void TDownThread::SetCurrentPosition(int x, int y)
 {
-    currentPosition_.store(PackPosition(x, y));
+    reports_.SetPosition({x, y});
 }
 
 void TDownThread::run()
@@ -98,7 +92,7 @@ void TDownThread::RunWorker()
 
     Client.reset();
     ReportLog(Prefix() + QStringLiteral(" Finished."));
-    RunOnGuiThread([this] { Reports->ThreadFinished(); });
+    reports_.Add(ReportKind::ThreadFinished, QString());
 }
 
 bool TDownThread::FetchTile(int x, int y, qint64 seq)
@@ -175,7 +169,7 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
     ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
         + QStringLiteral(" OK"));
     SetCurrentPosition(x, y);
-    Pause(1000);
+    Pause(PauseAfterTileMs);
     return true;
 }
 
@@ -193,24 +187,23 @@ QString TDownThread::Prefix() const
 
 void TDownThread::ReportLog(const QString& text)
 {
-    ReportText = text;
-    RunOnGuiThread([this] { Reports->AddLogLine(ReportText); });
+    reports_.Add(ReportKind::LogLine, text);
 }
 
 void TDownThread::ReportFailed(const QString& text)
 {
-    ReportText = text;
-    RunOnGuiThread([this] { Reports->AddFailedLine(ReportText); });
+    reports_.Add(ReportKind::FailedLine, text);
 }
 
-// The worker waits until the GUI thread has run the report, so the reports
-// of all workers reach the main window one at a time and in order.
-void TDownThread::RunOnGuiThread(const std::function<void()>& operation)
+void TDownThread::DeliverReports()
 {
-    QObject* gui = QCoreApplication::instance();
-    if (gui == nullptr || gui->thread() == QThread::currentThread()) {
-        operation();
-        return;
+    const ReportBatch batch = reports_.Take();
+    for (const WorkerReport& report : batch.Reports) {
+        switch (report.Kind) {
+        case ReportKind::LogLine: Reports->AddLogLine(report.Text); break;
+        case ReportKind::FailedLine: Reports->AddFailedLine(report.Text); break;
+        case ReportKind::ThreadFinished: Reports->ThreadFinished(); break;
+        }
     }
-    QMetaObject::invokeMethod(gui, [&operation] { operation(); }, Qt::BlockingQueuedConnection);
+    deliveredPosition_ = batch.Position;
 }

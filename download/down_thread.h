@@ -1,31 +1,24 @@
 #pragma once
 
 #include "download/http_client.h"
+#include "download/report_queue.h"
 #include "platform/pause.h"
 
 #include <QString>
 #include <QThread>
 #include <atomic>
-#include <cstdint>
-#include <functional>
 #include <memory>
 
 class MDTask;
 
 // Where a worker's reports go: the main window in the program, a small
-// receiver in tests. The calls run on the GUI thread (see RunOnGuiThread).
+// receiver in tests. The calls run on the GUI thread (see DeliverReports).
 class DownloadReportSink {
 public:
     virtual ~DownloadReportSink() = default;
     virtual void AddLogLine(const QString& text) = 0;
     virtual void AddFailedLine(const QString& text) = 0;
     virtual void ThreadFinished() = 0;
-};
-
-// A column and a row published together.
-struct TilePosition {
-    int X = 0;
-    int Y = 0;
 };
 
 // Life of a TDownThread
@@ -37,10 +30,13 @@ struct TilePosition {
 //   Seq mod ThreadCount == ThreadIndex, skipping places up to its resume
 //   point. The stop request is looked at between tiles and between the
 //   attempts of a tile, and it aborts a transfer under way.
-// - Tile: GET, store, "T<n>:seq=<Seq>,<file> OK", position, 1000 ms pause;
-//   failures are classified and retried or end in one of five outcomes.
+// - Tile: GET, store, "T<n>:seq=<Seq>,<file> OK", position, the task's pause
+//   after a tile (1000 ms unless configured); failures are classified and
+//   retried or end in one of five outcomes.
 // - End: "T<n> Finished." then ThreadFinished. The main window destroys the
 //   object after every worker of the task has finished.
+// Reports never wait for the GUI: they queue, and the GUI thread hands them
+// to the sink with DeliverReports a few dozen times a second.
 class TDownThread final : public QThread {
 public:
     TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
@@ -58,6 +54,13 @@ public:
     int CurrentX() const { return CurrentPosition().X; }
     int CurrentY() const { return CurrentPosition().Y; }
 
+    // GUI thread: hands the queued reports to the sink in the worker's order,
+    // then moves DeliveredPosition up to the position that came with them.
+    void DeliverReports();
+    // The position whose reports have all reached the sink: what may be
+    // saved as the resume point without losing a failed record.
+    TilePosition DeliveredPosition() const { return deliveredPosition_; }
+
     const int ThreadIndex;
 
 protected:
@@ -73,18 +76,17 @@ private:
     void CopyBlankImage(int x, int y);
     void SetCurrentPosition(int x, int y);
 
-    // Each report runs on the GUI thread while the worker waits.
     void ReportLog(const QString& text);
     void ReportFailed(const QString& text);
-    void RunOnGuiThread(const std::function<void()>& operation);
     QString Prefix() const;  // "T<n>"
 
     const MDTask* Task;
     DownloadReportSink* Reports;
     PauseFunction Pause;
-    QString ReportText;
+    const int PauseAfterTileMs;
     std::unique_ptr<HttpClient> Client;  // lives for one run of RunWorker
     QString BlankImagePath;
     std::atomic<bool> stopRequested_{false};
-    std::atomic<std::uint64_t> currentPosition_{0};
+    ReportQueue reports_;
+    TilePosition deliveredPosition_;  // GUI thread only
 };

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, whatever is missing to build Tessaly and run its tests.
+# Installs, with apt-get, whatever is missing to build Tessaly and run its tests,
+# and any further packages named as arguments (see bench-setup.sh).
 # Safe to run again: packages already present are skipped.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ packages=(
   gdal-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+  "$@"
 )
 
 missing=()

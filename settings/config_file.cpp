@@ -2,11 +2,26 @@
 
 #include "platform/folders.h"
 #include "settings/ini_file.h"
+#include "task/tile_pause.h"
 
 namespace {
 const QString kIniParas = QStringLiteral("IniParas");
 const QString kProxy = QStringLiteral("Proxy");
 const QString kServers = QStringLiteral("Servers");
+
+// A pause key: absent when the file has none; a whole number from 0 to
+// 60000, or else the default pause, when it has one.
+std::optional<int> ReadPauseKey(const TIniFile& ini, const QString& key)
+{
+    // No trimmed value read from a file is a lone NUL character.
+    const QString missing(1, QChar(0));
+    const QString text = ini.ReadString(kServers, key, missing);
+    if (text == missing)
+        return std::nullopt;
+    bool whole = false;
+    const int value = text.toInt(&whole, 10);
+    return whole && value >= 0 && value <= kMaxTilePauseMs ? value : kDefaultTilePauseMs;
+}
 }
 
 QString ConfigFileName()
@@ -45,6 +60,9 @@ TileServers ReadTileServers()
     servers.Cycle = ini.ReadString(kServers, QStringLiteral("Cycle"), servers.Cycle);
     servers.HomePage = ini.ReadString(kServers, QStringLiteral("HomePage"), servers.HomePage);
     servers.UserAgent = ini.ReadString(kServers, QStringLiteral("UserAgent"), servers.UserAgent);
+    servers.MapnikPause = ReadPauseKey(ini, QStringLiteral("MapnikPause"));
+    servers.OsmarenderPause = ReadPauseKey(ini, QStringLiteral("OsmarenderPause"));
+    servers.CyclePause = ReadPauseKey(ini, QStringLiteral("CyclePause"));
     return servers;
 }
 

@@ -29,7 +29,8 @@ struct ProxySettings {
 ProxySettings ReadProxySettings();
 
 // The Servers section, edited by hand only: each missing key keeps the
-// built-in address of TileServers.
+// built-in address of TileServers. A pause key that is not a whole number
+// from 0 to 60000 reads as 1000.
 TileServers ReadTileServers();
 
 // What the Options dialog confirms with OK.

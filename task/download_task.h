@@ -1,6 +1,7 @@
 #pragma once
 
 #include "task/map_type.h"
+#include "task/tile_pause.h"
 
 #include <QDateTime>
 #include <QString>
@@ -29,6 +30,7 @@ struct TaskParameters {
     QString ProxyPassword;
     bool Continue = false;             // resumes an earlier run of the same project
     TileServers Servers;
+    TilePause PauseAfterTile;          // what each worker waits after a stored tile
 };
 
 // One download task, built at Start from its parameters: the tile range, its
@@ -71,9 +73,9 @@ public:
     // disk) leaves no project file vouching for files that are not all
     // there. A continued task keeps its project file, tile list and failed
     // list, and only appends a continuation block to its log; what is missing
-    // or cut short among them is written afresh.
+    // or cut short among them is written afresh. Either log block ends with
+    // the pause line when a pause key is set.
     void WriteTaskFiles(const QDateTime& now = QDateTime::currentDateTime()) const;
-
     void WriteProjectFile() const;
     void WriteTileList() const;
     void WriteTaskLog(const QDateTime& now = QDateTime::currentDateTime()) const;
@@ -90,4 +92,5 @@ private:
     QByteArray TileListNameSuffix() const;
     QStringList NewLogLines(const QString& timeLine) const;
     void ReadResumePoints();
+    void AppendPauseLine(QStringList& lines) const;
 };

@@ -30,6 +30,16 @@ QString TileServers::TemplateFor(int mapTypeCode) const
     }
 }
 
+std::optional<int> TileServers::PauseFor(int mapTypeCode) const
+{
+    switch (mapTypeCode) {
+    case MAPNIK: return MapnikPause;
+    case OSMARENDER: return OsmarenderPause;
+    case CYCLE: return CyclePause;
+    default: return std::nullopt;
+    }
+}
+
 QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y)
 {
     QString address = addressTemplate;

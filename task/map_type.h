@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // The integer that names a map type everywhere outside the radio group.
 enum MapTypeCode : int {
@@ -27,9 +28,16 @@ struct TileServers {
     // whose cookies are sent.
     QString HomePage = QStringLiteral("http://www.openstreetmap.org/");
     QString UserAgent = QStringLiteral("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)");
+    // The pause after each stored tile, in milliseconds, from the keys
+    // MapnikPause, OsmarenderPause and CyclePause; absent without a key.
+    std::optional<int> MapnikPause;
+    std::optional<int> OsmarenderPause;
+    std::optional<int> CyclePause;
 
     // The template of a map type; empty for an unknown code.
     QString TemplateFor(int mapTypeCode) const;
+    // The pause key's value of a map type; absent for an unknown code.
+    std::optional<int> PauseFor(int mapTypeCode) const;
 };
 
 // `addressTemplate` with {z}, {x} and {y} replaced by plain decimal numbers.

@@ -218,6 +218,12 @@ QByteArray MDTask::TileListNameSuffix() const
     return (u'_' + QString::number(Parameters->Zoom) + u'.' + ImageExtension() + QStringLiteral(": ")).toLocal8Bit();
 }
 
+void MDTask::AppendPauseLine(QStringList& lines) const
+{
+    if (const auto line = Parameters->PauseAfterTile.LogLine())
+        lines << *line;
+}
+
 // A log that is missing or empty (a Start cut short before it was written)
 // starts afresh, so that the task can still be continued.
 void MDTask::WriteTaskLog(const QDateTime& now) const
@@ -226,6 +232,7 @@ void MDTask::WriteTaskLog(const QDateTime& now) const
     if (Parameters->Continue && QFileInfo(LogFileName).size() > 0) {
         QStringList lines = ReadTextLines(LogFileName);
         lines << QString(44, u'-') << QStringLiteral("Log continue...") << timeLine;
+        AppendPauseLine(lines);
         WriteTextLines(LogFileName, lines);
         return;
     }
@@ -282,6 +289,7 @@ QStringList MDTask::NewLogLines(const QString& timeLine) const
           << QString()
           << QStringLiteral("Start downloading...")
           << QString(34, u'~');
+    AppendPauseLine(lines);
     return lines;
 }
 

@@ -69,14 +69,14 @@ int main(int argc, char* argv[])
     qint64 written = 0;
     for (qint64 mark = 100000; mark <= totalLines; mark += 100000) {
         while (written < mark - kLinesPerSave)
-            window.AddLogLine(WorkerLine(written++));
+            window.Memo1->AppendLine(WorkerLine(written++));
         window.Memo1->SaveToFile(logFile);
         QCoreApplication::processEvents();
 
         QElapsedTimer timer;
         timer.start();
         while (written < mark)
-            window.AddLogLine(WorkerLine(written++));
+            window.Memo1->AppendLine(WorkerLine(written++));
         const double appendUs = Milliseconds(timer) * 1000 / kLinesPerSave;
         timer.restart();
         window.Memo1->SaveToFile(logFile);

@@ -102,7 +102,10 @@ protected:
         return true;
     }
 
-    bool RunUntilTaskEnds() { return RunUntil([this] { return messages.contains(kTaskStopped); }); }
+    bool RunUntilTaskEnds(int timeoutMs = 20000)
+    {
+        return RunUntil([this] { return messages.contains(kTaskStopped); }, timeoutMs);
+    }
 
     int LinesContaining(const TForm1& form, const QString& text) const
     {

@@ -1,13 +1,13 @@
 #include "download/down_thread.h"
+#include "download/report_collector.h"
 #include "platform/folders.h"
 #include "support/loopback_http_server.h"
 #include "support/temp_folder.h"
 #include "task/download_task.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
+#include <QThread>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -18,18 +18,6 @@ void PrintTo(const QString& text, std::ostream* out)
 }
 
 namespace {
-// Lives on the GUI thread, like the main window.
-class ReportReceiver : public DownloadReportSink {
-public:
-    void AddLogLine(const QString& text) override { Log << text; }
-    void AddFailedLine(const QString& text) override { Failed << text; }
-    void ThreadFinished() override { ++Finished; }
-
-    QStringList Log;
-    QStringList Failed;
-    int Finished = 0;
-};
-
 // The body of every tile names its address, so a test sees which tile went where.
 ScriptedReply TileNamedByPath(const QByteArray& head)
 {
@@ -82,10 +70,18 @@ protected:
         QElapsedTimer elapsed;
         elapsed.start();
         while (receiver.Finished < count && elapsed.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            Deliver();
         ASSERT_EQ(receiver.Finished, count);
         for (auto& worker : workers)
             ASSERT_TRUE(worker->wait(5000));
+    }
+
+    // What the main window's drain does, a little more often.
+    void Deliver()
+    {
+        QThread::msleep(1);
+        for (auto& worker : workers)
+            worker->DeliverReports();
     }
 
     QString Url(int x, int y) const { return task->TileUrl(x, y); }
@@ -110,7 +106,7 @@ protected:
     TempFolder folder;
     TaskParameters parameters;
     std::unique_ptr<MDTask> task;
-    ReportReceiver receiver;
+    ReportCollector receiver;
     std::vector<std::vector<int>> pauses;
     std::function<void(int worker, int ms)> onPause;
     std::vector<std::unique_ptr<TDownThread>> workers;
@@ -182,11 +178,12 @@ TEST_F(DownThreadTest, AResumedWorkerStoppedBeforeItsFirstTileHasNoPositionYet)
     Task(8, 9, 5, 7);
     task->ResumeX[0] = 8;
     task->ResumeY[0] = 6;
-    auto worker = std::make_unique<TDownThread>(true, 0, task.get(), &receiver, [](int) {});
+    workers.push_back(std::make_unique<TDownThread>(true, 0, task.get(), &receiver, [](int) {}));
+    auto& worker = workers[0];
     worker->RequestStop();
     worker->start();
     while (receiver.Finished < 1)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        Deliver();
     worker->wait();
 
     // 0 means none: the monitor then leaves the stored resume point as it was.
@@ -398,4 +395,62 @@ TEST_F(DownThreadTest, ATileFileThatCannotBeWrittenIsReportedAndEndsTheRun)
     EXPECT_EQ(receiver.Failed, QStringList({task->TileFilePath(8, 5) + "|" + Url(8, 5)}));
     EXPECT_EQ(workers[0]->CurrentX(), 0);
     EXPECT_EQ(server.RequestCount(), 1);
+}
+
+TEST_F(DownThreadTest, TheConfiguredPauseReplacesOnlyTheWaitAfterAStoredTile)
+{
+    parameters.PauseAfterTile.Ms = 0;
+    Task(8, 8, 5, 7);
+    server.Script({ScriptedReply::Status("HTTP/1.1 500 Busy")});
+    RunWorkers();
+
+    // The pause before a retry stays; the stored tiles wait 0 ms.
+    EXPECT_EQ(pauses[0], std::vector<int>({0, 1000, 0, 0, 0}));
+}
+
+TEST_F(DownThreadTest, ManyFastTilesOfSeveralWorkersArriveInEachWorkersOrderWithTheirPosition)
+{
+    parameters.ThreadCount = 4;
+    parameters.PauseAfterTile.Ms = 0;
+    Task(0, 29, 0, 29);
+    server.SetResponder([](const QByteArray& head) {
+        return head.contains("/7.png ") ? ScriptedReply::Status("HTTP/1.1 500 Busy") : ScriptedReply::Ok("tile");
+    });
+    // Between drains the position delivered never passes a failed record
+    // that has not been delivered too.
+    for (int i = 0; i < parameters.ThreadCount; ++i)
+        workers.push_back(std::make_unique<TDownThread>(false, i, task.get(), &receiver, [](int) {}));
+    while (receiver.Finished < parameters.ThreadCount) {
+        QThread::msleep(1);  // the workers move on meanwhile
+        for (const auto& worker : workers) {
+            const TilePosition position = worker->DeliveredPosition();
+            for (int x = 0; x <= position.X; ++x) {
+                const qint64 place = qint64(x) * 30 + 7 + 1;
+                if (place % parameters.ThreadCount == worker->ThreadIndex && (x < position.X || position.Y >= 7)) {
+                    ASSERT_TRUE(receiver.Failed.contains(task->TileFilePath(x, 7) + "|" + Url(x, 7))) << x;
+                }
+            }
+        }
+        for (auto& worker : workers)
+            worker->DeliverReports();
+    }
+
+    EXPECT_EQ(receiver.Failed.size(), 30);
+    for (int i = 0; i < parameters.ThreadCount; ++i) {
+        const QString prefix = "T" + QString::number(i + 1);
+        QStringList own;
+        for (const QString& line : receiver.Log)
+            if (line.startsWith(prefix + ":") || line.startsWith(prefix + " "))
+                own << line;
+        ASSERT_EQ(own.last(), prefix + " Finished.");
+        qint64 lastSeq = 0;
+        for (const QString& line : own.mid(0, own.size() - 1)) {
+            if (!line.contains(":seq="))
+                continue;
+            const qint64 seq = line.section(u'=', 1).section(u',', 0, 0).toLongLong();
+            EXPECT_GT(seq, lastSeq) << line.toStdString();
+            EXPECT_EQ(seq % parameters.ThreadCount, i);
+            lastSeq = seq;
+        }
+    }
 }

@@ -88,3 +88,19 @@ TEST_F(ConfigFileTest, OptionsAreWrittenInTheirOrderAndReadBack)
     EXPECT_EQ(ReadDefaultPath("x"), "/data/maps");  // read back trimmed
     EXPECT_TRUE(ReadProxySettings().UseProxy);
 }
+
+TEST_F(ConfigFileTest, PauseKeysHoldWholeMillisecondsUpToAMinuteAndOtherwiseReadAsOneSecond)
+{
+    EXPECT_FALSE(ReadTileServers().MapnikPause.has_value());
+    const std::pair<QByteArray, int> cases[] = {{"0", 0}, {" 250 ", 250}, {"60000", 60000}, {"60001", 1000},
+        {"-1", 1000}, {"12.5", 1000}, {"fast", 1000}, {"", 1000}, {"0x10", 1000}};
+    for (const auto& [text, expected] : cases) {
+        WriteConfig("[Servers]\r\nMapnikPause=" + text + "\r\n");
+        const TileServers read = ReadTileServers();
+        EXPECT_EQ(read.MapnikPause, expected) << text.constData();
+        EXPECT_FALSE(read.OsmarenderPause.has_value() || read.CyclePause.has_value());
+    }
+    WriteConfig("[servers]\r\nosmarenderpause=5\r\nCyclePause=7\r\n");
+    EXPECT_EQ(ReadTileServers().OsmarenderPause, 5);
+    EXPECT_EQ(ReadTileServers().CyclePause, 7);
+}

@@ -239,3 +239,22 @@ TEST(TaskFiles, TallRangesListEveryRowTheSameWay)
     MDTask(&example.parameters).WriteTileList();
     EXPECT_EQ(inode(), written);
 }
+
+TEST(TaskFiles, TheLogShowsThePauseOnlyWhenTheMapTypeHasAPauseKey)
+{
+    ExampleTask example;
+    WriteAll(MDTask(&example.parameters));
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt").endsWith("\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\n"));
+
+    example.parameters.PauseAfterTile = {0, 0};
+    WriteAll(MDTask(&example.parameters));
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt")
+                    .endsWith("\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\nPause after each tile: 0 ms\r\n"));
+
+    example.parameters.Continue = true;
+    example.parameters.PauseAfterTile = {1000, 0};
+    WriteAll(MDTask(&example.parameters), kLater);
+    EXPECT_TRUE(example.folder.Read("newtask_log.txt")
+                    .endsWith(Lines({"Log continue...", "Now time is:12/8/26 8:05:00 AM",
+                        "Pause after each tile: 1000 ms (raised from 0 ms for openstreetmap.org)"})));
+}

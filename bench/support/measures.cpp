@@ -1,0 +1,45 @@
+#include "measures.h"
+
+#include <ctime>
+#include <sys/resource.h>
+
+namespace {
+double Seconds(const timeval& time)
+{
+    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
+}
+
+double UsageSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+}
+
+double ProcessCpuSeconds()
+{
+    return UsageSeconds(RUSAGE_SELF);
+}
+
+double ChildrenCpuSeconds()
+{
+    return UsageSeconds(RUSAGE_CHILDREN);
+}
+
+double ThreadCpuSeconds()
+{
+    timespec time{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return double(time.tv_sec) + double(time.tv_nsec) / 1e9;
+}
+
+Spread SpreadOf(std::vector<double> values)
+{
+    if (values.empty())
+        return {};
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    const double median = values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return {median, values.front(), values.back()};
+}
