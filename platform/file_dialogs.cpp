@@ -57,6 +57,19 @@ std::optional<QString> ChooseFileToOpen(
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
+std::optional<QString> ChooseFileToSave(
+    QWidget* owner, const QString& title, const QString& filter, const QString& initialFile)
+{
+    if (FileHook())
+        return FileHook()(title);
+    QFileDialog dialog(owner, title, initialFile, QtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
 void InterceptFolderChooser(Hook hook)
 {
     FolderHook() = std::move(hook);

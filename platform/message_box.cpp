@@ -34,6 +34,28 @@ void ShowExceptionMessage(const QString& text)
     Show(MessageKind::Exception, text);
 }
 
+namespace {
+std::function<bool(const QString&)>& QuestionInterceptor()
+{
+    static std::function<bool(const QString&)> interceptor;
+    return interceptor;
+}
+}
+
+bool AskYesNo(const QString& text)
+{
+    if (QuestionInterceptor())
+        return QuestionInterceptor()(text);
+    return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationDisplayName(), text,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void InterceptQuestions(std::function<bool(const QString& text)> interceptor)
+{
+    QuestionInterceptor() = std::move(interceptor);
+}
+
 void InterceptMessages(MessageInterceptor interceptor)
 {
     Interceptor() = std::move(interceptor);

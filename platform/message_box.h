@@ -21,6 +21,11 @@ void ShowExceptionMessage(const QString& text);
 using MessageInterceptor = std::function<void(MessageKind kind, const QString& text)>;
 void InterceptMessages(MessageInterceptor interceptor);
 
+// A question with Yes and No buttons; true for Yes. While a question
+// interceptor is set, it answers instead of the user.
+bool AskYesNo(const QString& text);
+void InterceptQuestions(std::function<bool(const QString& text)> interceptor);
+
 // Qt cannot carry a C++ exception through its event loop: every event handler
 // runs its body through this, which shows an escaping error the way the
 // standard exception message box does and lets the event loop go on.
