@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLocale>
 #include <cmath>
+#include <future>
 
 qint64 CombineProgress::SecondsLeft() const
 {
@@ -68,6 +69,30 @@ std::unique_ptr<MosaicWriter> CreateMosaicWriter(OutputFormat format, const QStr
 }
 
 namespace {
+struct TileSpan {
+    int Y, FirstX, Count;
+};
+
+// Rows top to bottom, each cut into spans of at most `length` tiles.
+class TileSpans {
+public:
+    TileSpans(const MDTask& task, int length)
+        : task_(task), length_(length), perRow_((qint64(task.MaxX) - task.MinX + length) / length) {}
+
+    qint64 Count() const { return perRow_ * (qint64(task_.MaxY) - task_.MinY + 1); }
+
+    TileSpan operator[](qint64 index) const
+    {
+        const qint64 x = task_.MinX + (index % perRow_) * length_;
+        return {int(task_.MinY + index / perRow_), int(x), int(std::min<qint64>(length_, qint64(task_.MaxX) - x + 1))};
+    }
+
+private:
+    const MDTask& task_;
+    qint64 length_;
+    qint64 perRow_;
+};
+
 void RefuseProjectFileAsTarget(const CombineRequest& request)
 {
     if (QFileInfo(request.Target).absoluteFilePath() == QFileInfo(request.ProjectFile).absoluteFilePath())
@@ -90,28 +115,32 @@ CombineCounts Combine(const CombineRequest& request, CombineObserver& observer)
     QElapsedTimer clock;
     clock.start();
     observer.Progress(progress);
-    const int span = writer->SpanLength();
+    // The next span is read (on all cores) while the writer stores this one:
+    // two spans in memory at most.
+    const TileSpans spans(task, writer->SpanLength());
     const auto prepare = [&writer](SourceTile& tile) { writer->PrepareTile(tile); };
-    for (int y = task.MinY; y <= task.MaxY; ++y) {
-        for (qint64 x = task.MinX; x <= task.MaxX; x += span) {
-            if (observer.CancelRequested())
-                throw CombineCancelled{};
-            const int count = int(std::min<qint64>(span, qint64(task.MaxX) - x + 1));
-            const std::vector<SourceTile> tiles = reader.ReadSpan(y, int(x), count, prepare);
-            for (const SourceTile& tile : tiles) {
-                counts.Count(tile);
-                const QString note = TileNoteLine(tile);
-                if (!note.isEmpty())
-                    observer.TileNote(note);
-                if (request.Strict && tile.State != TileState::Stored)
-                    throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
-                                       .arg(tile.FileName, TileStateName(tile.State)));
-            }
-            writer->WriteSpan(tiles);
-            progress.Done += count;
-            progress.Seconds = clock.elapsed() / 1000.0;
-            observer.Progress(progress);
+    const auto read = [&](const TileSpan& span) { return reader.ReadSpan(span.Y, span.FirstX, span.Count, prepare); };
+    std::future<std::vector<SourceTile>> next;
+    next = std::async(std::launch::async, read, spans[0]);
+    for (qint64 i = 0; i < spans.Count(); ++i) {
+        const std::vector<SourceTile> tiles = next.get();
+        if (observer.CancelRequested())
+            throw CombineCancelled{};
+        if (i + 1 < spans.Count())
+            next = std::async(std::launch::async, read, spans[i + 1]);
+        for (const SourceTile& tile : tiles) {
+            counts.Count(tile);
+            const QString note = TileNoteLine(tile);
+            if (!note.isEmpty())
+                observer.TileNote(note);
+            if (request.Strict && tile.State != TileState::Stored)
+                throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
+                                   .arg(tile.FileName, TileStateName(tile.State)));
         }
+        writer->WriteSpan(tiles);
+        progress.Done += qint64(tiles.size());
+        progress.Seconds = clock.elapsed() / 1000.0;
+        observer.Progress(progress);
     }
     if (observer.CancelRequested())
         throw CombineCancelled{};

@@ -7,7 +7,8 @@
 //
 //   build/bench/combiner/combine_bench [side ...]
 //
-// Every run is a child process, so its peak memory is its own.
+// Every run is a child process, so its peak memory is its own. With
+// COMBINE_BENCH_KEEP set the generated tasks and outputs stay for a look.
 
 #include "geo/tile_math.h"
 #include "platform/folders.h"
@@ -29,6 +30,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -53,6 +55,9 @@ Run RunChild(const QStringList& command, const QString& stdoutFile = {})
     for (QByteArray& part : storage)
         argv.push_back(part.data());
     argv.push_back(nullptr);
+    // Nothing the run did not write itself may reach the disk on its clock
+    // (an fsync can flush the generated tiles too).
+    sync();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const QByteArray out = stdoutFile.isEmpty() ? QByteArray("/dev/null") : stdoutFile.toLocal8Bit();
@@ -165,6 +170,7 @@ int main(int argc, char* argv[])
 
     for (int side : sides) {
         QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/combine_bench-XXXXXX"));
+        folder.setAutoRemove(qEnvironmentVariableIsEmpty("COMBINE_BENCH_KEEP"));
         const QString project = GenerateTask(folder.path(), side);
         const QString out = folder.path() + QStringLiteral("/out");
         const int tiles = side * side;
