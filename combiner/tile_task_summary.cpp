@@ -34,8 +34,8 @@ qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format)
     constexpr qint64 kTransparentTileBytes = 300;
     const qint64 empty = summary.Geometry.TileCount() - summary.Stored;
     switch (format) {
-    case OutputFormat::GeoTiff: return summary.StoredBytes * 2 + empty * kTransparentTileBytes + 16 * summary.Geometry.TileCount();
-    case OutputFormat::Png: return summary.StoredBytes * 2 + empty * kTransparentTileBytes / 4;
+    case OutputFormat::GeoTiff: return summary.StoredBytes * 3 / 2 + empty * kTransparentTileBytes + 16 * summary.Geometry.TileCount();
+    case OutputFormat::Png: return summary.StoredBytes * 3 / 2 + empty * kTransparentTileBytes / 4;
     case OutputFormat::MBTiles: return summary.StoredBytes + summary.Stored * 64 + 65536;
     }
     return 0;

@@ -16,6 +16,6 @@ struct TileTaskSummary {
 
 TileTaskSummary SummariseTask(const MDTask& task, const TileStateRule& rule);
 
-// A rough size of the output: DEFLATE of RGBA pixels takes about twice the
+// A rough size of the output: DEFLATE of RGBA pixels takes about one and a half times the
 // tile files' own palette PNGs, MBTiles holds them unchanged.
 qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format);
