@@ -1,3 +1,4 @@
+#include "combiner/geotiff_writer.h"
 #include "combiner/mosaic_geometry.h"
 #include "combiner/png_writer.h"
 #include "combiner_fixture.h"
@@ -175,4 +176,16 @@ TEST(PngOutput, RefusesAnImageWiderThanPngAllows)
         EXPECT_TRUE(error.Message().startsWith(QStringLiteral("A PNG image cannot be wider or higher than 2147483647 pixels")));
     }
     EXPECT_TRUE(QDir(folder.Path()).isEmpty());
+}
+
+TEST(GeoTiffOutput, BigTiffOnlyWhenTheTilesCouldPassFourGigabytes)
+{
+    MosaicGeometry g;
+    g.Columns = 100;
+    g.Rows = 100;  // 2.4 GiB of pixels
+    EXPECT_FALSE(GeoTiffWriter::NeedsBigTiff(g));
+    g.Rows = 162;  // 3.96 GiB of pixels: with DEFLATE's worst case and the tile tables, past 4 GiB
+    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g));
+    g.Rows = 200;
+    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g));
 }
