@@ -1,29 +1,21 @@
 #pragma once
 
 #include "combiner/combine.h"
-#include "support/temp_folder.h"
-#include "task/download_task.h"
+#include "task/task_fixture.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QStringList>
 
-// A downloaded task of 3 x 2 tiles at zoom 10 (columns 841..843, rows
+// The example task cut to 3 x 2 tiles at zoom 10 (columns 841..843, rows
 // 387..388) whose tiles each have their own colour and a marked top-left and
 // bottom-right pixel, so a misplaced tile shows at its corners.
-struct CombinerTask {
-    TempFolder folder;
-    TaskParameters parameters;
+struct CombinerTask : ExampleTask {
     std::unique_ptr<MDTask> task;
 
     CombinerTask()
     {
-        parameters.LeftLongitude = 116.0;
-        parameters.RightLongitude = 116.5;
-        parameters.TopLatitude = 40.0;
         parameters.BottomLatitude = 39.8;
-        parameters.Zoom = 10;
-        parameters.Path = folder.Path();
         parameters.TaskName = QStringLiteral("area.qtsk");
         task = std::make_unique<MDTask>(&parameters);
         task->WriteProjectFile();
@@ -54,6 +46,9 @@ struct CombinerTask {
         return bytes;
     }
 
+    // Removes tile (x, y), then combines the task into `name` in its folder.
+    QString CombineWithout(int x, int y, const QString& name, OutputFormat format) const;
+
     void WriteTile(int x, int y, const QImage& image) const { WriteTileBytes(x, y, PngBytes(image)); }
     void WriteTileBytes(int x, int y, const QByteArray& bytes) const
     {
@@ -78,6 +73,15 @@ struct RecordingObserver : CombineObserver {
     void TileNote(const QString& line) override { notes << line; }
     bool CancelRequested() const override { return cancelAfterSpans == 0; }
 };
+
+inline QString CombinerTask::CombineWithout(int x, int y, const QString& name, OutputFormat format) const
+{
+    QFile::remove(TilePath(x, y));
+    RecordingObserver observer;
+    const QString target = folder.File(name);
+    Combine({ProjectFile(), target, format}, observer);
+    return target;
+}
 
 // Files in `folder` besides the task's own, for "nothing left behind".
 inline QStringList OutputsIn(const TempFolder& folder)

@@ -72,10 +72,7 @@ void ExpectWebMercator(const QJsonObject& info)
 TEST(GeoTiffOutput, EachTileIsOneTiffTileAtItsPlaceWithMissingTilesTransparent)
 {
     CombinerTask t;
-    QFile::remove(t.TilePath(842, 388));
-    RecordingObserver observer;
-    const QString target = t.folder.File("map.tif");
-    Combine({t.ProjectFile(), target, OutputFormat::GeoTiff}, observer);
+    const QString target = t.CombineWithout(842, 388, QStringLiteral("map.tif"), OutputFormat::GeoTiff);
 
     TIFF* tiff = TIFFOpen(QFile::encodeName(target).constData(), "r");
     ASSERT_NE(tiff, nullptr);
@@ -120,10 +117,7 @@ TEST(GeoTiffOutput, EachTileIsOneTiffTileAtItsPlaceWithMissingTilesTransparent)
 TEST(PngOutput, RowsOfTilesWithWorldAndProjectionFiles)
 {
     CombinerTask t;
-    QFile::remove(t.TilePath(841, 387));
-    RecordingObserver observer;
-    const QString target = t.folder.File("map.png");
-    Combine({t.ProjectFile(), target, OutputFormat::Png}, observer);
+    const QString target = t.CombineWithout(841, 387, QStringLiteral("map.png"), OutputFormat::Png);
 
     QImage image(target);
     ASSERT_EQ(image.size(), QSize(768, 512));

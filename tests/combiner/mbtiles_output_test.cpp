@@ -27,10 +27,7 @@ struct Database {
 TEST(MBTilesOutput, StoredTilesUnchangedInTmsRowsWithMetadata)
 {
     CombinerTask t;
-    QFile::remove(t.TilePath(843, 388));
-    RecordingObserver observer;
-    const QString target = t.folder.File("map.mbtiles");
-    Combine({t.ProjectFile(), target, OutputFormat::MBTiles}, observer);
+    const QString target = t.CombineWithout(843, 388, QStringLiteral("map.mbtiles"), OutputFormat::MBTiles);
 
     const Database db(target);
     EXPECT_EQ(db.Column("SELECT value FROM metadata WHERE name = 'name'"), QList<QByteArray>{"area"});
