@@ -48,6 +48,8 @@ QString ProjectFileOf(const QMimeData* data)
 CombinerWindow::CombinerWindow(QWidget* parent)
     : QWidget(parent),
       taskEdit_(new QLineEdit(this)),
+      chooseTaskButton_(new QPushButton(QStringLiteral("C&hoose..."), this)),
+      chooseOutputButton_(new QPushButton(QStringLiteral("Save &as..."), this)),
       summaryLabel_(new QLabel(QStringLiteral("Choose a task's project file, or drop it here."), this)),
       formatBox_(new QComboBox(this)),
       outputEdit_(new QLineEdit(this)),
@@ -73,14 +75,12 @@ CombinerWindow::~CombinerWindow()
 
 void CombinerWindow::BuildLayout()
 {
-    auto* chooseTask = new QPushButton(QStringLiteral("C&hoose..."), this);
-    auto* chooseOutput = new QPushButton(QStringLiteral("Save &as..."), this);
     auto* taskRow = new QHBoxLayout;
     taskRow->addWidget(taskEdit_);
-    taskRow->addWidget(chooseTask);
+    taskRow->addWidget(chooseTaskButton_);
     auto* outputRow = new QHBoxLayout;
     outputRow->addWidget(outputEdit_);
-    outputRow->addWidget(chooseOutput);
+    outputRow->addWidget(chooseOutputButton_);
     for (OutputFormat format : kFormats)
         formatBox_->addItem(FormatCaption(format));
 
@@ -107,8 +107,8 @@ void CombinerWindow::BuildLayout()
     layout->addWidget(report_);
     resize(560, 420);
 
-    connect(chooseTask, &QPushButton::clicked, this, [this] { RunGuarded([this] { ChooseTask(); }); });
-    connect(chooseOutput, &QPushButton::clicked, this, [this] { RunGuarded([this] { ChooseOutput(); }); });
+    connect(chooseTaskButton_, &QPushButton::clicked, this, [this] { RunGuarded([this] { ChooseTask(); }); });
+    connect(chooseOutputButton_, &QPushButton::clicked, this, [this] { RunGuarded([this] { ChooseOutput(); }); });
     connect(formatBox_, &QComboBox::currentIndexChanged, this, [this] { RunGuarded([this] { FormatChanged(); }); });
     connect(startButton_, &QPushButton::clicked, this, [this] { RunGuarded([this] { Start(); }); });
     connect(cancelButton_, &QPushButton::clicked, this, [this] {
@@ -245,6 +245,8 @@ void CombinerWindow::SetRunning(bool running)
     startButton_->setEnabled(!running && summary_.has_value());
     cancelButton_->setEnabled(running);
     formatBox_->setEnabled(!running);
+    chooseTaskButton_->setEnabled(!running);
+    chooseOutputButton_->setEnabled(!running);
     outputEdit_->setReadOnly(running);
 }
 

@@ -59,6 +59,8 @@ private:
     OutputFormat SelectedFormat() const;
 
     QLineEdit* taskEdit_;
+    QPushButton* chooseTaskButton_;
+    QPushButton* chooseOutputButton_;
     QLabel* summaryLabel_;
     QComboBox* formatBox_;
     QLineEdit* outputEdit_;
