@@ -119,7 +119,9 @@ CombineCounts Combine(const CombineRequest& request, CombineObserver& observer)
     // two spans in memory at most.
     const TileSpans spans(task, writer->SpanLength());
     const auto prepare = [&writer](SourceTile& tile) { writer->PrepareTile(tile); };
-    const auto read = [&](const TileSpan& span) { return reader.ReadSpan(span.Y, span.FirstX, span.Count, prepare); };
+    const auto read = [&](const TileSpan& span) {
+        return reader.ReadSpan(span.Y, span.FirstX, span.Count, writer->NeedsPixels(), prepare);
+    };
     std::future<std::vector<SourceTile>> next;
     next = std::async(std::launch::async, read, spans[0]);
     for (qint64 i = 0; i < spans.Count(); ++i) {

@@ -15,6 +15,7 @@ public:
     ~GeoTiffWriter() override;
 
     int SpanLength() const override;
+    bool NeedsPixels() const override { return true; }
     void PrepareTile(SourceTile& tile) const override;
     void WriteSpan(const std::vector<SourceTile>& tiles) override;
     void Finish() override;

@@ -91,9 +91,9 @@ int MBTilesWriter::SpanLength() const
     return int(std::min<qint64>(geometry_.Columns, kTilesPerSpan));
 }
 
-void MBTilesWriter::PrepareTile(SourceTile& tile) const
+void MBTilesWriter::PrepareTile(SourceTile&) const
 {
-    tile.Pixels = QImage();  // the file's own bytes go in
+    // The file's own bytes go in as they are.
 }
 
 void MBTilesWriter::WriteSpan(const std::vector<SourceTile>& tiles)

@@ -15,6 +15,7 @@ public:
     ~MBTilesWriter() override;
 
     int SpanLength() const override;
+    bool NeedsPixels() const override { return false; }
     void PrepareTile(SourceTile& tile) const override;
     void WriteSpan(const std::vector<SourceTile>& tiles) override;
     void Finish() override;

@@ -13,6 +13,8 @@ public:
 
     // How many tiles of a row one span holds (PNG needs whole rows).
     virtual int SpanLength() const = 0;
+    // Whether stored tiles reach PrepareTile with their RGBA pixels.
+    virtual bool NeedsPixels() const = 0;
     // Per-tile work on the reading threads (compression, dropping what the
     // format does not need).
     virtual void PrepareTile(SourceTile& tile) const = 0;

@@ -18,6 +18,7 @@ public:
     ~PngWriter() override;
 
     int SpanLength() const override;
+    bool NeedsPixels() const override { return true; }
     void PrepareTile(SourceTile& tile) const override;
     void WriteSpan(const std::vector<SourceTile>& tiles) override;
     void Finish() override;

@@ -14,7 +14,7 @@ TaskTileReader::TaskTileReader(const MDTask& task, TileStateRule rule)
 {
 }
 
-void TaskTileReader::ReadTile(SourceTile& tile) const
+void TaskTileReader::ReadTile(SourceTile& tile, bool wantPixels) const
 {
     tile.FileName = task_.TileFileName(tile.X, tile.Y);
     QFile file(task_.ImageFolder + tile.FileName);
@@ -31,8 +31,10 @@ void TaskTileReader::ReadTile(SourceTile& tile) const
         return;
     }
     constexpr int kSize = MosaicGeometry::kTileSize;
-    if (image.width() != kSize || image.height() != kSize) {
-        tile.Scaled = true;
+    tile.Scaled = image.width() != kSize || image.height() != kSize;
+    if (!wantPixels)
+        return;
+    if (tile.Scaled) {
         // Scale with premultiplied colours, so transparent pixels do not bleed.
         image = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied)
                     .scaled(kSize, kSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -40,7 +42,7 @@ void TaskTileReader::ReadTile(SourceTile& tile) const
     tile.Pixels = image.convertToFormat(QImage::Format_RGBA8888);
 }
 
-std::vector<SourceTile> TaskTileReader::ReadSpan(int y, int firstX, int count,
+std::vector<SourceTile> TaskTileReader::ReadSpan(int y, int firstX, int count, bool wantPixels,
     const std::function<void(SourceTile&)>& prepare) const
 {
     std::vector<SourceTile> tiles(count);
@@ -54,7 +56,7 @@ std::vector<SourceTile> TaskTileReader::ReadSpan(int y, int firstX, int count,
     const auto work = [&] {
         try {
             for (int i = next++; i < count; i = next++) {
-                ReadTile(tiles[i]);
+                ReadTile(tiles[i], wantPixels);
                 if (prepare)
                     prepare(tiles[i]);
             }

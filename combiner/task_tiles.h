@@ -18,7 +18,7 @@ struct SourceTile {
     TileState State = TileState::Missing;
     bool Scaled = false;     // decoded at another size than 256 x 256
     QByteArray Bytes;        // the file's bytes (stored tiles)
-    QImage Pixels;           // 256 x 256, RGBA with unassociated alpha (stored tiles)
+    QImage Pixels;           // 256 x 256, RGBA with unassociated alpha (stored tiles, when asked for)
     QByteArray Encoded;      // what a writer made of the pixels on a reading thread
 };
 
@@ -30,14 +30,16 @@ class TaskTileReader {
 public:
     TaskTileReader(const MDTask& task, TileStateRule rule);
 
-    // The tiles (firstX .. firstX + count - 1, y), in column order.
-    std::vector<SourceTile> ReadSpan(int y, int firstX, int count,
+    // The tiles (firstX .. firstX + count - 1, y), in column order. Without
+    // `wantPixels` a stored tile's pixels are only decoded to know that they
+    // decode, and dropped.
+    std::vector<SourceTile> ReadSpan(int y, int firstX, int count, bool wantPixels,
         const std::function<void(SourceTile&)>& prepare) const;
 
     const MosaicGeometry& Geometry() const { return geometry_; }
 
 private:
-    void ReadTile(SourceTile& tile) const;
+    void ReadTile(SourceTile& tile, bool wantPixels) const;
 
     const MDTask& task_;
     TileStateRule rule_;

@@ -1,8 +1,9 @@
-// Generates tasks of N x N tiles (default 10 x 10 and 100 x 100, RGBA PNG
-// tiles of varied content), combines each into GeoTIFF, PNG and MBTiles with
+// Generates tasks of N x N tiles (default 10 x 10 and 100 x 100, palette PNG
+// tiles of varied content like a tile server's), combines each into GeoTIFF, PNG and MBTiles with
 // the quiltry program beside tessaly, and makes the same GeoTIFF the GDAL way
-// (gdalbuildvrt over the tiles with world files, gdal_translate to a tiled
-// DEFLATE GeoTIFF at the same level 6) in the same run. Reports seconds,
+// (gdalbuildvrt over the tiles with world files, gdal_translate expanding
+// the palette to RGBA into a tiled DEFLATE GeoTIFF at the same level 6) in
+// the same run. Reports seconds,
 // tiles per second, peak memory of each process and the output's size.
 //
 //   build/bench/combiner/combine_bench [side ...]
@@ -79,20 +80,32 @@ Run RunChild(const QStringList& command, const QString& stdoutFile = {})
     return run;
 }
 
-// A tile with roads, blocks and a translucent corner: compresses like a map tile.
+// One palette for every tile: gdalbuildvrt refuses tiles whose palettes differ.
+QList<QRgb> SharedPalette()
+{
+    QList<QRgb> colours;
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b)
+                colours << qRgb(r * 51, g * 51, b * 51);
+    return colours;
+}
+
+// A tile with roads, blocks and a shaded corner, in 216 colours: compresses
+// like a map tile.
 QByteArray MakeTile(QRandomGenerator& random)
 {
     QImage image(256, 256, QImage::Format_RGBA8888);
     image.fill(QColor(242, 239, 233));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    for (int i = 0; i < 25; ++i) {
+    for (int i = 0; i < 150; ++i) {
         painter.setBrush(QColor::fromHsv(random.bounded(360), 40 + random.bounded(60), 200 + random.bounded(55)));
         painter.setPen(Qt::NoPen);
-        painter.drawRect(random.bounded(256), random.bounded(256), 10 + random.bounded(60), 10 + random.bounded(60));
+        painter.drawRect(random.bounded(256), random.bounded(256), 3 + random.bounded(30), 3 + random.bounded(30));
     }
-    for (int i = 0; i < 12; ++i) {
-        painter.setPen(QPen(QColor(255, 255, 255), 2 + random.bounded(6)));
+    for (int i = 0; i < 60; ++i) {
+        painter.setPen(QPen(QColor::fromHsv(random.bounded(360), 80, 255), 1 + random.bounded(6)));
         painter.drawLine(random.bounded(256), random.bounded(256), random.bounded(256), random.bounded(256));
     }
     painter.fillRect(0, 0, 40, 40, QColor(0, 0, 255, 90));
@@ -100,7 +113,7 @@ QByteArray MakeTile(QRandomGenerator& random)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.convertToFormat(QImage::Format_Indexed8, SharedPalette(), Qt::ThresholdDither).save(&buffer, "PNG");
     return bytes;
 }
 
@@ -185,7 +198,7 @@ int main(int argc, char* argv[])
         const QString gdalTif = folder.path() + QStringLiteral("/gdal.tif");
         const Run build = RunChild({QStringLiteral("gdalbuildvrt"), QStringLiteral("-input_file_list"),
             folder.path() + QStringLiteral("/gdal_inputs.txt"), vrt});
-        const Run translate = RunChild({QStringLiteral("gdal_translate"), QStringLiteral("-q"), QStringLiteral("-a_srs"),
+        const Run translate = RunChild({QStringLiteral("gdal_translate"), QStringLiteral("-q"), QStringLiteral("-expand"), QStringLiteral("rgba"), QStringLiteral("-a_srs"),
             QStringLiteral("EPSG:3857"), QStringLiteral("-co"), QStringLiteral("TILED=YES"), QStringLiteral("-co"),
             QStringLiteral("COMPRESS=DEFLATE"), QStringLiteral("-co"), QStringLiteral("ZLEVEL=6"), QStringLiteral("-co"),
             QStringLiteral("BLOCKXSIZE=256"), QStringLiteral("-co"), QStringLiteral("BLOCKYSIZE=256"), vrt, gdalTif});
