@@ -93,6 +93,21 @@ private:
     qint64 perRow_;
 };
 
+// Counts the tiles and reports those that are not stored or were scaled; in
+// strict mode the first tile that is not stored ends the run.
+void ReportTiles(const std::vector<SourceTile>& tiles, bool strict, CombineCounts& counts, CombineObserver& observer)
+{
+    for (const SourceTile& tile : tiles) {
+        counts.Count(tile);
+        const QString note = TileNoteLine(tile);
+        if (!note.isEmpty())
+            observer.TileNote(note);
+        if (strict && tile.State != TileState::Stored)
+            throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
+                               .arg(tile.FileName, TileStateName(tile.State)));
+    }
+}
+
 void RefuseProjectFileAsTarget(const CombineRequest& request)
 {
     if (QFileInfo(request.Target).absoluteFilePath() == QFileInfo(request.ProjectFile).absoluteFilePath())
@@ -108,7 +123,8 @@ CombineCounts Combine(const CombineRequest& request, CombineObserver& observer)
     const MDTask& task = *opened.Task;
     const TaskTileReader reader(task, TileStateRule::ForTask(task));
     const MosaicGeometry& geometry = reader.Geometry();
-    const auto writer = CreateMosaicWriter(request.Format, request.Target, geometry, MDTask::TaskBase(opened.Parameters->TaskName));
+    const auto writer = CreateMosaicWriter(request.Format, request.Target, geometry,
+        MDTask::TaskBase(opened.Parameters->TaskName));
 
     CombineCounts counts;
     CombineProgress progress{0, geometry.TileCount(), 0};
@@ -122,23 +138,14 @@ CombineCounts Combine(const CombineRequest& request, CombineObserver& observer)
     const auto read = [&](const TileSpan& span) {
         return reader.ReadSpan(span.Y, span.FirstX, span.Count, writer->NeedsPixels(), prepare);
     };
-    std::future<std::vector<SourceTile>> next;
-    next = std::async(std::launch::async, read, spans[0]);
+    std::future<std::vector<SourceTile>> next = std::async(std::launch::async, read, spans[0]);
     for (qint64 i = 0; i < spans.Count(); ++i) {
         const std::vector<SourceTile> tiles = next.get();
         if (observer.CancelRequested())
             throw CombineCancelled{};
         if (i + 1 < spans.Count())
             next = std::async(std::launch::async, read, spans[i + 1]);
-        for (const SourceTile& tile : tiles) {
-            counts.Count(tile);
-            const QString note = TileNoteLine(tile);
-            if (!note.isEmpty())
-                observer.TileNote(note);
-            if (request.Strict && tile.State != TileState::Stored)
-                throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
-                                   .arg(tile.FileName, TileStateName(tile.State)));
-        }
+        ReportTiles(tiles, request.Strict, counts, observer);
         writer->WriteSpan(tiles);
         progress.Done += qint64(tiles.size());
         progress.Seconds = clock.elapsed() / 1000.0;
