@@ -6,10 +6,15 @@
 #include <QFile>
 #include <QFileInfo>
 
-TileTaskSummary SummariseTask(const MDTask& task, const TileStateRule& rule)
+TileTaskSummary SummariseTask(const MDTask& task)
 {
     TileTaskSummary summary;
     summary.Geometry = MosaicGeometry::ForTask(task);
+    // Only a file of the blank image's size is read: the summary of a large
+    // task stays a walk over file sizes.
+    const QByteArray blank = ReadShippedBlankImage();
+    const TileStateRule rule(blank, ReadFailedTileNames(task.FailedFileName));
+    const qint64 blankSize = blank.size();
     for (int y = task.MinY; y <= task.MaxY; ++y) {
         for (int x = task.MinX; x <= task.MaxX; ++x) {
             const QString name = task.TileFileName(x, y);
@@ -18,12 +23,13 @@ TileTaskSummary SummariseTask(const MDTask& task, const TileStateRule& rule)
                 ++(rule.ForMissingFile(name) == TileState::Failed ? summary.Failed : summary.Missing);
                 continue;
             }
-            if (file.open(QIODevice::ReadOnly) && rule.IsBlank(file.readAll())) {
+            const qint64 size = file.size();
+            if (size == blankSize && file.open(QIODevice::ReadOnly) && rule.IsBlank(file.readAll())) {
                 ++summary.Blank;
                 continue;
             }
             ++summary.Stored;
-            summary.StoredBytes += file.size();
+            summary.StoredBytes += size;
         }
     }
     return summary;

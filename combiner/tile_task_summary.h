@@ -4,7 +4,6 @@
 #include "combiner/output_format.h"
 
 class MDTask;
-class TileStateRule;
 
 // What a task holds before it is combined, from the files alone (whether a
 // stored file decodes is found out while combining).
@@ -14,7 +13,8 @@ struct TileTaskSummary {
     qint64 StoredBytes = 0;  // the stored tile files together
 };
 
-TileTaskSummary SummariseTask(const MDTask& task, const TileStateRule& rule);
+// By the same rule as TileStateRule::ForTask.
+TileTaskSummary SummariseTask(const MDTask& task);
 
 // A rough size of the output: DEFLATE of RGBA pixels takes about one and a half times the
 // tile files' own palette PNGs, MBTiles holds them unchanged.

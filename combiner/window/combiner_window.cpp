@@ -5,7 +5,6 @@
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
 #include "task/opened_task.h"
-#include "task/tile_state.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -126,7 +125,7 @@ void CombinerWindow::OpenTask(const QString& projectFile)
 {
     try {
         const OpenedTask opened = OpenTaskReadOnly(projectFile);
-        summary_ = SummariseTask(*opened.Task, TileStateRule::ForTask(*opened.Task));
+        summary_ = SummariseTask(*opened.Task);
         taskEdit_->setText(QDir::toNativeSeparators(QFileInfo(projectFile).absoluteFilePath()));
         outputEdit_->setText(opened.Parameters->Path + MDTask::TaskBase(opened.Parameters->TaskName) + u'.'
             + OutputFormatSuffix(SelectedFormat()));

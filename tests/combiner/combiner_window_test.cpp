@@ -1,5 +1,6 @@
 #include "combiner/window/combiner_window.h"
 #include "combiner_fixture.h"
+#include "platform/folders.h"
 #include "platform/message_box.h"
 
 #include <QComboBox>
@@ -55,9 +56,15 @@ TEST_F(CombinerWindowTest, SummarisesTheTaskAndWritesBesideIt)
     QFile::remove(t.TilePath(843, 388));
     t.folder.Write("area_failed.ftl", "/old/area/os_843_388_10.png|http://tile/10/843/388.png\r\n");
     QFile::remove(t.TilePath(841, 388));
+    const TempFolder programFolder;
+    QDir(programFolder.Path()).mkdir(QStringLiteral("blankimg"));
+    programFolder.Write("blankimg/blank.png", t.folder.Read("area/os_842_387_10.png"));
+    OverrideExecutableFolder(programFolder.Path());
     window.OpenTask(t.ProjectFile());
+    OverrideExecutableFolder(QString());
     EXPECT_TRUE(window.SummaryLabel()->text().startsWith(
-        QStringLiteral("6 tiles: 4 stored, 1 missing, 1 failed, 0 blank.\nOutput 768 x 512 pixels, about ")));
+        QStringLiteral("6 tiles: 3 stored, 1 missing, 1 failed, 1 blank.\nOutput 768 x 512 pixels, about ")))
+        << window.SummaryLabel()->text().toStdString();
     EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("area.tif"));
 
     window.FormatBox()->setCurrentIndex(2);
