@@ -29,6 +29,13 @@ QString QtFilter(const QString& filter)
     }
     return filters.join(QStringLiteral(";;"));
 }
+
+std::optional<QString> ChosenFile(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
 }
 
 std::optional<QString> ChooseFolder(QWidget* owner, const QString& title)
@@ -52,9 +59,18 @@ std::optional<QString> ChooseFileToOpen(
     QFileDialog dialog(owner, title, initialFolder, QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    return ChosenFile(dialog);
+}
+
+std::optional<QString> ChooseFileToSave(
+    QWidget* owner, const QString& title, const QString& filter, const QString& initialFile)
+{
+    if (FileHook())
+        return FileHook()(title);
+    QFileDialog dialog(owner, title, initialFile, QtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    return ChosenFile(dialog);
 }
 
 void InterceptFolderChooser(Hook hook)

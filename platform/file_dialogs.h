@@ -17,6 +17,11 @@ std::optional<QString> ChooseFolder(QWidget* owner, const QString& title);
 std::optional<QString> ChooseFileToOpen(
     QWidget* owner, const QString& title, const QString& filter, const QString& initialFolder = {});
 
+// The save dialog: no question about replacing (the caller asks). Empty when
+// the user cancels.
+std::optional<QString> ChooseFileToSave(
+    QWidget* owner, const QString& title, const QString& filter, const QString& initialFile = {});
+
 // While set, the dialogs are not shown: the hooks answer for the user.
 void InterceptFolderChooser(std::function<std::optional<QString>(const QString& title)> hook);
 void InterceptFileChooser(std::function<std::optional<QString>(const QString& title)> hook);

@@ -8,7 +8,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libcurl4-openssl-dev ca-certificates
-  libtiff-dev libgeotiff-dev libpng-dev libsqlite3-dev
+  libtiff-dev libgeotiff-dev libpng-dev libsqlite3-dev libdeflate-dev
   gdal-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core

@@ -1,0 +1,209 @@
+// Generates tasks of N x N tiles (default 10 x 10 and 100 x 100, palette PNG
+// tiles of varied content like a tile server's), combines each into GeoTIFF, PNG and MBTiles with
+// the quiltry program beside tessaly, and makes the same GeoTIFF the GDAL way
+// (gdalbuildvrt over the tiles with world files, gdal_translate expanding
+// the palette to RGBA into a tiled DEFLATE GeoTIFF at the same level 6) in
+// the same run. Reports seconds,
+// tiles per second, peak memory of each process and the output's size.
+//
+//   build/bench/combiner/combine_bench [side ...]
+//
+// Every run is a child process, so its peak memory is its own. With
+// COMBINE_BENCH_KEEP set the generated tasks and outputs stay for a look.
+
+#include "geo/tile_math.h"
+#include "platform/folders.h"
+#include "task/download_task.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <fcntl.h>
+#include <cstdio>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+constexpr int kZoom = 14;
+constexpr int kFirstX = 8000, kFirstY = 5000;
+constexpr int kDistinctTiles = 64;
+
+struct Run {
+    double Seconds = 0;
+    long PeakKiB = 0;
+    bool Ok = false;
+};
+
+// Runs a program to its end; its peak memory comes from wait4.
+Run RunChild(const QStringList& command, const QString& stdoutFile = {})
+{
+    std::vector<QByteArray> storage;
+    for (const QString& part : command)
+        storage.push_back(part.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& part : storage)
+        argv.push_back(part.data());
+    argv.push_back(nullptr);
+    // Nothing the run did not write itself may reach the disk on its clock
+    // (an fsync can flush the generated tiles too).
+    sync();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const QByteArray out = stdoutFile.isEmpty() ? QByteArray("/dev/null") : stdoutFile.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    Run run;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        rusage usage {};
+        wait4(pid, &status, 0, &usage);
+        run.Ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        run.PeakKiB = usage.ru_maxrss;
+    }
+    run.Seconds = timer.nsecsElapsed() / 1e9;
+    posix_spawn_file_actions_destroy(&actions);
+    return run;
+}
+
+// One palette for every tile: gdalbuildvrt refuses tiles whose palettes differ.
+QList<QRgb> SharedPalette()
+{
+    QList<QRgb> colours;
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b)
+                colours << qRgb(r * 51, g * 51, b * 51);
+    return colours;
+}
+
+// A tile with roads, blocks and a shaded corner, in 216 colours: compresses
+// like a map tile.
+QByteArray MakeTile(QRandomGenerator& random)
+{
+    QImage image(256, 256, QImage::Format_RGBA8888);
+    image.fill(QColor(242, 239, 233));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < 150; ++i) {
+        painter.setBrush(QColor::fromHsv(random.bounded(360), 40 + random.bounded(60), 200 + random.bounded(55)));
+        painter.setPen(Qt::NoPen);
+        painter.drawRect(random.bounded(256), random.bounded(256), 3 + random.bounded(30), 3 + random.bounded(30));
+    }
+    for (int i = 0; i < 60; ++i) {
+        painter.setPen(QPen(QColor::fromHsv(random.bounded(360), 80, 255), 1 + random.bounded(6)));
+        painter.drawLine(random.bounded(256), random.bounded(256), random.bounded(256), random.bounded(256));
+    }
+    painter.fillRect(0, 0, 40, 40, QColor(0, 0, 255, 90));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.convertToFormat(QImage::Format_Indexed8, SharedPalette(), Qt::ThresholdDither).save(&buffer, "PNG");
+    return bytes;
+}
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(name);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+// A task as the downloader leaves it: project file, tile list, empty failed
+// list and every tile; with a world file per tile for GDAL. Returns the project file.
+QString GenerateTask(const QString& folder, int side)
+{
+    TaskParameters p;
+    p.Zoom = kZoom;
+    p.LeftLongitude = TileXToLongitude(kFirstX + 0.5, kZoom);
+    p.RightLongitude = TileXToLongitude(kFirstX + side - 0.5, kZoom);
+    p.TopLatitude = TileYToLatitude(kFirstY + 0.5, kZoom);
+    p.BottomLatitude = TileYToLatitude(kFirstY + side - 0.5, kZoom);
+    p.Path = WithTrailingSeparator(folder);
+    p.TaskName = QStringLiteral("bench.qtsk");
+    const MDTask task(&p);
+    task.WriteProjectFile();
+    task.WriteTileList();
+    task.CreateFailedTileList();
+
+    QRandomGenerator random(42);
+    std::vector<QByteArray> tiles;
+    for (int i = 0; i < kDistinctTiles; ++i)
+        tiles.push_back(MakeTile(random));
+    QFile list(folder + QStringLiteral("/gdal_inputs.txt"));
+    list.open(QIODevice::WriteOnly);
+    const double metresPerTile = 2 * 20037508.342789244 / (1 << kZoom);
+    const double pixel = metresPerTile / 256;
+    for (int x = task.MinX; x <= task.MaxX; ++x)
+        for (int y = task.MinY; y <= task.MaxY; ++y) {
+            const QString path = task.TileFilePath(x, y);
+            WriteFile(path, tiles[random.bounded(kDistinctTiles)]);
+            const double west = -20037508.342789244 + x * metresPerTile;
+            const double north = 20037508.342789244 - y * metresPerTile;
+            WriteFile(path.chopped(3) + QStringLiteral("pgw"),
+                QStringLiteral("%1\n0\n0\n%2\n%3\n%4\n").arg(pixel, 0, 'f', 12).arg(-pixel, 0, 'f', 12)
+                    .arg(west + pixel / 2, 0, 'f', 10).arg(north - pixel / 2, 0, 'f', 10).toLatin1());
+            list.write(path.toLocal8Bit() + '\n');
+        }
+    return p.Path + p.TaskName;
+}
+
+void Report(const char* what, int tiles, const Run& run, const QString& output)
+{
+    std::printf("  %-34s %8.2f s %9.0f tiles/s %7.1f MB peak %9.1f MB out%s\n", what, run.Seconds,
+        tiles / run.Seconds, run.PeakKiB / 1024.0, QFileInfo(output).size() / 1048576.0, run.Ok ? "" : "  FAILED");
+    std::fflush(stdout);
+}
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QList<int> sides;
+    for (int i = 1; i < argc; ++i)
+        sides << std::atoi(argv[i]);
+    if (sides.isEmpty())
+        sides = {10, 100};
+    const QString quiltry = QCoreApplication::applicationDirPath() + QStringLiteral("/../../bin/quiltry");
+
+    for (int side : sides) {
+        QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/combine_bench-XXXXXX"));
+        folder.setAutoRemove(qEnvironmentVariableIsEmpty("COMBINE_BENCH_KEEP"));
+        const QString project = GenerateTask(folder.path(), side);
+        const QString out = folder.path() + QStringLiteral("/out");
+        const int tiles = side * side;
+        std::printf("%d x %d tiles (%d x %d pixels), %d cores\n", side, side, side * 256, side * 256,
+            QThread::idealThreadCount());
+        for (const char* ending : {"tif", "png", "mbtiles"}) {
+            const QString target = out + u'.' + QLatin1String(ending);
+            Report((QStringLiteral("quiltry ") + QLatin1String(ending)).toLatin1().constData(), tiles,
+                RunChild({quiltry, project, QStringLiteral("-o"), target}), target);
+        }
+        const QString vrt = folder.path() + QStringLiteral("/mosaic.vrt");
+        const QString gdalTif = folder.path() + QStringLiteral("/gdal.tif");
+        const Run build = RunChild({QStringLiteral("gdalbuildvrt"), QStringLiteral("-input_file_list"),
+            folder.path() + QStringLiteral("/gdal_inputs.txt"), vrt});
+        const Run translate = RunChild({QStringLiteral("gdal_translate"), QStringLiteral("-q"), QStringLiteral("-expand"), QStringLiteral("rgba"), QStringLiteral("-a_srs"),
+            QStringLiteral("EPSG:3857"), QStringLiteral("-co"), QStringLiteral("TILED=YES"), QStringLiteral("-co"),
+            QStringLiteral("COMPRESS=DEFLATE"), QStringLiteral("-co"), QStringLiteral("ZLEVEL=6"), QStringLiteral("-co"),
+            QStringLiteral("BLOCKXSIZE=256"), QStringLiteral("-co"), QStringLiteral("BLOCKYSIZE=256"), vrt, gdalTif});
+        const Run gdal{build.Seconds + translate.Seconds, std::max(build.PeakKiB, translate.PeakKiB), build.Ok && translate.Ok};
+        Report("gdalbuildvrt + gdal_translate", tiles, gdal, gdalTif);
+    }
+    return 0;
+}

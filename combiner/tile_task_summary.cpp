@@ -1,0 +1,48 @@
+#include "combiner/tile_task_summary.h"
+
+#include "task/download_task.h"
+#include "task/tile_state.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+TileTaskSummary SummariseTask(const MDTask& task)
+{
+    TileTaskSummary summary;
+    summary.Geometry = MosaicGeometry::ForTask(task);
+    // Only a file of the blank image's size is read: the summary of a large
+    // task stays a walk over file sizes.
+    const QByteArray blank = ReadShippedBlankImage();
+    const TileStateRule rule(blank, ReadFailedTileNames(task.FailedFileName));
+    const qint64 blankSize = blank.size();
+    for (int y = task.MinY; y <= task.MaxY; ++y) {
+        for (int x = task.MinX; x <= task.MaxX; ++x) {
+            const QString name = task.TileFileName(x, y);
+            QFile file(task.ImageFolder + name);
+            if (!file.exists()) {
+                ++(rule.ForMissingFile(name) == TileState::Failed ? summary.Failed : summary.Missing);
+                continue;
+            }
+            const qint64 size = file.size();
+            if (size == blankSize && file.open(QIODevice::ReadOnly) && rule.IsBlank(file.readAll())) {
+                ++summary.Blank;
+                continue;
+            }
+            ++summary.Stored;
+            summary.StoredBytes += size;
+        }
+    }
+    return summary;
+}
+
+qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format)
+{
+    constexpr qint64 kTransparentTileBytes = 300;
+    const qint64 empty = summary.Geometry.TileCount() - summary.Stored;
+    switch (format) {
+    case OutputFormat::GeoTiff: return summary.StoredBytes * 3 / 2 + empty * kTransparentTileBytes + 16 * summary.Geometry.TileCount();
+    case OutputFormat::Png: return summary.StoredBytes * 3 / 2 + empty * kTransparentTileBytes / 4;
+    case OutputFormat::MBTiles: return summary.StoredBytes + summary.Stored * 64 + 65536;
+    }
+    return 0;
+}

@@ -1,0 +1,117 @@
+#include "combiner/output_file.h"
+#include "combiner_fixture.h"
+#include "platform/app_error.h"
+#include "platform/folders.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+QString FailureOf(const CombineRequest& request)
+{
+    RecordingObserver observer;
+    try {
+        Combine(request, observer);
+    } catch (const AppError& error) {
+        return error.Message();
+    }
+    return QStringLiteral("(written)");
+}
+}
+
+TEST(CombineReport, NamesEveryTileThatIsNotStoredOrWasScaled)
+{
+    CombinerTask t;
+    const TempFolder programFolder;
+    QDir(programFolder.Path()).mkdir(QStringLiteral("blankimg"));
+    const QByteArray blank = CombinerTask::PngBytes(QImage(256, 256, QImage::Format_RGBA8888));
+    programFolder.Write("blankimg/blank.png", blank);
+    OverrideExecutableFolder(programFolder.Path());
+
+    QFile::remove(t.TilePath(841, 387));                        // missing
+    QFile::remove(t.TilePath(841, 388));                        // failed
+    t.folder.Write("area_failed.ftl", "c:\\elsewhere\\area\\os_841_388_10.png|http://tile/10/841/388.png\r\n");
+    t.WriteTileBytes(842, 387, blank);                           // blank
+    t.WriteTileBytes(842, 388, "<html>not found</html>");        // unreadable
+    t.WriteTile(843, 387, CombinerTask::TileImage(843, 387, 128));  // scaled
+
+    RecordingObserver observer;
+    const CombineCounts counts = Combine({t.ProjectFile(), t.folder.File("map.tif"), OutputFormat::GeoTiff}, observer);
+    OverrideExecutableFolder(QString());
+
+    EXPECT_EQ(observer.notes, (QStringList{"missing: os_841_387_10.png", "blank: os_842_387_10.png",
+                                  "scaled: os_843_387_10.png", "failed: os_841_388_10.png", "unreadable: os_842_388_10.png"}));
+    EXPECT_EQ(counts.Text(), "2 stored, 1 missing, 1 failed, 1 blank, 1 unreadable, 1 scaled");
+    EXPECT_EQ(observer.last.Done, 6);
+    EXPECT_EQ(observer.last.Total, 6);
+}
+
+TEST(CombineStrict, AnyTileNotStoredWritesNothingAndKeepsTheOldTarget)
+{
+    CombinerTask t;
+    QFile::remove(t.TilePath(843, 388));
+    t.folder.Write("map.mbtiles", "old");
+    EXPECT_EQ(FailureOf({t.ProjectFile(), t.folder.File("map.mbtiles"), OutputFormat::MBTiles, true}),
+        "Nothing was written: the tile os_843_388_10.png is missing, and strict mode takes only stored tiles.");
+    EXPECT_EQ(t.folder.Read("map.mbtiles"), "old");
+    EXPECT_EQ(OutputsIn(t.folder), QStringList{"map.mbtiles"});
+
+    RecordingObserver observer;
+    QFile::copy(t.TilePath(842, 388), t.TilePath(843, 388));
+    Combine({t.ProjectFile(), t.folder.File("map.mbtiles"), OutputFormat::MBTiles, true}, observer);
+    EXPECT_NE(t.folder.Read("map.mbtiles"), "old");
+}
+
+TEST(CombineTargets, BadTargetsAndBrokenTasksLeaveNothingBehind)
+{
+    CombinerTask t;
+    QDir(t.folder.Path()).mkdir(QStringLiteral("map.tif"));
+    EXPECT_EQ(FailureOf({t.ProjectFile(), t.folder.File("map.tif"), OutputFormat::GeoTiff}),
+        QStringLiteral("Cannot write %1: it is a folder.").arg(t.folder.File("map.tif")));
+    const QString noFolder = t.folder.File("nowhere") + FolderSeparator() + QStringLiteral("map.png");
+    EXPECT_EQ(FailureOf({t.ProjectFile(), noFolder, OutputFormat::Png}),
+        QStringLiteral("Cannot write %1: the folder %2 does not exist.").arg(noFolder, t.folder.File("nowhere")));
+    const QString underFile = t.folder.File("area.qtsk") + FolderSeparator() + QStringLiteral("map.png");
+    EXPECT_TRUE(FailureOf({t.ProjectFile(), underFile, OutputFormat::Png}).endsWith(QStringLiteral("is not a folder.")));
+    EXPECT_EQ(FailureOf({t.ProjectFile(), t.ProjectFile(), OutputFormat::Png}),
+        QStringLiteral("Cannot write %1: it is the task's own project file.").arg(t.ProjectFile()));
+
+    t.folder.Write("broken.qtsk", "[MapsType]\r\nMapsType=8\r\n");
+    EXPECT_TRUE(FailureOf({t.folder.File("broken.qtsk"), t.folder.File("map.png"), OutputFormat::Png})
+                    .startsWith(QStringLiteral("Cannot open the task ")));
+    EXPECT_TRUE(FailureOf({t.folder.File("none.qtsk"), t.folder.File("map.png"), OutputFormat::Png})
+                    .startsWith(QStringLiteral("Cannot open the task ")));
+    QFile::remove(t.folder.File("broken.qtsk"));
+    EXPECT_TRUE(OutputsIn(t.folder).isEmpty()) << OutputsIn(t.folder).join(u' ').toStdString();
+}
+
+TEST(CombineTargets, UnwritableFolderIsRefusedWithNothingWritten)
+{
+    CombinerTask t;
+    const QString folder = t.folder.File("locked");
+    QDir().mkdir(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    if (QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "running with rights that ignore folder permissions";
+    const QString target = folder + FolderSeparator() + QStringLiteral("map.tif");
+    EXPECT_TRUE(FailureOf({t.ProjectFile(), target, OutputFormat::GeoTiff}).startsWith(QStringLiteral("Cannot write ")));
+    EXPECT_TRUE(QDir(folder).isEmpty());
+}
+
+TEST(CombineTemporaryFiles, StaleOnesAreRemovedAndCancelLeavesNone)
+{
+    CombinerTask t;
+    const QString target = t.folder.File("map.png");
+    t.folder.Write("map.png.quiltry-part", "left by a killed run");
+    t.folder.Write("map.pgw.quiltry-part", "left by a killed run");
+    RecordingObserver observer;
+    Combine({t.ProjectFile(), target, OutputFormat::Png}, observer);
+    EXPECT_EQ(OutputsIn(t.folder), (QStringList{"map.pgw", "map.png", "map.prj"}));
+
+    for (OutputFormat format : {OutputFormat::GeoTiff, OutputFormat::Png, OutputFormat::MBTiles}) {
+        RecordingObserver cancelling;
+        cancelling.cancelAfterSpans = 1;
+        const QString other = t.folder.File("other.") + OutputFormatSuffix(format);
+        EXPECT_THROW(Combine({t.ProjectFile(), other, format}, cancelling), CombineCancelled);
+    }
+    EXPECT_EQ(OutputsIn(t.folder), (QStringList{"map.pgw", "map.png", "map.prj"}));
+}

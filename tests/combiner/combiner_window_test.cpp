@@ -1,0 +1,101 @@
+#include "combiner/window/combiner_window.h"
+#include "combiner_fixture.h"
+#include "platform/folders.h"
+#include "platform/message_box.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+struct CombinerWindowTest : testing::Test {
+    CombinerTask t;
+    CombinerWindow window;
+    QStringList messages;
+    QStringList questions;
+    bool answer = true;
+
+    CombinerWindowTest()
+    {
+        InterceptMessages([this](MessageKind, const QString& text) { messages << text; });
+        InterceptQuestions([this](const QString& text) {
+            questions << text;
+            return answer;
+        });
+    }
+    ~CombinerWindowTest() override
+    {
+        InterceptMessages(nullptr);
+        InterceptQuestions(nullptr);
+    }
+
+    bool StartAndWait()
+    {
+        QEventLoop loop;
+        bool ended = false;
+        QObject::connect(&window, &CombinerWindow::RunEnded, &loop, [&] {
+            ended = true;
+            loop.quit();
+        });
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        window.StartButton()->click();
+        if (window.IsRunning())
+            loop.exec();
+        return ended;
+    }
+};
+}
+
+TEST_F(CombinerWindowTest, SummarisesTheTaskAndWritesBesideIt)
+{
+    QFile::remove(t.TilePath(843, 388));
+    t.folder.Write("area_failed.ftl", "/old/area/os_843_388_10.png|http://tile/10/843/388.png\r\n");
+    QFile::remove(t.TilePath(841, 388));
+    const TempFolder programFolder;
+    QDir(programFolder.Path()).mkdir(QStringLiteral("blankimg"));
+    programFolder.Write("blankimg/blank.png", t.folder.Read("area/os_842_387_10.png"));
+    OverrideExecutableFolder(programFolder.Path());
+    window.OpenTask(t.ProjectFile());
+    OverrideExecutableFolder(QString());
+    EXPECT_TRUE(window.SummaryLabel()->text().startsWith(
+        QStringLiteral("6 tiles: 3 stored, 1 missing, 1 failed, 1 blank.\nOutput 768 x 512 pixels, about ")))
+        << window.SummaryLabel()->text().toStdString();
+    EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("area.tif"));
+
+    window.FormatBox()->setCurrentIndex(2);
+    EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("area.mbtiles"));
+    ASSERT_TRUE(StartAndWait());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    EXPECT_EQ(window.Report()->toPlainText(), "missing: os_841_388_10.png\nfailed: os_843_388_10.png");
+    EXPECT_TRUE(window.ProgressLabel()->text().startsWith(QStringLiteral("Written ")));
+    EXPECT_TRUE(t.folder.Read("area.mbtiles").startsWith("SQLite format 3"));
+}
+
+TEST_F(CombinerWindowTest, AsksBeforeReplacingAndShowsWhyNothingWasWritten)
+{
+    window.OpenTask(t.ProjectFile());
+    t.folder.Write("area.tif", "old");
+    answer = false;
+    window.StartButton()->click();
+    EXPECT_FALSE(window.IsRunning());
+    EXPECT_EQ(questions, QStringList{QStringLiteral("%1 exists. Replace it?").arg(t.folder.File("area.tif"))});
+    EXPECT_EQ(t.folder.Read("area.tif"), "old");
+
+    answer = true;
+    ASSERT_TRUE(StartAndWait());
+    EXPECT_NE(t.folder.Read("area.tif"), "old");
+
+    window.OutputEdit()->setText(t.folder.File("nowhere/area.tif"));
+    ASSERT_TRUE(StartAndWait());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Cannot write ")));
+    EXPECT_EQ(window.ProgressLabel()->text(), "Nothing was written.");
+
+    window.OpenTask(t.folder.File("none.qtsk"));
+    EXPECT_TRUE(messages.last().startsWith(QStringLiteral("Cannot open the task ")));
+}
