@@ -59,9 +59,11 @@ void TileDecoder::Work()
         }
         const QString name = task_.TileFileName(key.X, key.Y);
         TileFileContent content = ReadTileFile(task_.ImageFolder + name, name, rule_, key.Edge);
-        // Premultiplied images draw without a conversion at every paint.
+        // In the screen's own formats images draw without a conversion at
+        // every paint, and opaque ones as a plain copy.
         if (!content.Image.isNull())
-            content.Image.convertTo(QImage::Format_ARGB32_Premultiplied);
+            content.Image.convertTo(content.Image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                    : QImage::Format_RGB32);
         QMetaObject::invokeMethod(this, [this, key, content] {
             {
                 std::lock_guard lock(mutex_);

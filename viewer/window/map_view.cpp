@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <cmath>
+#include <vector>
 
 namespace {
 // Without a task the world is shown in tiles of this zoom: deep enough to
@@ -146,10 +147,19 @@ void MapView::DrawImages(QPainter& painter, const QRect& tiles)
     const QPointF middle = geometry_.Center();
     QList<TileKey> wanted;
     TileImageCache& images = task_->Images();
+    // Cells on whole pixels abut without seams, and images of the cell's
+    // size are drawn as a plain copy.
+    std::vector<int> columnEdges, rowEdges;
+    for (int x = tiles.left(); x <= tiles.right() + 1; ++x)
+        columnEdges.push_back(int(std::lround(geometry_.ToScreen(QPointF(x, 0)).x())));
+    for (int y = tiles.top(); y <= tiles.bottom() + 1; ++y)
+        rowEdges.push_back(int(std::lround(geometry_.ToScreen(QPointF(0, y)).y())));
     for (int y = tiles.top(); y <= tiles.bottom(); ++y) {
         for (int x = tiles.left(); x <= tiles.right(); ++x) {
             const TileKey key{x, y, edge};
-            const QRectF cell = geometry_.ToScreen(QRectF(x, y, 1, 1));
+            const size_t column = size_t(x - tiles.left()), row = size_t(y - tiles.top());
+            const QRect cell(QPoint(columnEdges[column], rowEdges[row]),
+                             QPoint(columnEdges[column + 1] - 1, rowEdges[row + 1] - 1));
             const TileImageCache::Entry* entry = images.Find(key);
             if (!entry) {
                 const auto known = task_->Coverage().TileStateAt(x, y);

@@ -63,8 +63,10 @@ void ViewerWindow::BuildMenus()
     file->addAction(tr("&Open..."), QKeySequence::Open, this, [this] { RunGuarded([this] { OpenFromDialog(); }); });
     recentMenu_ = file->addMenu(tr("&Recent"));
     file->addAction(tr("Re&load"), QKeySequence::Refresh, this, [this] {
-        if (task_)
-            OpenTask(task_->ProjectFile());
+        RunGuarded([this] {
+            if (task_)
+                OpenTask(task_->ProjectFile());
+        });
     });
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
@@ -87,7 +89,8 @@ void ViewerWindow::BuildMenus()
     QMenu* selection = menuBar()->addMenu(tr("&Selection"));
     newTaskAction_ = selection->addAction(tr("&New task from selection..."), QKeySequence::New, this,
                                           [this] { RunGuarded([this] { NewTaskFromSelection(); }); });
-    copyBoundsAction_ = selection->addAction(tr("&Copy bounds"), QKeySequence::Copy, this, &ViewerWindow::CopyBounds);
+    copyBoundsAction_ = selection->addAction(tr("&Copy bounds"), QKeySequence::Copy, this,
+                                             [this] { RunGuarded([this] { CopyBounds(); }); });
     selection->addAction(tr("C&lear selection"), view_, &MapView::ClearSelection);
 }
 
@@ -108,7 +111,8 @@ void ViewerWindow::RefreshRecentMenu()
     recentMenu_->clear();
     const QStringList files = recent_.Files();
     for (const QString& file : files)
-        recentMenu_->addAction(QDir::toNativeSeparators(file), this, [this, file] { OpenTask(file); });
+        recentMenu_->addAction(QDir::toNativeSeparators(file), this,
+                               [this, file] { RunGuarded([this, &file] { OpenTask(file); }); });
     recentMenu_->setEnabled(!files.isEmpty());
 }
 
