@@ -44,9 +44,10 @@ long PeakMemoryMb()
     return usage.ru_maxrss / 1024;
 }
 
+// A full-size tile of a few hundred bytes.
 QByteArray SmallPng()
 {
-    QImage image(16, 16, QImage::Format_RGB32);
+    QImage image(256, 256, QImage::Format_RGB32);
     image.fill(QColor(120, 180, 90));
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -129,8 +130,8 @@ void Measure(const QString& projectFile)
     if (view.IsCoverageMode())
         Report("coverage mode, zoomed in", PanFrames(view));
 
-    const double toImages = 32 / view.Geometry().PixelsPerTile();
-    view.Geometry().ZoomAt(QPointF(640, 512), toImages);
+    // The smallest tiles the image mode draws: the most images per frame.
+    view.Geometry().ZoomAt(QPointF(640, 512), MapView::kCoverageBelowPixels / view.Geometry().PixelsPerTile());
     std::printf("  image mode at %.0f px per tile\n", view.Geometry().PixelsPerTile());
     Report("image mode, tiles being decoded", PanFrames(view));
     QElapsedTimer decoding;
@@ -152,8 +153,8 @@ int main(int argc, char* argv[])
     QTemporaryDir temporary;
     const QString path = (argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path()) + u'/';
     std::printf("building the tasks in %s\n", qPrintable(path));
-    const QString full = MakeTask(path, QStringLiteral("hundred_thousand.qtsk"), 316, 317, 1);
-    const QString sparse = MakeTask(path, QStringLiteral("million.qtsk"), 1000, 1000, 100);
+    const QString full = MakeTask(path, QStringLiteral("tiles_100k.qtsk"), 316, 317, 1);
+    const QString sparse = MakeTask(path, QStringLiteral("tiles_1m.qtsk"), 1000, 1000, 100);
     Measure(full);
     Measure(sparse);
     std::printf("peak memory: %ld MB\n", PeakMemoryMb());

@@ -125,7 +125,6 @@ void MapView::paintEvent(QPaintEvent*)
     if (requestedAreaShown_)
         DrawRequestedArea(painter);
     DrawSelection(painter);
-    DrawLegend(painter);
 }
 
 void MapView::DrawCoverage(QPainter& painter, const QRect& tiles)
@@ -237,30 +236,6 @@ void MapView::DrawSelection(QPainter& painter)
     painter.fillRect(box, fill);
     painter.setPen(QPen(kSelection, 2));
     painter.drawRect(box);
-}
-
-void MapView::DrawLegend(QPainter& painter)
-{
-    const QFontMetrics metrics(font());
-    const int line = metrics.height() + 4;
-    const QList<TileState> states = LegendStates();
-    int width = 0;
-    for (TileState state : states)
-        width = std::max(width, metrics.horizontalAdvance(TileStateName(state)));
-    const QRect box(8, height() - 8 - line * int(states.size()) - 8, width + line + 20, line * int(states.size()) + 8);
-    painter.fillRect(box, QColor(255, 255, 255, 215));
-    painter.setPen(QColor(0, 0, 0, 90));
-    painter.drawRect(box.adjusted(0, 0, -1, -1));
-    int top = box.top() + 4;
-    for (TileState state : states) {
-        const QRect swatch(box.left() + 6, top + 2, line - 6, line - 6);
-        painter.fillRect(swatch, TileStateColor(state));
-        painter.setPen(QColor(0, 0, 0, 120));
-        painter.drawRect(swatch.adjusted(0, 0, -1, -1));
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(swatch.right() + 8, top, width + 4, line), Qt::AlignVCenter, TileStateName(state));
-        top += line;
-    }
 }
 
 void MapView::DrawHint(QPainter& painter)

@@ -11,7 +11,7 @@ class QPainter;
 
 // The map: a task's tiles as images, or as a coverage map when they would be
 // drawn too small to see, with the requested area, the tile grid, a Shift+drag
-// selection and a legend on top. Without a task it shows the whole world.
+// selection on top. Without a task it shows the whole world.
 //
 // Pan by dragging or with the arrow keys; zoom with the wheel, +/- or a double
 // click, keeping the point under the cursor in place.
@@ -65,7 +65,6 @@ private:
     void DrawGrid(QPainter& painter, const QRect& tiles);
     void DrawRequestedArea(QPainter& painter);
     void DrawSelection(QPainter& painter);
-    void DrawLegend(QPainter& painter);
     void DrawHint(QPainter& painter);
     // The task's tiles the viewport shows (empty without a task).
     QRect VisibleTiles() const;

@@ -12,6 +12,7 @@
 #include "viewer/viewed_task.h"
 #include "viewer/window/map_view.h"
 #include "viewer/window/new_task_dialog.h"
+#include "viewer/window/state_legend.h"
 #include "viewer/window/summary_dialog.h"
 
 #include <QApplication>
@@ -104,6 +105,7 @@ void ViewerWindow::BuildStatusBar()
     for (QLabel* label : {decimal_, dms_, tile_, file_})
         statusBar()->addWidget(label);
     statusBar()->addPermanentWidget(progress_);
+    statusBar()->addPermanentWidget(new StateLegend(this));
 }
 
 void ViewerWindow::RefreshRecentMenu()
