@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QToolBar>
 #include <cmath>
 
 namespace {
@@ -105,7 +106,10 @@ void ViewerWindow::BuildStatusBar()
     for (QLabel* label : {decimal_, dms_, tile_, file_})
         statusBar()->addWidget(label);
     statusBar()->addPermanentWidget(progress_);
-    statusBar()->addPermanentWidget(new StateLegend(this));
+    QToolBar* legend = addToolBar(tr("Legend"));
+    addToolBar(Qt::BottomToolBarArea, legend);
+    legend->setMovable(false);
+    legend->addWidget(new StateLegend(legend));
 }
 
 void ViewerWindow::RefreshRecentMenu()
