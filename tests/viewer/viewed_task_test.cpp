@@ -70,7 +70,7 @@ TEST(ViewedTask, BadProjectFilesNameTheFileAndTheReason)
     ViewerTask fixture;
     fixture.folder.Write(QStringLiteral("empty.qtsk"), QByteArray());
     fixture.folder.Write(QStringLiteral("binary.qtsk"), QByteArray("\x89PNG\0\0\x01", 7));
-    const QByteArray whole = fixture.folder.Read(QStringLiteral("view.qtsk"));
+    const QByteArray whole = fixture.folder.Read(fixture.parameters.TaskName);
     fixture.folder.Write(QStringLiteral("truncated.qtsk"), whole.left(whole.indexOf("[Zoom]")));
     for (const QString name : {"missing.qtsk", "empty.qtsk", "binary.qtsk", "truncated.qtsk"}) {
         const QByteArray before = fixture.folder.Read(name);

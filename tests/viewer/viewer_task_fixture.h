@@ -1,34 +1,22 @@
 #pragma once
 
 #include "platform/folders.h"
-#include "support/temp_folder.h"
-#include "task/download_task.h"
+#include "task/task_fixture.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <memory>
 
-// The 3 x 3 tiles of 116.0..116.5 east, 39.5..40.0 north at zoom 10
-// (columns 841..843, rows 387..389), with its project file written by the
-// task and an empty image folder; the shipped blank image in a fake
-// executable folder.
-struct ViewerTask {
-    TempFolder folder;
+// The example task (columns 841..843, rows 387..389 at zoom 10) with its
+// project file written by the task and an empty image folder; the shipped
+// blank image in a fake executable folder.
+struct ViewerTask : ExampleTask {
     TempFolder executableFolder;
-    TaskParameters parameters;
     std::unique_ptr<MDTask> task;
 
     ViewerTask()
     {
-        parameters.LeftLongitude = 116.0;
-        parameters.RightLongitude = 116.5;
-        parameters.TopLatitude = 40.0;
-        parameters.BottomLatitude = 39.5;
-        parameters.Zoom = 10;
-        parameters.MapsType = MAPNIK;
-        parameters.Path = folder.Path();
-        parameters.TaskName = QStringLiteral("view.qtsk");
         task = std::make_unique<MDTask>(&parameters);
         task->WriteProjectFile();
         QDir(executableFolder.Path()).mkpath(QStringLiteral("blankimg"));

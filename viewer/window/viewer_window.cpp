@@ -45,6 +45,7 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent)
     setAcceptDrops(true);
     view_ = new MapView(this);
     setCentralWidget(view_);
+    view_->setFocus();
     summary_ = new SummaryDialog(this);
     BuildMenus();
     BuildStatusBar();
