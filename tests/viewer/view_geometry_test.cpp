@@ -1,5 +1,6 @@
 #include "viewer/coordinate_text.h"
 #include "viewer/coverage_map.h"
+#include "viewer/online_tile_wish.h"
 #include "viewer/tile_image_cache.h"
 #include "viewer/view_geometry.h"
 
@@ -109,4 +110,23 @@ TEST(TileImageCache, StaysWithinItsBytesAndOffersOtherSizesMeanwhile)
     EXPECT_EQ(DecodeEdgeFor(3), 16);
     EXPECT_EQ(DecodeEdgeFor(100), 128);
     EXPECT_EQ(DecodeEdgeFor(1024), 256);
+}
+
+TEST(OnlineTileWish, TilesNearTheirOwnSizeInViewThenOneRingWithinTheWorld)
+{
+    // Task tiles of zoom 10 drawn at 64 px: online tiles of zoom 8 are 256 px.
+    const OnlineTileWish wish = OnlineTilesFor(QRectF(QPointF(841.5, 387.0), QPointF(849.5, 391.0)), 10, 64);
+    EXPECT_EQ(wish.Zoom, 8);
+    EXPECT_DOUBLE_EQ(wish.Scale, 0.25);
+    EXPECT_EQ(wish.Visible, QRect(QPoint(210, 96), QPoint(212, 97)));
+    ASSERT_EQ(wish.Tiles.size(), 5 * 4);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(wish.Visible.contains(wish.Tiles[i]));
+    EXPECT_FALSE(wish.Visible.contains(wish.Tiles[6]));
+
+    // At the world's corner the ring stops at the edge; deep over-zoom stays at the server's last zoom.
+    const OnlineTileWish corner = OnlineTilesFor(QRectF(0, 0, 0.5, 0.5), 18, 1024, 19);
+    EXPECT_EQ(corner.Zoom, 19);
+    EXPECT_EQ(corner.Visible, QRect(0, 0, 1, 1));
+    EXPECT_EQ(corner.Tiles, (QList<QPoint>{QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}));
 }
