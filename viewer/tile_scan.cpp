@@ -37,13 +37,14 @@ TileScan::TileScan(const MDTask& task, TileStateRule rule, QObject* parent)
 TileScan::~TileScan()
 {
     stop_ = true;
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_)
+        thread_->wait();
 }
 
 void TileScan::Start()
 {
-    thread_ = std::thread([this] { Run(); });
+    thread_.reset(QThread::create([this] { Run(); }));
+    thread_->start();
 }
 
 void TileScan::Post(std::function<void()> report)
@@ -62,6 +63,9 @@ void TileScan::Run()
     MarkFailedTiles(coverage, counts);
     counts.Missing = task_.TotalCount - counts.Unchecked - counts.Failed;
     Post([this, coverage, counts] { emit Listed(coverage, counts); });
+    // Checking every file may take minutes; it runs only when the machine
+    // has time to spare, so panning and decoding what is in view stay quick.
+    QThread::currentThread()->setPriority(QThread::IdlePriority);
     CheckFiles(files, counts);
 }
 

@@ -5,8 +5,9 @@
 
 #include <QList>
 #include <QObject>
+#include <QThread>
 #include <atomic>
-#include <thread>
+#include <memory>
 
 class MDTask;
 
@@ -62,5 +63,5 @@ private:
     const MDTask& task_;
     const TileStateRule rule_;
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::unique_ptr<QThread> thread_;
 };
