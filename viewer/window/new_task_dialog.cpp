@@ -43,7 +43,7 @@ NewTaskDialog::NewTaskDialog(const GeoArea& area, int zoom, int mapsType, const 
     folderRow->addWidget(folder_);
     folderRow->addWidget(browse);
     auto* form = new QFormLayout(this);
-    form->addRow(tr("Area:"), new QLabel(BoundsText(area), this));
+    form->addRow(tr("Area (left, right, top, bottom):"), new QLabel(BoundsText(area), this));
     form->addRow(tr("Zoom level:"), zoom_);
     form->addRow(tr("Folder:"), folderRow);
     form->addRow(tr("Task name:"), name_);
