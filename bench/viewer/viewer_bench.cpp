@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <sys/resource.h>
@@ -150,6 +151,8 @@ void Measure(const QString& projectFile)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The recent-files list of the user stays as it is.
+    QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir temporary;
     const QString path = (argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path()) + u'/';
     std::printf("building the tasks in %s\n", qPrintable(path));
