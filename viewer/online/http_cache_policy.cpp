@@ -103,24 +103,28 @@ QDateTime FreshUntil(const std::optional<qint64>& freshSeconds, const QDateTime&
 QDateTime ParseHttpDate(const QByteArray& text)
 {
     // The day of the week goes first: a two-digit year read as 19xx would
-    // never match it.
-    static const char* const kFormats[] = {
-        "dd MMM yyyy HH:mm:ss 'GMT'",   // the preferred form
-        "dd-MMM-yy HH:mm:ss 'GMT'",     // RFC 850
-        "MMM d HH:mm:ss yyyy",          // asctime
-    };
-    const QString simplified = QString::fromLatin1(text).simplified();
-    const QString withoutWeekday = simplified.mid(simplified.indexOf(u' ') + 1);
+    // never match it. Date and time are read apart, so no local time zone
+    // is consulted on the way.
+    const QStringList parts = QString::fromLatin1(text).simplified().split(u' ').mid(1);
     const QLocale c = QLocale::c();
-    for (const char* format : kFormats) {
-        const QDateTime parsed = c.toDateTime(withoutWeekday, QString::fromLatin1(format));
-        if (!parsed.isValid())
-            continue;
-        // Two-digit years of the old form: this century.
-        const QDate date = parsed.date().year() < 1970 ? parsed.date().addYears(100) : parsed.date();
-        return QDateTime(date, parsed.time(), Qt::UTC);
+    QDate date;
+    QString time;
+    if (parts.size() == 5 && parts[4] == u"GMT") {  // the preferred form: 06 Nov 1994 08:49:37 GMT
+        date = c.toDate(parts.mid(0, 3).join(u' '), QStringLiteral("dd MMM yyyy"));
+        time = parts[3];
+    } else if (parts.size() == 3 && parts[2] == u"GMT") {  // RFC 850: 06-Nov-94 08:49:37 GMT
+        date = c.toDate(parts[0], QStringLiteral("dd-MMM-yy"));
+        if (date.isValid() && date.year() < 1970)
+            date = date.addYears(100);
+        time = parts[1];
+    } else if (parts.size() == 4) {  // asctime: Nov 6 08:49:37 1994
+        date = c.toDate(parts[0] + u' ' + parts[1] + u' ' + parts[3], QStringLiteral("MMM d yyyy"));
+        time = parts[2];
     }
-    return {};
+    const QTime timeOfDay = c.toTime(time, QStringLiteral("HH:mm:ss"));
+    if (!date.isValid() || !timeOfDay.isValid())
+        return {};
+    return QDateTime(date, timeOfDay, Qt::UTC);
 }
 
 CacheValidity ValidityFromReply(const QList<QByteArray>& headerLines, const QDateTime& receivedAt)

@@ -8,11 +8,22 @@
 #include <QMetaObject>
 
 namespace {
+constexpr int kMaxZoom = 30;
+
 // Tiles of different servers never mix, even in one cache folder.
 QString SourceFolder(const QString& cacheFolder, const QString& addressTemplate)
 {
     const QByteArray digest = QCryptographicHash::hash(addressTemplate.toUtf8(), QCryptographicHash::Sha1);
     return cacheFolder + QStringLiteral("/online-tiles/") + QString::fromLatin1(digest.toHex().left(16));
+}
+
+// Tiles beyond the map's edge do not exist: asking for them would only earn 404s.
+bool IsOnTheMap(int zoom, const QPoint& tile)
+{
+    if (zoom < 0 || zoom > kMaxZoom)
+        return false;
+    const int tilesPerSide = 1 << zoom;
+    return tile.x() >= 0 && tile.y() >= 0 && tile.x() < tilesPerSide && tile.y() < tilesPerSide;
 }
 
 HttpClientSettings ViewerRequestSettings(const OnlineMapSource& source)
@@ -70,6 +81,8 @@ void OnlineTileLoader::SetWantedTiles(int zoom, const QList<QPoint>& tiles)
         queued_.clear();
         failedAt_.removeIf([&](const auto& failure) { return failure.value().secsTo(now) >= kFailedRetrySeconds; });
         for (const QPoint& point : tiles) {
+            if (!IsOnTheMap(zoom, point))
+                continue;
             const TileAddress tile{zoom, point.x(), point.y()};
             // Looking a wished image up keeps it from being the next to go.
             if (images_.object(tile) || inFlight_.contains(tile) || failedAt_.contains(tile)
@@ -107,7 +120,12 @@ QImage OnlineTileLoader::TileImage(int zoom, int x, int y) const
 void OnlineTileLoader::StartWorkers()
 {
     for (int i = 0; i < kConnections; ++i)
-        workers_.emplace_back([this] { Work(); });
+        workers_.emplace_back([this, i] {
+            // One worker keeps the disk cache in bounds while the other serves the first tiles.
+            if (i == 0)
+                TileDiskCache(sourceFolder_).Trim(kDiskCacheLimitBytes, [this] { return stopping_.load(); });
+            Work();
+        });
 }
 
 // A worker's life: one client (one connection) for the whole run; take the

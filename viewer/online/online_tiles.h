@@ -33,7 +33,8 @@ struct OnlineMapSource {
 // - only the tiles the caller wishes for now, most wanted first; a new wish
 //   replaces the old one, and tiles no longer wished are not fetched;
 // - through a disk cache under `cacheFolder` (one folder per address
-//   template) that follows the server's caching headers (see FetchTile);
+//   template) that follows the server's caching headers (see FetchTile)
+//   and is trimmed to kDiskCacheLimitBytes when the loader starts work;
 // - a tile that fails is not asked for again for a minute.
 // Decoded images are kept in memory up to a byte limit, least recently used
 // going first. Disk and network work happen on the worker threads; the
@@ -45,12 +46,13 @@ public:
     static constexpr int kConnections = 2;
     static constexpr qint64 kFailedRetrySeconds = 60;
     static constexpr qsizetype kDefaultMemoryLimitBytes = 64 * 1024 * 1024;
+    static constexpr qint64 kDiskCacheLimitBytes = 256 * 1024 * 1024;
 
     OnlineTileLoader(OnlineMapSource source, QString cacheFolder, QObject* parent = nullptr);
     ~OnlineTileLoader() override;
 
     // The tiles wanted now, most wanted first (in view, then one ring around
-    // it); replaces the last wish.
+    // it); replaces the last wish. Tiles off the map are never asked for.
     void SetWantedTiles(int zoom, const QList<QPoint>& tiles);
 
     enum class Status { Absent, Loading, Ready, Failed };

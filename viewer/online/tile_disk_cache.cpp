@@ -1,9 +1,12 @@
 #include "viewer/online/tile_disk_cache.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
+#include <vector>
 
 namespace {
 const QByteArray kReceivedKey = "X-Received: ";
@@ -58,4 +61,33 @@ bool TileDiskCache::Write(int zoom, int x, int y, const CachedTile& tile) const
 void TileDiskCache::Remove(int zoom, int x, int y) const
 {
     QFile::remove(FilePath(zoom, x, y));
+}
+
+void TileDiskCache::Trim(qint64 maxBytes, const std::function<bool()>& shouldStop) const
+{
+    struct StoredFile {
+        QString Path;
+        QDateTime Written;
+        qint64 Bytes;
+    };
+    std::vector<StoredFile> files;
+    qint64 total = 0;
+    QDirIterator walk(folder_, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (walk.hasNext() && !shouldStop()) {
+        walk.next();
+        const QFileInfo info = walk.fileInfo();
+        files.push_back({info.filePath(), info.lastModified(), info.size()});
+        total += info.size();
+    }
+    if (total <= maxBytes)
+        return;
+    std::sort(files.begin(), files.end(),
+        [](const StoredFile& a, const StoredFile& b) { return a.Written < b.Written; });
+    const qint64 target = maxBytes - maxBytes / 4;
+    for (const StoredFile& file : files) {
+        if (total <= target || shouldStop())
+            return;
+        if (QFile::remove(file.Path))
+            total -= file.Bytes;
+    }
 }

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // One tile as the server last sent it: the bytes, when they arrived and the
@@ -29,6 +30,10 @@ public:
     // the cache is a convenience, so callers carry on without it.
     bool Write(int zoom, int x, int y, const CachedTile& tile) const;
     void Remove(int zoom, int x, int y) const;
+
+    // Above `maxBytes` in all, removes the files written longest ago until a
+    // quarter of the limit is free again. Checks `shouldStop` between files.
+    void Trim(qint64 maxBytes, const std::function<bool()>& shouldStop) const;
 
 private:
     QString FilePath(int zoom, int x, int y) const;

@@ -45,6 +45,7 @@ TEST(HttpCachePolicyTest, HttpDatesInAllThreeFormsAndNothingElse)
     EXPECT_EQ(ParseHttpDate("Sunday, 06-Nov-94 08:49:37 GMT"), expected);
     EXPECT_EQ(ParseHttpDate("Sunday, 01-Mar-26 12:00:00 GMT"), kReceived);
     EXPECT_EQ(ParseHttpDate("Sun Nov  6 08:49:37 1994"), expected);
+    EXPECT_FALSE(ParseHttpDate("Sun, 06 Nov 1994 8h GMT").isValid());
     EXPECT_FALSE(ParseHttpDate("0").isValid());
     EXPECT_FALSE(ParseHttpDate("").isValid());
 }

@@ -222,10 +222,11 @@ TEST_F(OnlineTileLoaderTest, ANewWishReplacesTheOldOneAndOnlyTransfersUnderWayFi
     auto loader = NewLoader();
     loader->SetWantedTiles(5, {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}});
     ASSERT_TRUE(WaitUntil([&] { return server.RequestCount() == 2; }));
-    loader->SetWantedTiles(5, {{9, 9}});
+    loader->SetWantedTiles(5, {{9, 9}, {-1, 0}, {32, 0}, {0, 32}});
     EXPECT_EQ(loader->TileStatus(5, 2, 0), Status::Absent);
     EXPECT_EQ(loader->TileStatus(5, 0, 0), Status::Loading);
     EXPECT_EQ(loader->TileStatus(5, 9, 9), Status::Loading);
+    EXPECT_EQ(loader->TileStatus(5, 32, 0), Status::Absent);
     released = true;
     ASSERT_TRUE(WaitUntil([&] { return arrived.size() == 3; }));
 
