@@ -6,28 +6,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QDateTime kReceived(QDate(2026, 3, 1), QTime(12, 0, 0, 250), Qt::UTC);
-}
-
-TEST(TileDiskCacheTest, ATileComesBackAsWrittenAndADamagedFileIsNoTile)
-{
-    TempFolder folder;
-    const TileDiskCache cache(folder.Path() + QStringLiteral("source"));
-    // Tile bytes may hold empty lines of their own.
-    const CachedTile tile{kReceived, {"ETag: \"a\"", "Cache-Control: max-age=60"}, "\x89PNG\n\n\r\nbody"};
-    ASSERT_TRUE(cache.Write(12, 2047, 1361, tile));
-
-    const std::optional<CachedTile> read = cache.Read(12, 2047, 1361);
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->ReceivedAt, kReceived);
-    EXPECT_EQ(read->HeaderLines, tile.HeaderLines);
-    EXPECT_EQ(read->Bytes, tile.Bytes);
-    EXPECT_FALSE(cache.Read(12, 2047, 1362));
-
-    folder.Write(QStringLiteral("source/12/2047/1361.tile"), "X-Received: 2026-03");
-    EXPECT_FALSE(cache.Read(12, 2047, 1361));
-    folder.Write(QStringLiteral("source/12/2047/1361.tile"), "X-Received: yesterday\n\nbytes");
-    EXPECT_FALSE(cache.Read(12, 2047, 1361));
+const QDateTime kReceived(QDate(2026, 3, 1), QTime(12, 0, 0), Qt::UTC);
 }
 
 TEST(TileDiskCacheTest, TrimmingRemovesTheFilesWrittenLongestAgo)
