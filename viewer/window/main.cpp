@@ -9,10 +9,11 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Map Viewer"));
+    // Names the user's cache folder of the online map.
+    QApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    QApplication::setApplicationName(QStringLiteral("orvane"));
     ViewerWindow window;
     window.show();
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1)
-        RunGuarded([&] { window.OpenTask(arguments.at(1)); });
+    RunGuarded([&window] { window.StartWith(QApplication::arguments().mid(1)); });
     return QApplication::exec();
 }

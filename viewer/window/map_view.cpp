@@ -3,6 +3,8 @@
 #include "geo/tile_math.h"
 #include "platform/message_box.h"
 #include "task/download_task.h"
+#include "viewer/online/online_tiles.h"
+#include "viewer/online_tile_wish.h"
 #include "viewer/tile_style.h"
 #include "viewer/viewed_task.h"
 #include "viewer/window/tile_cell_painter.h"
@@ -12,7 +14,6 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <cmath>
-#include <vector>
 
 namespace {
 // Without a task the world is shown in tiles of this zoom: deep enough to
@@ -29,6 +30,9 @@ QRectF WorldArea()
     const double side = double(1 << kWorldZoom);
     return QRectF(0, 0, side, side);
 }
+
+// The coverage map lets the online map show through.
+constexpr double kCoverageOverMapOpacity = 0.6;
 
 // Selections smaller than this many pixels are taken as clicks.
 constexpr double kSmallestSelectionPixels = 3;
@@ -53,6 +57,18 @@ void MapView::SetTask(ViewedTask* task)
     geometry_.SetViewportSize(size());
     geometry_.SetArea(task_ ? task_->TileArea() : WorldArea());
     emit SelectionChanged();
+    update();
+}
+
+void MapView::SetOnlineMap(OnlineTileLoader* loader)
+{
+    if (online_)
+        disconnect(online_, nullptr, this, nullptr);
+    online_ = loader;
+    wishedZoom_ = -1;
+    wishedTiles_.clear();
+    if (online_)
+        connect(online_, &OnlineTileLoader::TileArrived, this, qOverload<>(&QWidget::update));
     update();
 }
 
@@ -108,23 +124,66 @@ void MapView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
+    if (online_)
+        DrawOnlineMap(painter);
     if (!task_) {
-        DrawHint(painter);
+        if (!online_)
+            DrawHint(painter);
+        DrawSelection(painter);
         return;
     }
-    painter.fillRect(geometry_.ToScreen(task_->TileArea()), TileStateColor(TileState::Missing));
+    if (!online_)
+        painter.fillRect(geometry_.ToScreen(task_->TileArea()), TileStateColor(TileState::Missing));
     const QRect tiles = VisibleTiles();
     if (!tiles.isEmpty()) {
-        if (IsCoverageMode())
+        if (IsCoverageMode()) {
+            painter.setOpacity(online_ ? kCoverageOverMapOpacity : 1.0);
             DrawCoverage(painter, tiles);
-        else
+            painter.setOpacity(1.0);
+        } else {
             DrawImages(painter, tiles);
+        }
         if (gridShown_ && geometry_.PixelsPerTile() >= kGridFromPixels)
             DrawGrid(painter, tiles);
     }
     if (requestedAreaShown_)
         DrawRequestedArea(painter);
     DrawSelection(painter);
+}
+
+QRect MapView::CellOnScreen(const QRectF& map) const
+{
+    const QRectF screen = geometry_.ToScreen(map);
+    return QRect(QPoint(int(std::lround(screen.left())), int(std::lround(screen.top()))),
+                 QPoint(int(std::lround(screen.right())) - 1, int(std::lround(screen.bottom())) - 1));
+}
+
+void MapView::DrawOnlineMap(QPainter& painter)
+{
+    const OnlineTileWish wish = OnlineTilesFor(geometry_.VisibleMap(), MapZoom(), geometry_.PixelsPerTile());
+    if (wish.Zoom != wishedZoom_ || wish.Tiles != wishedTiles_) {
+        online_->SetWantedTiles(wish.Zoom, wish.Tiles);
+        wishedZoom_ = wish.Zoom;
+        wishedTiles_ = wish.Tiles;
+    }
+    const double side = 1 / wish.Scale;
+    for (int y = wish.Visible.top(); y <= wish.Visible.bottom(); ++y) {
+        for (int x = wish.Visible.left(); x <= wish.Visible.right(); ++x) {
+            const QRect cell = CellOnScreen(QRectF(x * side, y * side, side, side));
+            switch (online_->TileStatus(wish.Zoom, x, y)) {
+            case OnlineTileLoader::Status::Ready:
+                painter.drawImage(cell, online_->TileImage(wish.Zoom, x, y));
+                break;
+            case OnlineTileLoader::Status::Failed:
+                PaintTileWithoutImage(painter, cell, TileState::Failed);
+                break;
+            case OnlineTileLoader::Status::Absent:
+            case OnlineTileLoader::Status::Loading:
+                PaintPlaceholder(painter, cell);
+                break;
+            }
+        }
+    }
 }
 
 void MapView::DrawCoverage(QPainter& painter, const QRect& tiles)
@@ -146,19 +205,11 @@ void MapView::DrawImages(QPainter& painter, const QRect& tiles)
     const QPointF middle = geometry_.Center();
     QList<TileKey> wanted;
     TileImageCache& images = task_->Images();
-    // Cells on whole pixels abut without seams, and images of the cell's
-    // size are drawn as a plain copy.
-    std::vector<int> columnEdges, rowEdges;
-    for (int x = tiles.left(); x <= tiles.right() + 1; ++x)
-        columnEdges.push_back(int(std::lround(geometry_.ToScreen(QPointF(x, 0)).x())));
-    for (int y = tiles.top(); y <= tiles.bottom() + 1; ++y)
-        rowEdges.push_back(int(std::lround(geometry_.ToScreen(QPointF(0, y)).y())));
     for (int y = tiles.top(); y <= tiles.bottom(); ++y) {
         for (int x = tiles.left(); x <= tiles.right(); ++x) {
             const TileKey key{x, y, edge};
-            const size_t column = size_t(x - tiles.left()), row = size_t(y - tiles.top());
-            const QRect cell(QPoint(columnEdges[column], rowEdges[row]),
-                             QPoint(columnEdges[column + 1] - 1, rowEdges[row + 1] - 1));
+            // Images of the cell's size are drawn as a plain copy.
+            const QRect cell = CellOnScreen(QRectF(x, y, 1, 1));
             const TileImageCache::Entry* entry = images.Find(key);
             if (!entry) {
                 const auto known = task_->Coverage().TileStateAt(x, y);

@@ -6,12 +6,14 @@
 #include <QWidget>
 #include <optional>
 
+class OnlineTileLoader;
 class ViewedTask;
 class QPainter;
 
 // The map: a task's tiles as images, or as a coverage map when they would be
-// drawn too small to see, with the requested area, the tile grid, a Shift+drag
-// selection on top. Without a task it shows the whole world.
+// drawn too small to see, over an optional online map, with the requested
+// area, the tile grid and a Shift+drag selection on top. Without a task it
+// shows the whole world.
 //
 // Pan by dragging or with the arrow keys; zoom with the wheel, +/- or a double
 // click, keeping the point under the cursor in place.
@@ -28,6 +30,8 @@ public:
 
     // The task to show (not owned; nullptr for none). Fits it in the view.
     void SetTask(ViewedTask* task);
+    // The online map drawn under the task's tiles (not owned; nullptr for none).
+    void SetOnlineMap(OnlineTileLoader* loader);
     // The zoom level the map positions are counted in.
     int MapZoom() const;
 
@@ -60,6 +64,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void DrawOnlineMap(QPainter& painter);
     void DrawCoverage(QPainter& painter, const QRect& tiles);
     void DrawImages(QPainter& painter, const QRect& tiles);
     void DrawGrid(QPainter& painter, const QRect& tiles);
@@ -70,7 +75,13 @@ private:
     QRect VisibleTiles() const;
     void ReportCursor(QPointF screen);
 
+    // A screen rectangle on whole pixels, so neighbouring cells abut without seams.
+    QRect CellOnScreen(const QRectF& map) const;
+
     QPointer<ViewedTask> task_;
+    QPointer<OnlineTileLoader> online_;
+    int wishedZoom_ = -1;
+    QList<QPoint> wishedTiles_;
     ViewGeometry geometry_;
     bool gridShown_ = true;
     bool requestedAreaShown_ = true;

@@ -8,6 +8,7 @@
 #include "settings/config_file.h"
 #include "task/download_task.h"
 #include "viewer/coordinate_text.h"
+#include "viewer/online/online_tiles.h"
 #include "viewer/selection_task.h"
 #include "viewer/viewed_task.h"
 #include "viewer/window/map_view.h"
@@ -24,6 +25,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <cmath>
@@ -58,6 +60,13 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent)
 ViewerWindow::~ViewerWindow()
 {
     view_->SetTask(nullptr);
+    view_->SetOnlineMap(nullptr);
+}
+
+void ViewerWindow::StartWith(const QStringList& arguments)
+{
+    const bool opened = !arguments.isEmpty() && OpenTask(arguments.first());
+    SetOnlineMapShown(!opened);
 }
 
 void ViewerWindow::BuildMenus()
@@ -86,6 +95,9 @@ void ViewerWindow::BuildMenus()
     QAction* requested = view->addAction(tr("&Requested area"), view_, &MapView::SetRequestedAreaShown);
     requested->setCheckable(true);
     requested->setChecked(true);
+    onlineAction_ = view->addAction(tr("&Online map"), this,
+                                    [this](bool shown) { RunGuarded([this, shown] { SetOnlineMapShown(shown); }); });
+    onlineAction_->setCheckable(true);
     view->addSeparator();
     view->addAction(tr("&Summary..."), QKeySequence(Qt::CTRL | Qt::Key_I), this, &ViewerWindow::ShowSummary);
 
@@ -174,6 +186,25 @@ void ViewerWindow::CopyBounds()
 {
     if (const auto selection = view_->Selection())
         QApplication::clipboard()->setText(BoundsText(AreaOfMapRect(*selection, view_->MapZoom())));
+}
+
+// Ordinary interactive map viewing, which the tile servers' usage policies
+// allow: the loader keeps to two connections, the tiles in view and one ring,
+// and a disk cache that honours the server's caching headers.
+void ViewerWindow::SetOnlineMapShown(bool shown)
+{
+    onlineAction_->setChecked(shown);
+    if (shown == bool(online_))
+        return;
+    view_->SetOnlineMap(nullptr);
+    online_.reset();
+    if (!shown)
+        return;
+    const TileServers servers = ReadTileServers();
+    online_ = std::make_unique<OnlineTileLoader>(
+        OnlineMapSource{servers.Mapnik, servers.UserAgent, servers.HomePage},
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/online-tiles"));
+    view_->SetOnlineMap(online_.get());
 }
 
 void ViewerWindow::UpdateSelectionActions()

@@ -7,6 +7,7 @@
 #include <optional>
 
 class MapView;
+class OnlineTileLoader;
 class QLabel;
 class QMenu;
 class SummaryDialog;
@@ -19,6 +20,10 @@ class ViewerWindow : public QMainWindow {
 public:
     explicit ViewerWindow(QWidget* parent = nullptr);
     ~ViewerWindow() override;
+
+    // The program's start: opens the project file given as the one argument;
+    // the online map is shown when there is none.
+    void StartWith(const QStringList& arguments);
 
     // Replaces the task on view. A bad file is reported in a message box and
     // the view keeps what it showed. True when the task was opened.
@@ -35,6 +40,8 @@ public:
     void ShowSummary();
     void NewTaskFromSelection();
     void CopyBounds();
+    void SetOnlineMapShown(bool shown);
+    OnlineTileLoader* OnlineMap() const { return online_.get(); }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -49,12 +56,14 @@ private:
     void UpdateSelectionActions();
 
     std::unique_ptr<ViewedTask> task_;
+    std::unique_ptr<OnlineTileLoader> online_;
     MapView* view_;
     SummaryDialog* summary_;
     RecentFiles recent_;
     QMenu* recentMenu_ = nullptr;
     QAction* newTaskAction_ = nullptr;
     QAction* copyBoundsAction_ = nullptr;
+    QAction* onlineAction_ = nullptr;
     QLabel* decimal_;
     QLabel* dms_;
     QLabel* tile_;
