@@ -148,6 +148,8 @@ bool ViewerWindow::OpenTask(const QString& projectFile)
     summary_->SetTask(opened.get());
     task_ = std::move(opened);
     connect(task_.get(), &ViewedTask::CountsChanged, this, &ViewerWindow::ShowProgress);
+    // The tile under the cursor may have changed its state.
+    connect(task_.get(), &ViewedTask::Changed, this, [this] { ShowCursor(cursor_); });
     setWindowTitle(QStringLiteral("%1 - Map Viewer").arg(QFileInfo(projectFile).fileName()));
     recent_.Add(projectFile);
     RefreshRecentMenu();
@@ -221,6 +223,7 @@ QStringList ViewerWindow::StatusTexts() const
 
 void ViewerWindow::ShowCursor(std::optional<QPointF> map)
 {
+    cursor_ = map;
     const int zoom = view_->MapZoom();
     const double extent = double(1 << zoom);
     if (!map || map->x() < 0 || map->y() < 0 || map->x() >= extent || map->y() >= extent) {

@@ -69,4 +69,5 @@ private:
     QLabel* tile_;
     QLabel* file_;
     QLabel* progress_;
+    std::optional<QPointF> cursor_;  // map position the status bar describes
 };
