@@ -16,6 +16,17 @@ QByteArray CurlHeaderLine(const QString& line)
     return line.toUtf8();
 }
 
+// A copy of `base` with `lines` after it; the caller frees it.
+curl_slist* ListWithLines(const curl_slist* base, const QStringList& lines)
+{
+    curl_slist* list = nullptr;
+    for (const curl_slist* item = base; item; item = item->next)
+        list = curl_slist_append(list, item->data);
+    for (const QString& line : lines)
+        list = curl_slist_append(list, CurlHeaderLine(line).constData());
+    return list;
+}
+
 QString TooLargeText(qint64 maxBodyBytes)
 {
     return QStringLiteral("The reply body is larger than %1 MiB and was refused.")
@@ -28,7 +39,7 @@ struct HttpClient::Impl {
     ~Impl();
 
     void PrepareHeaders();
-    HttpResult Get(const QString& url);
+    HttpResult Get(const QString& url, const QStringList& requestLines);
     std::optional<QString> TransportFailureText(CURLcode code) const;
 
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
@@ -47,6 +58,7 @@ struct HttpClient::Impl {
     // The transfer under way.
     QByteArray body;
     QString statusLine;
+    QList<QByteArray> headerLines;
     bool atBlockStart = true;
     bool headBlockEnded = false;
     bool bodyTooLarge = false;
@@ -152,8 +164,11 @@ size_t HttpClient::Impl::OnHeader(char* data, size_t size, size_t count, void* s
         impl->headBlockEnded = true;
     } else if (impl->atBlockStart) {
         impl->statusLine = QString::fromLatin1(line);
+        impl->headerLines.clear();
         impl->atBlockStart = false;
         impl->headBlockEnded = false;
+    } else {
+        impl->headerLines.append(line);
     }
     return bytes;
 }
@@ -164,20 +179,25 @@ int HttpClient::Impl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t,
     return impl->shouldAbort && impl->shouldAbort() ? 1 : 0;
 }
 
-HttpResult HttpClient::Impl::Get(const QString& url)
+HttpResult HttpClient::Impl::Get(const QString& url, const QStringList& requestLines)
 {
     body.clear();
     statusLine.clear();
+    headerLines.clear();
     atBlockStart = true;
     headBlockEnded = false;
     bodyTooLarge = false;
     errorBuffer[0] = '\0';
     const bool tunnel = !settings.ProxyHost.isEmpty() && url.startsWith(QStringLiteral("https:"), Qt::CaseInsensitive);
     curl_easy_setopt(easy, CURLOPT_HEADEROPT, tunnel ? CURLHEADER_SEPARATE : CURLHEADER_UNIFIED);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, tunnel ? tunnelHeaders : headers);
+    curl_slist* const baseHeaders = tunnel ? tunnelHeaders : headers;
+    const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> requestHeaders(
+        requestLines.isEmpty() ? nullptr : ListWithLines(baseHeaders, requestLines), &curl_slist_free_all);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders ? requestHeaders.get() : baseHeaders);
 
     curl_easy_setopt(easy, CURLOPT_URL, url.toUtf8().constData());
     const CURLcode code = curl_easy_perform(easy);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, baseHeaders);
 
     long connects = 0;
     curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
@@ -200,6 +220,9 @@ HttpResult HttpClient::Impl::Get(const QString& url)
     }
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    result.StatusCode = int(status);
+    result.HeaderLines = std::move(headerLines);
+    headerLines = QList<QByteArray>();
     if (status < 200 || status > 299) {
         if (!statusLine.isEmpty())
             result.FailureText = statusLine;
@@ -266,9 +289,9 @@ HttpClient::HttpClient(const HttpClientSettings& settings) : impl_(std::make_uni
 
 HttpClient::~HttpClient() = default;
 
-HttpResult HttpClient::Get(const QString& url)
+HttpResult HttpClient::Get(const QString& url, const QStringList& requestLines)
 {
-    return impl_->Get(url);
+    return impl_->Get(url, requestLines);
 }
 
 int HttpClient::ConnectionsOpened() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -35,6 +36,8 @@ struct HttpResult {
     bool Ok = false;
     QByteArray Body;
     std::optional<QString> FailureText;
+    int StatusCode = 0;            // 0 when no reply head arrived
+    QList<QByteArray> HeaderLines; // of the final reply head, without the status line
 };
 
 // One persistent connection serving one blocking GET at a time on the
@@ -48,7 +51,9 @@ public:
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    HttpResult Get(const QString& url);
+    // `requestLines` go out after the client's own lines, for this request only
+    // (e.g. "If-None-Match: ..." when revalidating a cached copy).
+    HttpResult Get(const QString& url, const QStringList& requestLines = {});
 
     // Connections opened so far (1 for a whole run against a keep-alive server).
     int ConnectionsOpened() const;

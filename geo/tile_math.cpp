@@ -13,15 +13,25 @@ double TilesPerSide(int zoom)
 
 int LongitudeToTileX(double longitude, int zoom)
 {
-    return static_cast<int>((longitude + 180) * (1.0 / 360) * TilesPerSide(zoom));
+    return static_cast<int>(LongitudeToTileXFraction(longitude, zoom));
 }
 
 int LatitudeToTileY(double latitude, int zoom)
 {
+    return static_cast<int>(LatitudeToTileYFraction(latitude, zoom));
+}
+
+double LongitudeToTileXFraction(double longitude, int zoom)
+{
+    return (longitude + 180) * (1.0 / 360) * TilesPerSide(zoom);
+}
+
+double LatitudeToTileYFraction(double latitude, int zoom)
+{
     const double phi = kPi * latitude * (1.0 / 180);
     const double s = std::sin(phi);
     const double v = 0.5 * std::log((1 + s) / (1 - s));
-    return static_cast<int>((1 - v / kPi) * 0.5 * TilesPerSide(zoom));
+    return (1 - v / kPi) * 0.5 * TilesPerSide(zoom);
 }
 
 double TileXToLongitude(double x, int zoom)

@@ -12,6 +12,11 @@ int LongitudeToTileX(double longitude, int zoom);
 // The row that contains `latitude`.
 int LatitudeToTileY(double latitude, int zoom);
 
+// The same positions before truncation: where within its tile a point lies
+// (the map viewer places points on the screen with them).
+double LongitudeToTileXFraction(double longitude, int zoom);
+double LatitudeToTileYFraction(double latitude, int zoom);
+
 // Longitude of column edge `x` (pass x + 1 for a tile's east edge).
 double TileXToLongitude(double x, int zoom);
 

@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "support/loopback_http_server.h"
+#include "support/run_until.h"
 #include "support/temp_folder.h"
 
 #include <QCoreApplication>
@@ -89,18 +90,7 @@ protected:
         form.UpDown1->SetPosition(4);
     }
 
-    bool RunUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
-        return true;
-    }
+    bool RunUntil(const std::function<bool()>& done, int timeoutMs = 20000) { return RunEventsUntil(done, timeoutMs); }
 
     bool RunUntilTaskEnds(int timeoutMs = 20000)
     {

@@ -240,3 +240,23 @@ TEST_F(HttpClientTest, AnAbortCheckEndsATransferAsAFailure)
     ASSERT_TRUE(result.FailureText.has_value());
     EXPECT_FALSE(result.FailureText->contains(QStringLiteral("Socket Error")));
 }
+
+TEST_F(HttpClientTest, RequestLinesGoWithOneRequestOnlyAndTheReplyHeadComesBack)
+{
+    server.Script({ScriptedReply::Raw("HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\nCache-Control: max-age=60\r\n\r\n",
+                       false),
+        ScriptedReply::Ok("x")});
+    HttpClient client(TileSettings());
+
+    const HttpResult revalidated = client.Get(server.BaseUrl() + QStringLiteral("/t.png"),
+        {QStringLiteral("If-None-Match: \"v1\"")});
+    const HttpResult plain = client.Get(server.BaseUrl() + QStringLiteral("/t.png"));
+
+    EXPECT_FALSE(revalidated.Ok);
+    EXPECT_EQ(revalidated.StatusCode, 304);
+    EXPECT_EQ(revalidated.HeaderLines, QList<QByteArray>({"ETag: \"v1\"", "Cache-Control: max-age=60"}));
+    EXPECT_EQ(plain.StatusCode, 200);
+    ASSERT_EQ(server.RequestCount(), 2);
+    EXPECT_EQ(HeadLines(server.RequestHeads().at(0)).back(), "If-None-Match: \"v1\"");
+    EXPECT_EQ(HeadLines(server.RequestHeads().at(1)).back(), "Cookie:");
+}

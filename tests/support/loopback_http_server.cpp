@@ -163,6 +163,7 @@ void LoopbackHttpServer::AcceptLoop()
         ++connectionsAccepted_;
         std::lock_guard lock(mutex_);
         openSockets_.push_back(socket);
+        mostOpen_ = std::max(mostOpen_.load(), int(openSockets_.size()));
         connectionThreads_.emplace_back([this, socket] { Serve(socket); });
     }
 }

@@ -73,6 +73,8 @@ public:
     QList<QByteArray> RequestHeads() const;
     int RequestCount() const;
     int ConnectionsAccepted() const { return connectionsAccepted_; }
+    // The most connections that were open at the same moment.
+    int MostConnectionsAtOnce() const { return mostOpen_; }
 
     // A port on 127.0.0.1 with nothing listening (bound, then released).
     static int UnusedPort();
@@ -86,6 +88,7 @@ private:
     int listenSocket_ = -1;
     std::atomic<bool> stopping_{false};
     std::atomic<int> connectionsAccepted_{0};
+    std::atomic<int> mostOpen_{0};  // written under mutex_, from openSockets_
     mutable std::mutex mutex_;
     std::deque<ScriptedReply> script_;
     Responder responder_;

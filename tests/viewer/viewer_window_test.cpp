@@ -1,0 +1,162 @@
+#include "geo/tile_math.h"
+#include "platform/message_box.h"
+#include "support/run_until.h"
+#include "viewer/coordinate_text.h"
+#include "viewer/selection_task.h"
+#include "viewer/viewed_task.h"
+#include "viewer/window/map_view.h"
+#include "viewer/window/new_task_dialog.h"
+#include "viewer/window/summary_dialog.h"
+#include "viewer/window/viewer_window.h"
+#include "viewer_task_fixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+class ViewerWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        InterceptMessages([this](MessageKind, const QString& text) { messages << text; });
+        window.resize(800, 600);
+        window.show();
+    }
+    void TearDown() override { InterceptMessages({}); }
+
+    void Mouse(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {})
+    {
+        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+        QMouseEvent event(type, at, window.View()->mapToGlobal(at), button, buttons, modifiers);
+        QApplication::sendEvent(window.View(), &event);
+    }
+    void MoveTo(QPointF at) { Mouse(QEvent::MouseMove, at, Qt::NoButton); }
+    QPointF ScreenOf(QPointF map) { return window.View()->Geometry().ToScreen(map); }
+
+    ViewerTask fixture;
+    QStringList messages;
+    ViewerWindow window;
+};
+}
+
+TEST_F(ViewerWindowTest, BadFileIsReportedAndTheTaskOnViewStays)
+{
+    fixture.folder.Write(QStringLiteral("bad.qtsk"), QByteArray("\0\1\2", 3));
+    ASSERT_FALSE(window.OpenTask(fixture.folder.File(QStringLiteral("bad.qtsk"))));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Cannot open the task ") + fixture.folder.File("bad.qtsk")));
+    EXPECT_EQ(window.Task(), nullptr);
+
+    ASSERT_TRUE(window.OpenTask(fixture.ProjectFile()));
+    ViewedTask* shown = window.Task();
+    EXPECT_FALSE(window.OpenTask(fixture.folder.File(QStringLiteral("nothing.qtsk"))));
+    EXPECT_EQ(window.Task(), shown);
+    EXPECT_TRUE(window.View()->IsCoverageMode() == false);
+}
+
+TEST_F(ViewerWindowTest, StatusBarShowsThePlaceTheTileAndItsFileUnderTheCursor)
+{
+    fixture.WriteOneTileOfEachState();
+    ASSERT_TRUE(window.OpenTask(fixture.ProjectFile()));
+    ASSERT_TRUE(RunEventsUntil([&] { return window.Task()->IsCounted(); }));
+
+    const QPointF map(841.25, 388.75);
+    MoveTo(ScreenOf(map));
+    const QPointF shown = window.View()->Geometry().ToMap(ScreenOf(map));
+    const double longitude = TileXToLongitude(shown.x(), 10);
+    const double latitude = TileYToLatitude(shown.y(), 10);
+    const QStringList texts = window.StatusTexts();
+    EXPECT_EQ(texts[0], QStringLiteral("Lon %1  Lat %2").arg(DecimalDegreesText(longitude), DecimalDegreesText(latitude)));
+    EXPECT_EQ(texts[1], LongitudeDmsText(longitude) + QStringLiteral("  ") + LatitudeDmsText(latitude));
+    EXPECT_EQ(texts[2], QStringLiteral("Tile x 841  y 388"));
+    EXPECT_EQ(texts[3], QStringLiteral("os_841_388_10.png (failed)"));
+
+    MoveTo(ScreenOf(QPointF(842.5, 387.5)));
+    EXPECT_EQ(window.StatusTexts()[3], QStringLiteral("os_842_387_10.png (blank)"));
+    EXPECT_TRUE(window.Summary()->Text().contains(QStringLiteral("Stored: 2\nMissing: 4\nFailed: 1\nBlank: 1\nUnreadable: 1")))
+        << window.Summary()->Text().toStdString();
+}
+
+TEST_F(ViewerWindowTest, WheelForwardZoomsInAroundTheCursor)
+{
+    ASSERT_TRUE(window.OpenTask(fixture.ProjectFile()));
+    const QPointF cursor(200, 150);
+    const QPointF anchor = window.View()->Geometry().ToMap(cursor);
+    const double before = window.View()->Geometry().PixelsPerTile();
+    QWheelEvent wheel(cursor, window.View()->mapToGlobal(cursor), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window.View(), &wheel);
+    EXPECT_GT(window.View()->Geometry().PixelsPerTile(), before);
+    const QPointF after = window.View()->Geometry().ToMap(cursor);
+    EXPECT_NEAR(after.x(), anchor.x(), 1e-9);
+    EXPECT_NEAR(after.y(), anchor.y(), 1e-9);
+}
+
+TEST_F(ViewerWindowTest, ShiftDragSelectsAndCopyBoundsGivesItsFourNumbers)
+{
+    ASSERT_TRUE(window.OpenTask(fixture.ProjectFile()));
+    const QPointF from = ScreenOf(QPointF(841.5, 387.5));
+    const QPointF to = ScreenOf(QPointF(843.25, 389.5));
+    Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::ShiftModifier);
+    Mouse(QEvent::MouseMove, to, Qt::LeftButton, Qt::ShiftModifier);
+    Mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::ShiftModifier);
+    ASSERT_TRUE(window.View()->Selection());
+    EXPECT_NEAR(window.View()->Selection()->left(), 841.5, 1e-9);
+    EXPECT_NEAR(window.View()->Selection()->bottom(), 389.5, 1e-9);
+
+    window.CopyBounds();
+    EXPECT_EQ(QApplication::clipboard()->text(), BoundsText(AreaOfMapRect(*window.View()->Selection(), 10)));
+
+    // A plain drag pans and keeps the selection.
+    const QPointF center = window.View()->Geometry().Center();
+    Mouse(QEvent::MouseButtonPress, QPointF(300, 300), Qt::LeftButton);
+    Mouse(QEvent::MouseMove, QPointF(350, 300), Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, QPointF(350, 300), Qt::LeftButton);
+    EXPECT_LT(window.View()->Geometry().Center().x(), center.x());
+    EXPECT_TRUE(window.View()->Selection());
+}
+
+TEST_F(ViewerWindowTest, DroppedProjectFileOpens)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(fixture.ProjectFile())});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    ASSERT_NE(window.Task(), nullptr);
+    EXPECT_EQ(window.Task()->ProjectFile(), fixture.ProjectFile());
+}
+
+TEST_F(ViewerWindowTest, NewTaskDialogWritesAProjectFileOnlyWhenTheMainWindowCouldStartIt)
+{
+    // The default MAPNIK server is openstreetmap.org: at most 250 tiles.
+    const GeoArea area{116.0, 116.5, 40.0, 39.5};
+    NewTaskDialog dialog(area, 14, MAPNIK, fixture.folder.Path(), nullptr);
+    dialog.TaskName()->setText(QStringLiteral("chosen"));
+    EXPECT_TRUE(dialog.EstimateText().contains(QStringLiteral("more than 250 tiles would be refused")))
+        << dialog.EstimateText().toStdString();
+    dialog.accept();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("This task holds ")));
+    EXPECT_FALSE(QFileInfo::exists(fixture.folder.File(QStringLiteral("chosen.qtsk"))));
+
+    dialog.Zoom()->setValue(10);
+    EXPECT_TRUE(dialog.EstimateText().startsWith(QStringLiteral("9 tiles, about ")));
+    dialog.accept();
+    EXPECT_EQ(dialog.WrittenFile(), fixture.folder.File(QStringLiteral("chosen.qtsk")));
+    ASSERT_TRUE(window.OpenTask(dialog.WrittenFile()));
+    EXPECT_EQ(window.Task()->Task().TotalCount, 9);
+
+    dialog.accept();  // the same name again: refused, the file stays
+    EXPECT_TRUE(messages.last().contains(QStringLiteral("exists already")));
+}

@@ -1,0 +1,183 @@
+#include "viewer/online/online_tiles.h"
+
+#include "download/http_client.h"
+#include "task/map_type.h"
+#include "viewer/online/tile_disk_cache.h"
+
+#include <QCryptographicHash>
+#include <QMetaObject>
+
+namespace {
+constexpr int kMaxZoom = 30;
+
+// Tiles of different servers never mix, even in one cache folder.
+QString SourceFolder(const QString& cacheFolder, const QString& addressTemplate)
+{
+    const QByteArray digest = QCryptographicHash::hash(addressTemplate.toUtf8(), QCryptographicHash::Sha1);
+    return cacheFolder + QStringLiteral("/online-tiles/") + QString::fromLatin1(digest.toHex().left(16));
+}
+
+// Tiles beyond the map's edge do not exist: asking for them would only earn 404s.
+bool IsOnTheMap(int zoom, const QPoint& tile)
+{
+    if (zoom < 0 || zoom > kMaxZoom)
+        return false;
+    const int tilesPerSide = 1 << zoom;
+    return tile.x() >= 0 && tile.y() >= 0 && tile.x() < tilesPerSide && tile.y() < tilesPerSide;
+}
+
+HttpClientSettings ViewerRequestSettings(const OnlineMapSource& source)
+{
+    HttpClientSettings settings;
+    settings.Referer = source.HomePage;
+    settings.UserAgent = source.UserAgent;
+    settings.ConnectTimeoutMs = 15000;
+    settings.StallTimeoutMs = 20000;
+    settings.MaxBodyBytes = 4 * 1024 * 1024;
+    return settings;
+}
+}
+
+OnlineTileLoader::OnlineTileLoader(OnlineMapSource source, QString cacheFolder, QObject* parent)
+    : QObject(parent),
+      source_(std::move(source)),
+      sourceFolder_(SourceFolder(cacheFolder, source_.AddressTemplate)),
+      now_([] { return QDateTime::currentDateTimeUtc(); }),
+      images_(kDefaultMemoryLimitBytes)
+{
+    // Done once per program; the workers that need it start later, on the first wish.
+    InitializeHttp();
+}
+
+OnlineTileLoader::~OnlineTileLoader()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wishChanged_.notify_all();
+    for (std::thread& worker : workers_)
+        worker.join();
+}
+
+void OnlineTileLoader::SetClock(Clock now)
+{
+    std::lock_guard lock(mutex_);
+    now_ = std::move(now);
+}
+
+void OnlineTileLoader::SetMemoryLimit(qsizetype bytes)
+{
+    std::lock_guard lock(mutex_);
+    images_.setMaxCost(bytes);
+}
+
+void OnlineTileLoader::SetWantedTiles(int zoom, const QList<QPoint>& tiles)
+{
+    {
+        std::lock_guard lock(mutex_);
+        const QDateTime now = now_();
+        queue_.clear();
+        queued_.clear();
+        failedAt_.removeIf([&](const auto& failure) { return failure.value().secsTo(now) >= kFailedRetrySeconds; });
+        for (const QPoint& point : tiles) {
+            if (!IsOnTheMap(zoom, point))
+                continue;
+            const TileAddress tile{zoom, point.x(), point.y()};
+            // Looking a wished image up keeps it from being the next to go.
+            if (images_.object(tile) || inFlight_.contains(tile) || failedAt_.contains(tile)
+                || queued_.contains(tile))
+                continue;
+            queue_.push_back(tile);
+            queued_.insert(tile);
+        }
+    }
+    wishChanged_.notify_all();
+    if (workers_.empty())
+        StartWorkers();
+}
+
+OnlineTileLoader::Status OnlineTileLoader::TileStatus(int zoom, int x, int y) const
+{
+    const TileAddress tile{zoom, x, y};
+    std::lock_guard lock(mutex_);
+    if (images_.contains(tile))
+        return Status::Ready;
+    if (failedAt_.contains(tile))
+        return Status::Failed;
+    if (inFlight_.contains(tile) || queued_.contains(tile))
+        return Status::Loading;
+    return Status::Absent;
+}
+
+QImage OnlineTileLoader::TileImage(int zoom, int x, int y) const
+{
+    std::lock_guard lock(mutex_);
+    const QImage* image = images_.object({zoom, x, y});
+    return image ? *image : QImage();
+}
+
+void OnlineTileLoader::StartWorkers()
+{
+    for (int i = 0; i < kConnections; ++i)
+        workers_.emplace_back([this, i] {
+            // One worker keeps the disk cache in bounds while the other serves the first tiles.
+            if (i == 0)
+                TileDiskCache(sourceFolder_).Trim(kDiskCacheLimitBytes, [this] { return stopping_.load(); });
+            Work();
+        });
+}
+
+// A worker's life: one client (one connection) for the whole run; take the
+// most wanted tile nobody is fetching, fetch it, report it; end when the
+// loader stops. A stop aborts the transfer under way through the client's
+// abort check, and its tile is not reported.
+void OnlineTileLoader::Work()
+{
+    HttpClient client(ViewerRequestSettings(source_));
+    client.SetAbortCheck([this] { return stopping_.load(); });
+    const TileDiskCache cache(sourceFolder_);
+    const Clock now = [this] {
+        std::lock_guard lock(mutex_);
+        return now_();
+    };
+    while (const std::optional<TileAddress> tile = WaitForTile()) {
+        QImage image;
+        try {
+            image = FetchTile(client, cache, FillTileAddress(source_.AddressTemplate, tile->Zoom, tile->X, tile->Y),
+                *tile, now);
+        } catch (const std::exception&) {
+            // Out of memory while decoding, say: this tile fails, the viewer lives on.
+        }
+        if (stopping_)
+            return;
+        Finish(*tile, image);
+    }
+}
+
+std::optional<TileAddress> OnlineTileLoader::WaitForTile()
+{
+    std::unique_lock lock(mutex_);
+    wishChanged_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    if (stopping_)
+        return std::nullopt;
+    const TileAddress tile = queue_.front();
+    queue_.pop_front();
+    queued_.remove(tile);
+    inFlight_.insert(tile);
+    return tile;
+}
+
+void OnlineTileLoader::Finish(const TileAddress& tile, const QImage& image)
+{
+    {
+        std::lock_guard lock(mutex_);
+        inFlight_.remove(tile);
+        if (image.isNull())
+            failedAt_.insert(tile, now_());
+        else
+            images_.insert(tile, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes()));
+    }
+    QMetaObject::invokeMethod(
+        this, [this, tile] { emit TileArrived(tile.Zoom, tile.X, tile.Y); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "viewer/online/online_tile_fetch.h"
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPoint>
+#include <QSet>
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Where the background map comes from: the address template with {z}, {x}
+// and {y}, and how the viewer introduces itself (User-Agent, and the map
+// site's home page as Referer).
+struct OnlineMapSource {
+    QString AddressTemplate;
+    QString UserAgent;
+    QString HomePage;
+};
+
+// Tiles of an online map for interactive viewing, fetched the way the tile
+// servers' usage policies allow:
+// - at most kConnections connections at once (one persistent connection
+//   per worker thread);
+// - only the tiles the caller wishes for now, most wanted first; a new wish
+//   replaces the old one, and tiles no longer wished are not fetched;
+// - through a disk cache under `cacheFolder` (one folder per address
+//   template) that follows the server's caching headers (see FetchTile)
+//   and is trimmed to kDiskCacheLimitBytes when the loader starts work;
+// - a tile that fails is not asked for again for a minute.
+// Decoded images are kept in memory up to a byte limit, least recently used
+// going first. Disk and network work happen on the worker threads; the
+// GUI thread never waits for either. Destroying the loader aborts transfers
+// under way and returns within about a second.
+class OnlineTileLoader : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kConnections = 2;
+    static constexpr qint64 kFailedRetrySeconds = 60;
+    static constexpr qsizetype kDefaultMemoryLimitBytes = 64 * 1024 * 1024;
+    static constexpr qint64 kDiskCacheLimitBytes = 256 * 1024 * 1024;
+
+    OnlineTileLoader(OnlineMapSource source, QString cacheFolder, QObject* parent = nullptr);
+    ~OnlineTileLoader() override;
+
+    // The tiles wanted now, most wanted first (in view, then one ring around
+    // it); replaces the last wish. Tiles off the map are never asked for.
+    void SetWantedTiles(int zoom, const QList<QPoint>& tiles);
+
+    enum class Status { Absent, Loading, Ready, Failed };
+    Status TileStatus(int zoom, int x, int y) const;
+    QImage TileImage(int zoom, int x, int y) const;  // null unless Ready
+
+    // The time freshness and retries are judged by; set before the first wish.
+    void SetClock(Clock now);
+    void SetMemoryLimit(qsizetype bytes);
+
+signals:
+    // The tile became Ready or Failed; emitted on the loader's own thread.
+    void TileArrived(int zoom, int x, int y);
+
+private:
+    void StartWorkers();
+    void Work();
+    std::optional<TileAddress> WaitForTile();
+    void Finish(const TileAddress& tile, const QImage& image);
+
+    const OnlineMapSource source_;
+    const QString sourceFolder_;
+    Clock now_;
+    std::atomic<bool> stopping_{false};
+    std::vector<std::thread> workers_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wishChanged_;
+    std::deque<TileAddress> queue_;  // wished, not yet taken by a worker
+    QSet<TileAddress> queued_;
+    QSet<TileAddress> inFlight_;
+    mutable QCache<TileAddress, QImage> images_;
+    QHash<TileAddress, QDateTime> failedAt_;
+};

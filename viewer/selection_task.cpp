@@ -1,0 +1,70 @@
+#include "viewer/selection_task.h"
+
+#include "geo/tile_math.h"
+#include "platform/number_text.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double kMaxLongitude = 180;
+constexpr double kMaxLatitude = 85;
+// A rendered street map tile of 256 x 256 pixels.
+constexpr qint64 kTypicalTileBytes = 15 * 1024;
+
+double Rounded(double degrees, double limit)
+{
+    return std::clamp(std::round(degrees * 1e6) / 1e6, -limit, limit);
+}
+}
+
+GeoArea AreaOfMapRect(const QRectF& mapRect, int zoom)
+{
+    const QRectF r = mapRect.normalized();
+    return GeoArea{Rounded(TileXToLongitude(r.left(), zoom), kMaxLongitude),
+                   Rounded(TileXToLongitude(r.right(), zoom), kMaxLongitude),
+                   Rounded(TileYToLatitude(r.top(), zoom), kMaxLatitude),
+                   Rounded(TileYToLatitude(r.bottom(), zoom), kMaxLatitude)};
+}
+
+QString BoundsText(const GeoArea& area)
+{
+    return GeneralRealText(area.Left) + u' ' + GeneralRealText(area.Right) + u' ' + GeneralRealText(area.Top) + u' '
+        + GeneralRealText(area.Bottom);
+}
+
+TaskParameters SelectionTaskParameters(const GeoArea& area, int zoom, int mapsType, const QString& folder,
+                                       const QString& taskName)
+{
+    TaskParameters p;
+    p.LeftLongitude = area.Left;
+    p.RightLongitude = area.Right;
+    p.TopLatitude = area.Top;
+    p.BottomLatitude = area.Bottom;
+    p.Zoom = zoom;
+    p.MapsType = mapsType;
+    p.Path = folder;
+    p.TaskName = taskName;
+    p.ThreadCount = int(std::min<qint64>(MaxDownThreads, TaskTileCount(p)));
+    return p;
+}
+
+qint64 TaskTileCount(const TaskParameters& parameters)
+{
+    return MDTask(&parameters, MDTask::ReadOnly{}).TotalCount;
+}
+
+qint64 EstimatedDownloadBytes(qint64 tiles, const TileCounts* viewedTask)
+{
+    qint64 files = 0;
+    if (viewedTask)
+        files = viewedTask->Stored + viewedTask->Blank + viewedTask->Unreadable + viewedTask->Unchecked;
+    const qint64 average = files > 0 ? viewedTask->BytesOnDisk / files : kTypicalTileBytes;
+    return tiles * average;
+}
+
+void WriteSelectionTask(const TaskParameters& parameters)
+{
+    // The read-only task creates no image folder; Start does that.
+    MDTask(&parameters, MDTask::ReadOnly{}).WriteProjectFile();
+}

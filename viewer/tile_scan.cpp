@@ -1,0 +1,141 @@
+#include "viewer/tile_scan.h"
+
+#include "task/download_task.h"
+#include "viewer/tile_file_check.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+namespace {
+// Checked reports come at most this often, so the GUI thread stays free.
+constexpr qint64 kReportEveryMs = 100;
+
+// The tile a file name stands for, when it is exactly the name the task
+// gives that tile: prefix_x_y_zoom.png.
+std::optional<QPoint> TileOfFileName(const MDTask& task, const QString& name)
+{
+    const QStringList parts = name.section(u'.', 0, 0).split(u'_');
+    if (parts.size() != 4)
+        return std::nullopt;
+    bool columnOk = false, rowOk = false;
+    const int x = parts[1].toInt(&columnOk);
+    const int y = parts[2].toInt(&rowOk);
+    if (!columnOk || !rowOk || x < task.MinX || x > task.MaxX || y < task.MinY || y > task.MaxY)
+        return std::nullopt;
+    if (task.TileFileName(x, y) != name)
+        return std::nullopt;
+    return QPoint(x, y);
+}
+}
+
+TileScan::TileScan(const MDTask& task, TileStateRule rule, QObject* parent)
+    : QObject(parent), task_(task), rule_(std::move(rule))
+{
+}
+
+TileScan::~TileScan()
+{
+    stop_ = true;
+    if (thread_)
+        thread_->wait();
+}
+
+void TileScan::Start()
+{
+    thread_.reset(QThread::create([this] { Run(); }));
+    thread_->start();
+}
+
+void TileScan::Post(std::function<void()> report)
+{
+    QMetaObject::invokeMethod(this, std::move(report), Qt::QueuedConnection);
+}
+
+void TileScan::Run()
+{
+    CoverageMap coverage(QRect(QPoint(task_.MinX, task_.MinY), QPoint(task_.MaxX, task_.MaxY)));
+    coverage.Fill(TileState::Missing);
+    TileCounts counts;
+    const QList<FoundFile> files = ListFiles(coverage, counts);
+    if (stop_)
+        return;
+    MarkFailedTiles(coverage, counts);
+    counts.Missing = task_.TotalCount - counts.Unchecked - counts.Failed;
+    Post([this, coverage, counts] { emit Listed(coverage, counts); });
+    // Checking every file may take minutes; it runs only when the machine
+    // has time to spare, so panning and decoding what is in view stay quick.
+    QThread::currentThread()->setPriority(QThread::IdlePriority);
+    CheckFiles(files, counts);
+}
+
+QList<TileScan::FoundFile> TileScan::ListFiles(CoverageMap& coverage, TileCounts& counts) const
+{
+    QList<FoundFile> files;
+    QDirIterator folder(task_.ImageFolder, QDir::Files | QDir::Hidden);
+    while (folder.hasNext() && !stop_) {
+        const QFileInfo file = folder.nextFileInfo();
+        const auto tile = TileOfFileName(task_, file.fileName());
+        if (!tile)
+            continue;
+        files.append({tile->x(), tile->y()});
+        coverage.SetTileState(tile->x(), tile->y(), TileState::Stored);
+        ++counts.Unchecked;
+        counts.BytesOnDisk += file.size();
+    }
+    // Row by row, as a reader of the map would look.
+    std::sort(files.begin(), files.end(), [](const FoundFile& a, const FoundFile& b) {
+        return std::tie(a.Y, a.X) < std::tie(b.Y, b.X);
+    });
+    return files;
+}
+
+void TileScan::MarkFailedTiles(CoverageMap& coverage, TileCounts& counts) const
+{
+    for (const QString& name : ReadFailedTileNames(task_.FailedFileName)) {
+        const auto tile = TileOfFileName(task_, name);
+        if (!tile || coverage.TileStateAt(tile->x(), tile->y()) == TileState::Stored)
+            continue;
+        if (coverage.BlockSize() > 1 && QFileInfo::exists(task_.TileFilePath(tile->x(), tile->y())))
+            continue;
+        const TileState state = rule_.ForMissingFile(name);
+        coverage.SetTileState(tile->x(), tile->y(), state);
+        if (state == TileState::Failed)
+            ++counts.Failed;
+    }
+}
+
+void TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts)
+{
+    QList<TileStateChange> changes;
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    qint64 checked = 0;
+    const qint64 toCheck = files.size();
+    for (const FoundFile& file : files) {
+        if (stop_)
+            return;
+        const QString name = task_.TileFileName(file.X, file.Y);
+        const TileFileContent content = ReadTileFile(task_.ImageFolder + name, name, rule_);
+        --counts.Unchecked;
+        switch (content.State) {
+        case TileState::Stored: ++counts.Stored; break;
+        case TileState::Blank: ++counts.Blank; break;
+        case TileState::Unreadable: ++counts.Unreadable; break;
+        case TileState::Failed: ++counts.Failed; break;  // removed since it was listed
+        case TileState::Missing: ++counts.Missing; break;
+        }
+        ++checked;
+        if (content.State != TileState::Stored)
+            changes.append({file.X, file.Y, content.State});
+        if (sinceReport.elapsed() >= kReportEveryMs) {
+            Post([this, changes, counts, checked, toCheck] { emit Checked(changes, counts, checked, toCheck); });
+            changes.clear();
+            sinceReport.restart();
+        }
+    }
+    Post([this, changes, counts, checked, toCheck] {
+        emit Checked(changes, counts, checked, toCheck);
+        emit Finished(counts);
+    });
+}

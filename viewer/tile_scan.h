@@ -1,0 +1,67 @@
+#pragma once
+
+#include "task/tile_state.h"
+#include "viewer/coverage_map.h"
+
+#include <QList>
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+class MDTask;
+
+// What a task brought home, counted over all its tiles.
+struct TileCounts {
+    qint64 Stored = 0;
+    qint64 Blank = 0;
+    qint64 Failed = 0;
+    qint64 Missing = 0;
+    qint64 Unreadable = 0;
+    qint64 Unchecked = 0;  // files found but not read yet
+    qint64 BytesOnDisk = 0;  // of the task's tile files
+};
+
+struct TileStateChange {
+    int X = 0;
+    int Y = 0;
+    TileState State = TileState::Missing;
+};
+
+// Finds out the state of every tile of a task off the GUI thread, in two
+// steps: one listing of the image folder and the failed-tile list tell which
+// tiles have a file (Listed: coverage map and counts, files shown as stored),
+// then every file found is read and decoded (Checked, in batches, until
+// Finished). Signals arrive on the thread that owns the scan.
+//
+// The task must outlive the scan; it is only read.
+class TileScan : public QObject {
+    Q_OBJECT
+public:
+    TileScan(const MDTask& task, TileStateRule rule, QObject* parent = nullptr);
+    ~TileScan() override;  // stops the scan and waits for it
+
+    void Start();
+
+signals:
+    void Listed(const CoverageMap& coverage, const TileCounts& counts);
+    void Checked(const QList<TileStateChange>& changes, const TileCounts& counts, qint64 filesChecked,
+                 qint64 filesToCheck);
+    void Finished(const TileCounts& counts);
+
+private:
+    struct FoundFile {
+        int X;
+        int Y;
+    };
+    void Run();
+    QList<FoundFile> ListFiles(CoverageMap& coverage, TileCounts& counts) const;
+    void MarkFailedTiles(CoverageMap& coverage, TileCounts& counts) const;
+    void CheckFiles(const QList<FoundFile>& files, TileCounts counts);
+    void Post(std::function<void()> report);
+
+    const MDTask& task_;
+    const TileStateRule rule_;
+    std::atomic<bool> stop_{false};
+    std::unique_ptr<QThread> thread_;
+};
