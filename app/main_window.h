@@ -183,7 +183,7 @@ private:
     TfrmOptions* frmOptions = nullptr;
     TfrmFlt* frmFlt = nullptr;
 
-    PauseFunction pause_ = RealPause;
+    PauseFunction pause_;  // none: the workers wait for real
     std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
     bool shown_ = false;
     bool saveErrorShown_ = false;

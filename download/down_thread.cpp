@@ -27,7 +27,23 @@ TDownThread::~TDownThread()
 
 void TDownThread::RequestStop()
 {
-    stopRequested_ = true;
+    {
+        const std::lock_guard lock(stopMutex_);
+        stopRequested_ = true;
+    }
+    stopWake_.notify_all();
+}
+
+// The pause after a tile may be configured up to a minute: a stop must not
+// wait for it.
+void TDownThread::Wait(int milliseconds)
+{
+    if (Pause) {
+        Pause(milliseconds);
+        return;
+    }
+    std::unique_lock lock(stopMutex_);
+    stopWake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return StopRequested(); });
 }
 
 bool TDownThread::StopRequested() const
@@ -71,7 +87,7 @@ void TDownThread::RunWorker()
     }
     qint64 Seq = 0;
     if (Client)
-        Pause(ThreadIndex * 100);
+        Wait(ThreadIndex * 100);
 
     bool walking = Client != nullptr;
     for (int x = Task->MinX; walking && x <= Task->MaxX; ++x) {
@@ -112,7 +128,7 @@ bool TDownThread::FetchTile(int x, int y, qint64 seq)
         const FailureVerdict verdict = JudgeFailure(ClassifyFailure(result.FailureText), attemptCount);
         if (verdict.Retry) {
             if (verdict.PauseMs > 0)
-                Pause(verdict.PauseMs);
+                Wait(verdict.PauseMs);
             if (StopRequested())
                 return false;
             continue;
@@ -169,7 +185,7 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
     ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
         + QStringLiteral(" OK"));
     SetCurrentPosition(x, y);
-    Pause(PauseAfterTileMs);
+    Wait(PauseAfterTileMs);
     return true;
 }
 

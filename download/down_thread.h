@@ -7,7 +7,9 @@
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 class MDTask;
 
@@ -39,12 +41,15 @@ public:
 // to the sink with DeliverReports a few dozen times a second.
 class TDownThread final : public QThread {
 public:
+    // Without a pause function the worker really waits, and a stop request
+    // ends the wait at once.
     TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
-        PauseFunction Pause = RealPause);
+        PauseFunction Pause = {});
     ~TDownThread() override;
 
     // Sets the stop request; the worker ends at its next tile boundary, or at
-    // once when a transfer or a retry is under way, leaving that tile undone.
+    // once when a transfer, a retry or a pause is under way, leaving a tile
+    // not yet stored undone.
     void RequestStop();
     bool StopRequested() const;
 
@@ -75,6 +80,7 @@ private:
     bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
     void CopyBlankImage(int x, int y);
     void SetCurrentPosition(int x, int y);
+    void Wait(int milliseconds);
 
     void ReportLog(const QString& text);
     void ReportFailed(const QString& text);
@@ -87,6 +93,8 @@ private:
     std::unique_ptr<HttpClient> Client;  // lives for one run of RunWorker
     QString BlankImagePath;
     std::atomic<bool> stopRequested_{false};
+    std::mutex stopMutex_;
+    std::condition_variable stopWake_;
     ReportQueue reports_;
     TilePosition deliveredPosition_;  // GUI thread only
 };

@@ -92,5 +92,6 @@ private:
     QByteArray TileListNameSuffix() const;
     QStringList NewLogLines(const QString& timeLine) const;
     void ReadResumePoints();
+    bool HasResumePoint() const;
     void AppendPauseLine(QStringList& lines) const;
 };

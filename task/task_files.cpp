@@ -225,7 +225,9 @@ void MDTask::AppendPauseLine(QStringList& lines) const
 }
 
 // A log that is missing or empty (a Start cut short before it was written)
-// starts afresh, so that the task can still be continued.
+// starts afresh, so that the task can still be continued. A task without a
+// saved position never ran (the Map Viewer writes such project files): its
+// log is a new task's.
 void MDTask::WriteTaskLog(const QDateTime& now) const
 {
     const QString timeLine = QStringLiteral("Now time is:") + LocalDateTimeText(now);
@@ -237,7 +239,7 @@ void MDTask::WriteTaskLog(const QDateTime& now) const
         return;
     }
     QStringList lines = NewLogLines(timeLine);
-    if (Parameters->Continue)
+    if (Parameters->Continue && HasResumePoint())
         lines.prepend(QStringLiteral("The earlier log of this task was missing; this log starts afresh."));
     WriteTextLines(LogFileName, lines);
 }
@@ -291,6 +293,12 @@ QStringList MDTask::NewLogLines(const QString& timeLine) const
           << QString(34, u'~');
     AppendPauseLine(lines);
     return lines;
+}
+
+bool MDTask::HasResumePoint() const
+{
+    return std::any_of(std::begin(ResumeX), std::end(ResumeX), [](int x) { return x != 0; })
+        || std::any_of(std::begin(ResumeY), std::end(ResumeY), [](int y) { return y != 0; });
 }
 
 void MDTask::CreateFailedTileList() const

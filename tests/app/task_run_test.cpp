@@ -129,6 +129,23 @@ TEST_F(TaskRunTest, StopEndsTheTaskAndAContinuedStartFetchesOnlyTheRest)
         work.Read("newtask.qtsk").left(projectAfterFirstRun.indexOf("[THREADS]")));
 }
 
+// The program's own workers really wait; a pause of a minute after each tile
+// must not hold up Stop.
+TEST_F(TaskRunTest, StopEndsATaskWithALongPauseAtOnce)
+{
+    WriteConfig("MapnikPause=60000\r\n");
+    TForm1 form;
+    form.Timer1->setInterval(10);
+    form.show();
+    form.Edit6->setText(work.Path());
+    EnterArea(form);
+    form.BitBtn1->click();
+    ASSERT_TRUE(RunUntil([&] { return LinesContaining(form, " OK") > 0; }));
+    form.BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds(10000));
+    EXPECT_EQ(form.BitBtn1->text(), "Start");
+}
+
 TEST_F(TaskRunTest, StopAbortsTileFetchesUnderWayAndAContinuedStartFetchesThoseTiles)
 {
     server.SetResponder([](const QByteArray&) { return ScriptedReply::Trickle(600, 100); });  // a minute a tile

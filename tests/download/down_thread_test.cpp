@@ -239,6 +239,32 @@ TEST_F(DownThreadTest, AStopAbortsATransferUnderWayAndLeavesTheTileForTheNextRun
     EXPECT_FALSE(TileExists(8, 5));
 }
 
+// The pause after each tile may be set to a minute, and a failure waits up
+// to 8 s: a stop, as when the window closes, waits for neither.
+TEST_F(DownThreadTest, AStopCutsTheRealPausesShort)
+{
+    const auto stopsWithin = [this](const std::function<bool()>& pausing, int ms) {
+        ReportCollector reports;
+        TDownThread worker(false, 0, task.get(), &reports);
+        QElapsedTimer started;
+        started.start();
+        while (!pausing() && started.elapsed() < 5000)
+            QThread::msleep(1);
+        QThread::msleep(100);
+        worker.RequestStop();
+        const bool ended = worker.wait(ms);
+        worker.DeliverReports();
+        return ended && reports.Log.value(reports.Log.size() - 1) == "T1 Finished.";
+    };
+    parameters.PauseAfterTile.Ms = 60000;
+    Task(8, 9, 5, 5);
+    EXPECT_TRUE(stopsWithin([this] { return TileExists(8, 5); }, 5000)) << "the pause after a stored tile";
+    // A refused connection is retried after 2 s.
+    parameters.Servers.Mapnik = QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(LoopbackHttpServer::UnusedPort());
+    Task(8, 9, 5, 5);
+    EXPECT_TRUE(stopsWithin([] { return true; }, 1500)) << "the pause before a retry";
+}
+
 TEST_F(DownThreadTest, NotFoundThreeTimesGivesTwoLinesABlankImageAndNoFailedRecord)
 {
     ProvideBlankImage("blank");

@@ -1,5 +1,6 @@
 #include "geo/tile_math.h"
 #include "platform/app_error.h"
+#include "settings/ini_file.h"
 #include "support/nearly_full_disk.h"
 #include "task_fixture.h"
 
@@ -148,6 +149,7 @@ TEST(TaskFiles, ContinuingRecreatesWhatIsMissingOrCutShort)
     ExampleTask example;
     const MDTask task(&example.parameters);
     task.WriteTaskFiles(kStart);
+    TIniFile(task.Parameters->Path + task.Parameters->TaskName).WriteInteger("THREADS", "T2X", 843);
     const QByteArray project = example.folder.Read("newtask.qtsk");
     const QByteArray list = example.folder.Read("newtask_list.txt");
     const QByteArray newLog = example.folder.Read("newtask_log.txt");
@@ -166,6 +168,28 @@ TEST(TaskFiles, ContinuingRecreatesWhatIsMissingOrCutShort)
     example.folder.Write("newtask_log.txt", "");  // emptied by a full disk
     MDTask(&example.parameters).WriteTaskFiles(kStart);
     EXPECT_TRUE(example.folder.Read("newtask_log.txt").startsWith("The earlier log of this task was missing"));
+}
+
+// A project file with no saved position is a task that never ran, such as
+// one the Map Viewer wrote for its selection: its log is a new task's.
+TEST(TaskFiles, ContinuingATaskThatNeverRanWritesANewTasksFiles)
+{
+    ExampleTask example;
+    MDTask(&example.parameters).WriteProjectFile();
+    const QByteArray project = example.folder.Read("newtask.qtsk");
+
+    example.parameters.Continue = true;
+    MDTask(&example.parameters).WriteTaskFiles(kStart);
+    const QByteArray log = example.folder.Read("newtask_log.txt");
+    const QByteArray list = example.folder.Read("newtask_list.txt");
+    EXPECT_TRUE(log.startsWith("Project: ")) << log.left(80).toStdString();
+
+    ExampleTask fresh;
+    MDTask(&fresh.parameters).WriteTaskFiles(kStart);
+    EXPECT_EQ(log, QByteArray(fresh.folder.Read("newtask_log.txt")).replace(fresh.folder.Path().toLocal8Bit(),
+                       example.folder.Path().toLocal8Bit()));
+    EXPECT_EQ(list, fresh.folder.Read("newtask_list.txt"));
+    EXPECT_EQ(example.folder.Read("newtask.qtsk"), project);
 }
 
 // Nothing vouches for a new task's files until all of them are written.
