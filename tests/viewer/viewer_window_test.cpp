@@ -142,6 +142,8 @@ TEST_F(ViewerWindowTest, NewTaskDialogWritesAProjectFileOnlyWhenTheMainWindowCou
     // The default MAPNIK server is openstreetmap.org: at most 250 tiles.
     const GeoArea area{116.0, 116.5, 40.0, 39.5};
     NewTaskDialog dialog(area, 14, MAPNIK, fixture.folder.Path(), nullptr);
+    dialog.TaskName()->setText(QStringLiteral("chosen.QTSK"));
+    EXPECT_EQ(dialog.ProjectFileName(), QStringLiteral("chosen.QTSK.qtsk"));  // named as Start names it
     dialog.TaskName()->setText(QStringLiteral("chosen"));
     EXPECT_TRUE(dialog.EstimateText().contains(QStringLiteral("more than 250 tiles would be refused")))
         << dialog.EstimateText().toStdString();
@@ -151,7 +153,9 @@ TEST_F(ViewerWindowTest, NewTaskDialogWritesAProjectFileOnlyWhenTheMainWindowCou
     EXPECT_FALSE(QFileInfo::exists(fixture.folder.File(QStringLiteral("chosen.qtsk"))));
 
     dialog.Zoom()->setValue(10);
-    EXPECT_TRUE(dialog.EstimateText().startsWith(QStringLiteral("9 tiles, about ")));
+    // Rounded and worded as the main window's estimate: 9 x 15 KB.
+    EXPECT_TRUE(dialog.EstimateText().startsWith(QStringLiteral("9 tiles, about 140 KB")))
+        << dialog.EstimateText().toStdString();
     dialog.accept();
     EXPECT_EQ(dialog.WrittenFile(), fixture.folder.File(QStringLiteral("chosen.qtsk")));
     ASSERT_TRUE(window.OpenTask(dialog.WrittenFile()));

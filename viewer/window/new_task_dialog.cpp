@@ -1,5 +1,7 @@
 #include "viewer/window/new_task_dialog.h"
 
+#include "app/start_inputs.h"
+#include "app/task_size_estimate.h"
 #include "app/tile_usage_policy.h"
 #include "platform/app_error.h"
 #include "platform/file_dialogs.h"
@@ -14,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -71,10 +72,8 @@ QString NewTaskDialog::EstimateText() const
 
 QString NewTaskDialog::ProjectFileName() const
 {
-    QString name = name_->text().trimmed();
-    if (!name.endsWith(kExtension, Qt::CaseInsensitive))
-        name += kExtension;
-    return name;
+    // The main window's own rule, so that Open task and Start find this file.
+    return ProjectFileNameFor(name_->text().trimmed());
 }
 
 void NewTaskDialog::UpdateEstimate()
@@ -82,9 +81,9 @@ void NewTaskDialog::UpdateEstimate()
     try {
         const TaskParameters p = SelectionTaskParameters(area_, zoom_->value(), mapsType_, QString(), QString());
         const qint64 tiles = TaskTileCount(p);
-        const QLocale locale;
-        QString text = tr("%1 tiles, about %2 to download.")
-                           .arg(locale.toString(tiles), locale.formattedDataSize(EstimatedDownloadBytes(tiles, averageFrom_)));
+        // Worded and rounded as the main window's estimate of the same task.
+        const double averageTileBytes = tiles > 0 ? double(EstimatedDownloadBytes(tiles, averageFrom_)) / double(tiles) : 0;
+        QString text = TileCountAndSizeText(tiles, averageTileBytes) + tr(" to download.");
         TaskParameters withServer = p;
         withServer.Servers = ReadTileServers();
         if (TileUsagePolicyRefusal(withServer))

@@ -22,6 +22,8 @@ public:
     QLineEdit* Folder() const { return folder_; }
     QLineEdit* TaskName() const { return name_; }
     QString EstimateText() const;
+    // The typed task name with ".qtsk" appended as Start appends it.
+    QString ProjectFileName() const;
     // The project file written by the last accept.
     QString WrittenFile() const { return written_; }
 
@@ -29,7 +31,6 @@ public:
 
 private:
     void UpdateEstimate();
-    QString ProjectFileName() const;
 
     GeoArea area_;
     int mapsType_;
