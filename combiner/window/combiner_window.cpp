@@ -84,7 +84,12 @@ void CombinerWindow::BuildLayout()
     for (OutputFormat format : kFormats)
         formatBox_->addItem(FormatCaption(format));
 
+    // Two lines kept for the summary, so the controls below do not jump when
+    // "Counting the tiles..." gives way to it; long texts wrap instead of
+    // widening the window.
     summaryLabel_->setWordWrap(true);
+    summaryLabel_->setMinimumHeight(2 * summaryLabel_->fontMetrics().lineSpacing());
+    progressLabel_->setWordWrap(true);
     taskEdit_->setReadOnly(true);
     report_->setReadOnly(true);
     report_->setMaximumBlockCount(100000);
