@@ -1,5 +1,6 @@
 #include "combiner/task_tiles.h"
 
+#include "combiner/tile_decode_check.h"
 #include "task/download_task.h"
 
 #include <QFile>
@@ -23,15 +24,17 @@ void TaskTileReader::ReadTile(SourceTile& tile, bool wantPixels) const
         return;
     }
     tile.Bytes = file.readAll();
+    // Without pixels to keep, knowing that the file decodes is enough.
     QImage image;
-    const bool decodes = !tile.Bytes.isEmpty() && image.loadFromData(tile.Bytes) && !image.isNull();
-    tile.State = rule_.ForFile(tile.Bytes, decodes);
+    const QSize size = !wantPixels ? DecodedImageSize(tile.Bytes)
+        : image.loadFromData(tile.Bytes) ? image.size() : QSize();
+    tile.State = rule_.ForFile(tile.Bytes, size.isValid());
     if (tile.State != TileState::Stored) {
         tile.Bytes.clear();
         return;
     }
     constexpr int kSize = MosaicGeometry::kTileSize;
-    tile.Scaled = image.width() != kSize || image.height() != kSize;
+    tile.Scaled = size != QSize(kSize, kSize);
     if (!wantPixels)
         return;
     if (tile.Scaled) {

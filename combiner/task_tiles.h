@@ -31,8 +31,8 @@ public:
     TaskTileReader(const MDTask& task, TileStateRule rule);
 
     // The tiles (firstX .. firstX + count - 1, y), in column order. Without
-    // `wantPixels` a stored tile's pixels are only decoded to know that they
-    // decode, and dropped.
+    // `wantPixels` a stored tile is only checked to decode, and its pixels
+    // are not kept.
     std::vector<SourceTile> ReadSpan(int y, int firstX, int count, bool wantPixels,
         const std::function<void(SourceTile&)>& prepare) const;
 

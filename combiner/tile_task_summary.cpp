@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-TileTaskSummary SummariseTask(const MDTask& task)
+TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint64 counted)>& carryOn)
 {
     TileTaskSummary summary;
     summary.Geometry = MosaicGeometry::ForTask(task);
@@ -15,8 +15,11 @@ TileTaskSummary SummariseTask(const MDTask& task)
     const QByteArray blank = ReadShippedBlankImage();
     const TileStateRule rule(blank, ReadFailedTileNames(task.FailedFileName));
     const qint64 blankSize = blank.size();
+    qint64 counted = 0;
     for (int y = task.MinY; y <= task.MaxY; ++y) {
         for (int x = task.MinX; x <= task.MaxX; ++x) {
+            if (carryOn && !carryOn(counted++))
+                return summary;
             const QString name = task.TileFileName(x, y);
             QFile file(task.ImageFolder + name);
             if (!file.exists()) {

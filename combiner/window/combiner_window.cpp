@@ -1,6 +1,7 @@
 #include "combiner/window/combiner_window.h"
 
 #include "combiner/window/combine_thread.h"
+#include "combiner/window/tile_count.h"
 #include "platform/app_error.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
@@ -83,7 +84,12 @@ void CombinerWindow::BuildLayout()
     for (OutputFormat format : kFormats)
         formatBox_->addItem(FormatCaption(format));
 
+    // Two lines kept for the summary, so the controls below do not jump when
+    // "Counting the tiles..." gives way to it; long texts wrap instead of
+    // widening the window.
     summaryLabel_->setWordWrap(true);
+    summaryLabel_->setMinimumHeight(2 * summaryLabel_->fontMetrics().lineSpacing());
+    progressLabel_->setWordWrap(true);
     taskEdit_->setReadOnly(true);
     report_->setReadOnly(true);
     report_->setMaximumBlockCount(100000);
@@ -124,19 +130,35 @@ OutputFormat CombinerWindow::SelectedFormat() const
 void CombinerWindow::OpenTask(const QString& projectFile)
 {
     try {
-        const OpenedTask opened = OpenTaskReadOnly(projectFile);
-        summary_ = SummariseTask(*opened.Task);
+        auto opened = std::make_shared<const OpenedTask>(OpenTaskReadOnly(projectFile));
         taskEdit_->setText(QDir::toNativeSeparators(QFileInfo(projectFile).absoluteFilePath()));
-        outputEdit_->setText(opened.Parameters->Path + MDTask::TaskBase(opened.Parameters->TaskName) + u'.'
+        outputEdit_->setText(opened->Parameters->Path + MDTask::TaskBase(opened->Parameters->TaskName) + u'.'
             + OutputFormatSuffix(SelectedFormat()));
         report_->clear();
         progressBar_->reset();
         progressLabel_->clear();
-        ShowSummary();
+        CountTiles(std::move(opened));
     } catch (const AppError& error) {
         ShowMessage(error.Message());
     }
     SetRunning(false);
+}
+
+void CombinerWindow::CountTiles(std::shared_ptr<const OpenedTask> task)
+{
+    // The count of the task shown before stops here: its results would be wrong now.
+    delete tileCount_;
+    summary_.reset();
+    summaryLabel_->setText(QStringLiteral("Counting the tiles..."));
+    tileCount_ = new TileCount(std::move(task), this);
+    connect(tileCount_, &TileCount::Progressed, this,
+        [this](int percent) { summaryLabel_->setText(QStringLiteral("Counting the tiles... %1%").arg(percent)); });
+    connect(tileCount_, &TileCount::Counted, this, [this](const TileTaskSummary& summary) {
+        summary_ = summary;
+        ShowSummary();
+    });
+    connect(tileCount_, &TileCount::Failed, this,
+        [this] { summaryLabel_->setText(QStringLiteral("The tiles could not be counted.")); });
 }
 
 void CombinerWindow::ShowSummary()
@@ -187,7 +209,7 @@ void CombinerWindow::FormatChanged()
 
 void CombinerWindow::Start()
 {
-    if (thread_ || !summary_)
+    if (thread_ || !tileCount_)
         return;
     const QString target = outputEdit_->text().trimmed();
     if (target.isEmpty()) {
@@ -241,7 +263,8 @@ void CombinerWindow::RunFinished(int outcome, const QString& text)
 
 void CombinerWindow::SetRunning(bool running)
 {
-    startButton_->setEnabled(!running && summary_.has_value());
+    // Combining needs no summary: a large task may start before its count ends.
+    startButton_->setEnabled(!running && tileCount_ != nullptr);
     cancelButton_->setEnabled(running);
     formatBox_->setEnabled(!running);
     chooseTaskButton_->setEnabled(!running);

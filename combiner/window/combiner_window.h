@@ -4,9 +4,12 @@
 #include "combiner/tile_task_summary.h"
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class CombineThread;
+class TileCount;
+struct OpenedTask;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -17,14 +20,16 @@ class QPushButton;
 // The Map Combiner's window: a task (chooser, drop or the program's
 // argument), what it holds, the output's format and file, Start, progress
 // with rate and time left, Cancel, and the report of the tiles that were
-// not stored. The work runs on a CombineThread.
+// not stored. The tiles are counted by a TileCount and combined by a
+// CombineThread, both off the GUI thread.
 class CombinerWindow : public QWidget {
     Q_OBJECT
 public:
     explicit CombinerWindow(QWidget* parent = nullptr);
     ~CombinerWindow() override;
 
-    // Opens a task: shows its summary and proposes an output beside it.
+    // Opens a task: proposes an output beside it and starts counting its
+    // tiles; the summary follows when they are counted.
     void OpenTask(const QString& projectFile);
 
     // The controls, for tests that drive the window.
@@ -54,6 +59,7 @@ private:
     void Start();
     void ShowProgress(qint64 done, qint64 total, double seconds);
     void RunFinished(int outcome, const QString& text);
+    void CountTiles(std::shared_ptr<const OpenedTask> task);
     void ShowSummary();
     void SetRunning(bool running);
     OutputFormat SelectedFormat() const;
@@ -70,5 +76,6 @@ private:
     QLabel* progressLabel_;
     QPlainTextEdit* report_;
     std::optional<TileTaskSummary> summary_;
+    TileCount* tileCount_ = nullptr;  // of the task shown
     CombineThread* thread_ = nullptr;
 };

@@ -23,7 +23,10 @@ TEST(CombineReport, NamesEveryTileThatIsNotStoredOrWasScaled)
     CombinerTask t;
     const TempFolder programFolder;
     QDir(programFolder.Path()).mkdir(QStringLiteral("blankimg"));
-    const QByteArray blank = CombinerTask::PngBytes(QImage(256, 256, QImage::Format_RGBA8888));
+    // Filled: a new image's memory may still hold a tile drawn before it.
+    QImage blankImage(256, 256, QImage::Format_RGBA8888);
+    blankImage.fill(Qt::transparent);
+    const QByteArray blank = CombinerTask::PngBytes(blankImage);
     programFolder.Write("blankimg/blank.png", blank);
     OverrideExecutableFolder(programFolder.Path());
 

@@ -2,6 +2,7 @@
 #include "combiner_fixture.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
+#include "support/run_until.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QEventLoop>
+#include <QThreadPool>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -32,6 +34,12 @@ struct CombinerWindowTest : testing::Test {
     {
         InterceptMessages(nullptr);
         InterceptQuestions(nullptr);
+    }
+
+    bool OpenAndCount(const QString& projectFile)
+    {
+        window.OpenTask(projectFile);
+        return RunEventsUntil([&] { return window.SummaryLabel()->text().contains(QStringLiteral(" tiles: ")); });
     }
 
     bool StartAndWait()
@@ -60,7 +68,7 @@ TEST_F(CombinerWindowTest, SummarisesTheTaskAndWritesBesideIt)
     QDir(programFolder.Path()).mkdir(QStringLiteral("blankimg"));
     programFolder.Write("blankimg/blank.png", t.folder.Read("area/os_842_387_10.png"));
     OverrideExecutableFolder(programFolder.Path());
-    window.OpenTask(t.ProjectFile());
+    ASSERT_TRUE(OpenAndCount(t.ProjectFile()));
     OverrideExecutableFolder(QString());
     EXPECT_TRUE(window.SummaryLabel()->text().startsWith(
         QStringLiteral("6 tiles: 3 stored, 1 missing, 1 failed, 1 blank.\nOutput 768 x 512 pixels, about ")))
@@ -98,4 +106,23 @@ TEST_F(CombinerWindowTest, AsksBeforeReplacingAndShowsWhyNothingWasWritten)
 
     window.OpenTask(t.folder.File("none.qtsk"));
     EXPECT_TRUE(messages.last().startsWith(QStringLiteral("Cannot open the task ")));
+}
+
+TEST_F(CombinerWindowTest, CountsTilesOffTheGuiThreadAndShowsOnlyTheTaskOpenedLast)
+{
+    // Some 40,000 tiles, none downloaded: a count that takes a while.
+    ExampleTask large;
+    large.parameters.Zoom = 17;
+    MDTask(&large.parameters).WriteProjectFile();
+    QFile::remove(t.TilePath(841, 387));
+
+    window.OpenTask(large.folder.File("newtask.qtsk"));
+    EXPECT_EQ(window.SummaryLabel()->text(), "Counting the tiles...");
+    EXPECT_TRUE(window.StartButton()->isEnabled());
+    ASSERT_TRUE(OpenAndCount(t.ProjectFile()));
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.SummaryLabel()->text().startsWith(QStringLiteral("6 tiles: 5 stored, 1 missing, 0 failed, 0 blank.")))
+        << window.SummaryLabel()->text().toStdString();
+    EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("area.tif"));
 }
