@@ -26,7 +26,7 @@ TEST(CombineReport, NamesEveryTileThatIsNotStoredOrWasScaled)
     // Filled: a new image's memory may still hold a tile drawn before it.
     QImage blankImage(256, 256, QImage::Format_RGBA8888);
     blankImage.fill(Qt::transparent);
-    const QByteArray blank = CombinerTask::PngBytes(blankImage);
+    const QByteArray blank = PngBytes(blankImage);
     programFolder.Write("blankimg/blank.png", blank);
     OverrideExecutableFolder(programFolder.Path());
 

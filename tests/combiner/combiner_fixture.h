@@ -1,9 +1,9 @@
 #pragma once
 
 #include "combiner/combine.h"
+#include "support/png_bytes.h"
 #include "task/task_fixture.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QStringList>
 
@@ -35,15 +35,6 @@ struct CombinerTask : ExampleTask {
         image.setPixelColor(0, 0, QColor(1, 2, 3, 4));
         image.setPixelColor(size - 1, size - 1, QColor(x % 256, 7, y % 256, 200));
         return image;
-    }
-
-    static QByteArray PngBytes(const QImage& image)
-    {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return bytes;
     }
 
     // Removes tile (x, y), then combines the task into `name` in its folder.

@@ -73,10 +73,10 @@ TEST(TileDecodeCheck, AgreesWithAFullDecodeOnWholeAndDamagedFiles)
 {
     const QImage busy = BusyTile(256, 256);
     const std::vector<std::pair<const char*, QByteArray>> tiles = {
-        {"rgba", CombinerTask::PngBytes(busy)},
-        {"palette", CombinerTask::PngBytes(busy.convertToFormat(QImage::Format_Indexed8))},
+        {"rgba", PngBytes(busy)},
+        {"palette", PngBytes(busy.convertToFormat(QImage::Format_Indexed8))},
         {"interlaced", InterlacedPng(busy)},
-        {"odd size", CombinerTask::PngBytes(BusyTile(100, 37))},
+        {"odd size", PngBytes(BusyTile(100, 37))},
     };
     for (const auto& [kind, png] : tiles) {
         SCOPED_TRACE(kind);

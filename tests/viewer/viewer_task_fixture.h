@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/folders.h"
+#include "support/png_bytes.h"
 #include "task/task_fixture.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <memory>
@@ -31,11 +31,7 @@ struct ViewerTask : ExampleTask {
     {
         QImage image(size, QImage::Format_RGB32);
         image.fill(color);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return bytes;
+        return PngBytes(image);
     }
 
     void WriteTile(int x, int y, const QByteArray& bytes) const

@@ -2,9 +2,9 @@
 
 #include "download/http_client.h"
 #include "support/loopback_http_server.h"
+#include "support/png_bytes.h"
 #include "support/temp_folder.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -19,11 +19,7 @@ QByteArray PngOf(QRgb colour)
 {
     QImage image(256, 256, QImage::Format_RGB32);
     image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return PngBytes(image);
 }
 
 // A 200 reply carrying `body` with the given extra head lines.
