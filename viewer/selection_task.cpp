@@ -10,7 +10,7 @@ namespace {
 constexpr double kMaxLongitude = 180;
 constexpr double kMaxLatitude = 85;
 // A rendered street map tile of 256 x 256 pixels.
-constexpr qint64 kTypicalTileBytes = 15 * 1024;
+constexpr double kTypicalTileBytes = 15 * 1024;
 
 double Rounded(double degrees, double limit)
 {
@@ -54,13 +54,12 @@ qint64 TaskTileCount(const TaskParameters& parameters)
     return MDTask(&parameters, MDTask::ReadOnly{}).TotalCount;
 }
 
-qint64 EstimatedDownloadBytes(qint64 tiles, const TileCounts* viewedTask)
+double AverageTileBytes(const TileCounts* viewedTask)
 {
     qint64 files = 0;
     if (viewedTask)
         files = viewedTask->Stored + viewedTask->Blank + viewedTask->Unreadable + viewedTask->Unchecked;
-    const qint64 average = files > 0 ? viewedTask->BytesOnDisk / files : kTypicalTileBytes;
-    return tiles * average;
+    return files > 0 ? double(viewedTask->BytesOnDisk) / double(files) : kTypicalTileBytes;
 }
 
 void WriteSelectionTask(const TaskParameters& parameters)

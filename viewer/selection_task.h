@@ -30,9 +30,9 @@ TaskParameters SelectionTaskParameters(const GeoArea& area, int zoom, int mapsTy
 // Tiles of a new task with these inputs; raises AppError as above.
 qint64 TaskTileCount(const TaskParameters& parameters);
 
-// About how many bytes `tiles` tiles take: the average tile file of the task
-// on view when it has files, else a typical map tile.
-qint64 EstimatedDownloadBytes(qint64 tiles, const TileCounts* viewedTask);
+// The size of a new task's tile: the average tile file of the task on view
+// when it has files, else a typical map tile.
+double AverageTileBytes(const TileCounts* viewedTask);
 
 // Writes only the project file of a new task, with the task's own writer:
 // the main window's "Open task ..." loads it and Start creates the rest.

@@ -43,10 +43,10 @@ TEST(SelectionTask, SmallAreasLowerTheThreadCountAndHugeOnesAreRefused)
     const TaskParameters one = SelectionTaskParameters(GeoArea{116.1, 116.1, 40, 40}, 10, MAPNIK, "/x/", "a.qtsk");
     EXPECT_EQ(one.ThreadCount, 1);
     EXPECT_THROW(SelectionTaskParameters(GeoArea{-180, 180, 85, -85}, 18, MAPNIK, "/x/", "a.qtsk"), AppError);
-    EXPECT_EQ(EstimatedDownloadBytes(10, nullptr), 10 * 15 * 1024);
+    EXPECT_EQ(AverageTileBytes(nullptr), 15 * 1024);
     TileCounts counts;
     counts.Stored = 3;
     counts.Blank = 1;
     counts.BytesOnDisk = 4000;
-    EXPECT_EQ(EstimatedDownloadBytes(10, &counts), 10000);
+    EXPECT_EQ(AverageTileBytes(&counts), 1000);
 }

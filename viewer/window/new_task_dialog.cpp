@@ -82,8 +82,7 @@ void NewTaskDialog::UpdateEstimate()
         const TaskParameters p = SelectionTaskParameters(area_, zoom_->value(), mapsType_, QString(), QString());
         const qint64 tiles = TaskTileCount(p);
         // Worded and rounded as the main window's estimate of the same task.
-        const double averageTileBytes = tiles > 0 ? double(EstimatedDownloadBytes(tiles, averageFrom_)) / double(tiles) : 0;
-        QString text = TileCountAndSizeText(tiles, averageTileBytes) + tr(" to download.");
+        QString text = TileCountAndSizeText(tiles, AverageTileBytes(averageFrom_)) + tr(" to download.");
         TaskParameters withServer = p;
         withServer.Servers = ReadTileServers();
         if (TileUsagePolicyRefusal(withServer))
