@@ -5,6 +5,7 @@
 #include "viewer/online/tile_disk_cache.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QMetaObject>
 
 namespace {
@@ -42,6 +43,7 @@ OnlineTileLoader::OnlineTileLoader(OnlineMapSource source, QString cacheFolder, 
     : QObject(parent),
       source_(std::move(source)),
       sourceFolder_(SourceFolder(cacheFolder, source_.AddressTemplate)),
+      earlierFolder_(cacheFolder + QStringLiteral("/online-tiles")),
       now_([] { return QDateTime::currentDateTimeUtc(); }),
       images_(kDefaultMemoryLimitBytes)
 {
@@ -128,8 +130,10 @@ void OnlineTileLoader::StartWorkers()
     for (int i = 0; i < kConnections; ++i)
         workers_.emplace_back([this, i] {
             // One worker learns what the disk cache holds while the other serves the first tiles.
-            if (i == 0)
+            if (i == 0) {
+                QDir(earlierFolder_).removeRecursively();
                 diskCache_->Trim([this] { return stopping_.load(); });
+            }
             Work();
         });
 }

@@ -80,6 +80,9 @@ private:
 
     const OnlineMapSource source_;
     const QString sourceFolder_;
+    // Where earlier versions kept the sources, one folder too deep; removed
+    // at the start, as nothing would ever trim it again.
+    const QString earlierFolder_;
     qint64 diskCacheLimit_ = kDiskCacheLimitBytes;
     std::unique_ptr<TileDiskCache> diskCache_;  // shared by the workers, made with them
     Clock now_;

@@ -268,6 +268,9 @@ TEST_F(OnlineTileLoaderTest, TheDiskCacheIsOneFolderPerSourceAndStaysWithinItsLi
 {
     const QByteArray png = PngOf(qRgb(200, 30, 30));
     server.SetResponder([](const QByteArray&) { return TileReply("Cache-Control: max-age=3600\r\n"); });
+    // What earlier versions left one level too deep goes.
+    QDir(cache.Path()).mkpath(QStringLiteral("online-tiles/0123456789abcdef/3/1"));
+    cache.Write(QStringLiteral("online-tiles/0123456789abcdef/3/1/2.tile"), QByteArray(5000, 'o'));
     auto loader = NewLoader();
     const qint64 limit = 4 * (png.size() + 200);
     loader->SetDiskCacheLimit(limit);
