@@ -80,7 +80,7 @@ void TileScan::Run()
     CoverageMap coverage(QRect(QPoint(task_.MinX, task_.MinY), QPoint(task_.MaxX, task_.MaxY)));
     coverage.Fill(TileState::Missing);
     TileCounts counts;
-    const QList<FoundFile> files = ListFiles(coverage, counts);
+    QList<FoundFile> files = ListFiles(coverage, counts);
     if (stop_)
         return;
     MarkFailedTiles(coverage, counts);
@@ -89,7 +89,11 @@ void TileScan::Run()
     // Checking every file may take minutes; it runs only when the machine
     // has time to spare, so panning and decoding what is in view stay quick.
     QThread::currentThread()->setPriority(QThread::IdlePriority);
-    Follow(files, coverage, CheckFiles(files, counts));
+    const TileCounts checked = CheckFiles(files, counts);
+    // Blocks of tiles tell no tile's state: not worth their memory while following.
+    if (coverage.BlockSize() > 1)
+        coverage = CoverageMap();
+    Follow(std::move(files), coverage, checked);
 }
 
 QList<TileScan::FoundFile> TileScan::ListFiles(CoverageMap& coverage, TileCounts& counts) const
@@ -165,7 +169,7 @@ void TileScan::Wait(int ms) const
         QThread::msleep(kStep);
 }
 
-void TileScan::Follow(const QList<FoundFile>& files, const CoverageMap& coverage, TileCounts counts)
+void TileScan::Follow(QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts)
 {
     const qint64 rows = qint64(task_.MaxY) - task_.MinY + 1;
     const auto placeOf = [&](int x, int y) { return qint64(x - task_.MinX) * rows + (y - task_.MinY); };
@@ -181,6 +185,7 @@ void TileScan::Follow(const QList<FoundFile>& files, const CoverageMap& coverage
     // Files found unreadable once: perhaps still being written, so looked at again.
     QSet<qint64> unsure;
     qint64 checked = files.size();
+    files = {};
     QDateTime folderChanged;
     bool foundLastTime = false;
     while (!stop_ && counts.Missing + counts.Failed > 0) {

@@ -65,7 +65,8 @@ private:
     void MarkFailedTiles(CoverageMap& coverage, TileCounts& counts) const;
     // Reads the files found; the counts after them.
     TileCounts CheckFiles(const QList<FoundFile>& files, TileCounts counts);
-    void Follow(const QList<FoundFile>& files, const CoverageMap& coverage, TileCounts counts);
+    // Takes `files`, the files found, and lets them go once it knows where to look.
+    void Follow(QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts);
     // Waits up to `ms`, or less when the scan is stopped.
     void Wait(int ms) const;
     void Post(std::function<void()> report);
