@@ -3,6 +3,7 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "support/temp_folder.h"
+#include "viewer/window/new_task_dialog.h"
 #include "viewer/window/viewer_window.h"
 
 #include <QAbstractButton>
@@ -114,6 +115,8 @@ TEST_F(AccessKeysTest, EveryMenuOfTheThreePrograms)
     viewer.show();
     EXPECT_EQ(WindowClashes(&viewer, QStringLiteral("Map Viewer")), QStringList());
     EXPECT_EQ(WithoutAccessKey(viewer.menuBar()->actions()), QStringList());
+    NewTaskDialog newTask(GeoArea{116.0, 116.5, 40.0, 39.5}, 10, 12, MAPNIK, exe.Path(), nullptr);
+    EXPECT_EQ(WindowClashes(&newTask, QStringLiteral("New task from selection")), QStringList());
 
     CombinerWindow combiner;
     combiner.show();

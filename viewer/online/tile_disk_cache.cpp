@@ -53,14 +53,14 @@ bool TileDiskCache::Write(int zoom, int x, int y, const CachedTile& tile)
     if (bytes > maxBytes_)
         return false;
     if (!Reserve(bytes)) {
-        {
-            std::lock_guard trimming(trimMutex_);
+        std::lock_guard trimming(trimMutex_);
+        // Waiting for a trim under way may have made room, or learnt the total.
+        if (!Reserve(bytes)) {
             const qint64 target = std::min(maxBytes_ - maxBytes_ / 4, maxBytes_ - bytes);
             TrimTo(target, target, [] { return false; });
+            if (!Reserve(bytes))
+                return false;
         }
-        // Another writer may have taken the room meanwhile: this tile then goes uncached.
-        if (!Reserve(bytes))
-            return false;
     }
     const qint64 replaced = QFileInfo(path).size();
     QSaveFile file(path);
@@ -98,7 +98,7 @@ qint64 TileDiskCache::TotalBytes() const
 bool TileDiskCache::Reserve(qint64 bytes)
 {
     std::lock_guard lock(totalMutex_);
-    if (total_ + pending_ + bytes > maxBytes_)
+    if (!known_ || total_ + pending_ + bytes > maxBytes_)
         return false;
     pending_ += bytes;
     return true;
@@ -136,4 +136,5 @@ void TileDiskCache::TrimTo(qint64 above, qint64 target, const std::function<bool
     }
     std::lock_guard lock(totalMutex_);
     total_ = total;
+    known_ = true;
 }

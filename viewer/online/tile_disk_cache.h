@@ -22,9 +22,10 @@ struct CachedTile {
 // never sees half a tile. Different tiles may be read and written from
 // different threads at once; one tile from one thread at a time.
 //
-// The folder never holds more than `maxBytes`: Trim() learns what it holds,
-// and from then on every write keeps a running total and makes room first,
-// removing the files written longest ago until a quarter of the limit is free.
+// The folder never holds more than `maxBytes`: one walk (Trim(), or else the
+// first write) learns what it holds, and from then on every write keeps a
+// running total and makes room first, removing the files written longest ago
+// until a quarter of the limit is free.
 class TileDiskCache {
 public:
     TileDiskCache(QString folder, qint64 maxBytes);
@@ -55,6 +56,7 @@ private:
     mutable std::mutex totalMutex_;
     qint64 total_ = 0;    // files on disk
     qint64 pending_ = 0;  // files being written
+    bool known_ = false;  // total_ is what the folder holds: the first write walks it first
     // One trim at a time: two would walk the folder twice for one need.
     std::mutex trimMutex_;
 };
