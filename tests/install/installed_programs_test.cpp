@@ -145,3 +145,31 @@ TEST_F(InstalledTree, InstalledProgramsMakeTheUsersSettingsAndFindTheShippedFile
     EXPECT_TRUE(combine.err.contains("blank: " + blankName)) << combine.err.toStdString();
     EXPECT_EQ(QImage(example.folder.File("area.png")).size(), QSize(3 * 256, 3 * 256));
 }
+
+// Each option a program's usage names is in its manual page, so a new option
+// cannot go undocumented. A program still without a command line opens its
+// window on --help and is passed over.
+TEST(ManualPages, NameEveryOptionTheProgramsUsageNames)
+{
+    const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const QString program : {QStringLiteral("tessaly"), QStringLiteral("quiltry")}) {
+        SCOPED_TRACE(program.toStdString());
+        const ProgramRun help =
+            RunProgram(QStringLiteral(TESSALY_BUILD_DIR "/bin/") + program, {"--help"}, environment, 10000);
+        if (!help.ended)
+            continue;
+        EXPECT_EQ(help.exitCode, 0);
+        const QString page = QString::fromUtf8(ReadFile(kSource + "packaging/man/" + program + ".1")).replace("\\-", "-");
+        const QString usage = help.out + help.err;
+        int named = 0;
+        for (const QRegularExpressionMatch& match : option.globalMatch(usage)) {
+            ++named;
+            EXPECT_TRUE(page.contains(QRegularExpression(
+                "(?<![\\w-])" + QRegularExpression::escape(match.captured()) + "(?![\\w-])")))
+                << match.captured().toStdString();
+        }
+        EXPECT_GT(named, 1) << usage.toStdString();
+    }
+}
