@@ -74,7 +74,7 @@ TEST_F(InstalledTree, EveryFileLandsWhereTheDesktopLooksForIt)
 TEST_F(InstalledTree, TheDesktopsOwnCheckersAcceptEveryFile)
 {
     if (const std::string missing =
-            MissingTools({"desktop-file-validate", "update-desktop-database", "appstreamcli", "mandoc", "update-mime-database"});
+            MissingTools({"desktop-file-validate", "update-desktop-database", "appstreamcli", "mandoc", "man", "update-mime-database"});
         !missing.empty())
         GTEST_SKIP() << missing;
     for (const QString& entry : kDesktopEntries) {
@@ -91,6 +91,14 @@ TEST_F(InstalledTree, TheDesktopsOwnCheckersAcceptEveryFile)
         const ProgramRun lint = RunProgram("mandoc", {"-T", "lint", "-W", "style", Usr("share/man/man1/" + program + ".1.gz")});
         EXPECT_EQ(lint.exitCode, 0) << lint.out.toStdString() << lint.err.toStdString();
         EXPECT_TRUE(lint.out.isEmpty() && lint.err.isEmpty()) << lint.out.toStdString() << lint.err.toStdString();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", "C.UTF-8");
+        environment.insert("MANWIDTH", "80");
+        const ProgramRun format =
+            RunProgram("man", {"--warnings", "-E", "UTF-8", "-l", Usr("share/man/man1/" + program + ".1.gz")}, environment);
+        EXPECT_EQ(format.exitCode, 0);
+        EXPECT_TRUE(format.err.isEmpty()) << format.err.toStdString();
+        EXPECT_TRUE(format.out.contains("EXIT STATUS"));
     }
     // The type database built from our file alone knows both endings.
     const ProgramRun mime = RunProgram("update-mime-database", {Usr("share/mime")});
