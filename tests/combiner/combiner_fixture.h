@@ -70,7 +70,7 @@ inline QString CombinerTask::CombineWithout(int x, int y, const QString& name, O
     QFile::remove(TilePath(x, y));
     RecordingObserver observer;
     const QString target = folder.File(name);
-    Combine({ProjectFile(), target, format}, observer);
+    Combine({{ProjectFile()}, target, format}, observer);
     return target;
 }
 

@@ -96,7 +96,7 @@ TEST_F(CombinerWindowTest, AsksBeforeReplacingAndShowsWhyNothingWasWritten)
 
     answer = true;
     ASSERT_TRUE(StartAndWait());
-    EXPECT_NE(t.folder.Read("area.tif"), "old");
+    EXPECT_NE(t.folder.Read("area.tif"), "old") << messages.join(u'\n').toStdString();
 
     window.OutputEdit()->setText(t.folder.File("nowhere/area.tif"));
     ASSERT_TRUE(StartAndWait());

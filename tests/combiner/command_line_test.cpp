@@ -40,7 +40,7 @@ TEST(CommandLine, RefusesWrongCommandLinesWithStatusTwo)
 {
     CombinerTask t;
     EXPECT_EQ(RunQuiltry({QStringLiteral("--help")}).status, 0);
-    EXPECT_TRUE(RunQuiltry({QStringLiteral("--help")}).err.startsWith(QStringLiteral("Usage: quiltry TASK.qtsk -o OUTPUT")));
+    EXPECT_TRUE(RunQuiltry({QStringLiteral("--help")}).err.startsWith(QStringLiteral("Usage: quiltry TASK.qtsk [TASK.qtsk ...] -o OUTPUT")));
     const CommandRun noEnding = RunQuiltry({t.ProjectFile(), QStringLiteral("-o"), t.folder.File("map.jpg")});
     EXPECT_EQ(noEnding.status, 2);
     EXPECT_TRUE(noEnding.err.startsWith(QStringLiteral("quiltry: The output's ending names no format")));

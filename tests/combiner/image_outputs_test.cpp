@@ -177,9 +177,9 @@ TEST(GeoTiffOutput, BigTiffOnlyWhenTheTilesCouldPassFourGigabytes)
     MosaicGeometry g;
     g.Columns = 100;
     g.Rows = 100;  // 2.4 GiB of pixels
-    EXPECT_FALSE(GeoTiffWriter::NeedsBigTiff(g));
+    EXPECT_FALSE(GeoTiffWriter::NeedsBigTiff(g, false));
     g.Rows = 162;  // 3.96 GiB of pixels: with DEFLATE's worst case and the tile tables, past 4 GiB
-    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g));
+    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g, false));
     g.Rows = 200;
-    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g));
+    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g, false));
 }
