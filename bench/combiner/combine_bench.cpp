@@ -11,7 +11,10 @@
 // inserted in one transaction, fsync). Reports seconds, tiles per second,
 // peak memory of each process and the output's size.
 //
-//   build/bench/combiner/combine_bench [side ...]
+//   build/bench/combiner/combine_bench [side|WIDTHxHEIGHT ...]
+//
+// A task's memory in quiltry depends on its width alone, so a wide strip
+// (200x10) shows what 200 x 200 would take in a fraction of the time.
 //
 // Every run is a child process, so its peak memory is its own. With
 // COMBINE_BENCH_KEEP set the generated tasks and outputs stay for a look.
@@ -133,14 +136,14 @@ void WriteFile(const QString& name, const QByteArray& bytes)
 // A task as the downloader leaves it: project file, tile list, empty failed
 // list and every tile; with a world file per tile for GDAL. Returns the
 // project file. `zoom` below kZoom covers the same area in fewer tiles.
-QString GenerateTask(const QString& folder, int side, int zoom = kZoom, const QString& name = QStringLiteral("bench.qtsk"))
+QString GenerateTask(const QString& folder, QSize size, int zoom = kZoom, const QString& name = QStringLiteral("bench.qtsk"))
 {
     TaskParameters p;
     p.Zoom = zoom;
     p.LeftLongitude = TileXToLongitude(kFirstX + 0.5, kZoom);
-    p.RightLongitude = TileXToLongitude(kFirstX + side - 0.5, kZoom);
+    p.RightLongitude = TileXToLongitude(kFirstX + size.width() - 0.5, kZoom);
     p.TopLatitude = TileYToLatitude(kFirstY + 0.5, kZoom);
-    p.BottomLatitude = TileYToLatitude(kFirstY + side - 0.5, kZoom);
+    p.BottomLatitude = TileYToLatitude(kFirstY + size.height() - 0.5, kZoom);
     p.Path = WithTrailingSeparator(folder);
     p.TaskName = name;
     const MDTask task(&p);
@@ -211,20 +214,22 @@ void Report(const char* what, int tiles, const Run& run, const QString& output)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QList<int> sides;
-    for (int i = 1; i < argc; ++i)
-        sides << std::atoi(argv[i]);
+    QList<QSize> sides;
+    for (int i = 1; i < argc; ++i) {
+        const QStringList parts = QString::fromLocal8Bit(argv[i]).split(u'x');
+        sides << QSize(parts[0].toInt(), parts.value(1, parts[0]).toInt());
+    }
     if (sides.isEmpty())
-        sides = {10, 100};
+        sides = {QSize(10, 10), QSize(100, 100)};
     const QString quiltry = QCoreApplication::applicationDirPath() + QStringLiteral("/../../bin/quiltry");
 
-    for (int side : sides) {
+    for (const QSize side : sides) {
         QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/combine_bench-XXXXXX"));
         folder.setAutoRemove(qEnvironmentVariableIsEmpty("COMBINE_BENCH_KEEP"));
         const QString project = GenerateTask(folder.path(), side);
         const QString out = folder.path() + QStringLiteral("/out");
-        const int tiles = side * side;
-        std::printf("%d x %d tiles (%d x %d pixels), %d cores\n", side, side, side * 256, side * 256,
+        const int tiles = side.width() * side.height();
+        std::printf("%d x %d tiles (%d x %d pixels), %d cores\n", side.width(), side.height(), side.width() * 256, side.height() * 256,
             QThread::idealThreadCount());
         const QList<std::pair<const char*, QStringList>> runs = {
             {"quiltry tif (COG)", {QStringLiteral("out.tif")}},
@@ -237,7 +242,7 @@ int main(int argc, char* argv[])
             const QString target = folder.path() + u'/' + arguments[0];
             Report(what, tiles, RunChild(QStringList{quiltry, project, QStringLiteral("-o"), target} + arguments.mid(1)), target);
         }
-        if (side <= 100) {
+        if (side.width() <= 100 && side.height() <= 100) {
             const QString vrt = folder.path() + QStringLiteral("/mosaic.vrt");
             const QString gdalTif = folder.path() + QStringLiteral("/gdal.tif");
             const Run build = RunChild({QStringLiteral("gdalbuildvrt"), QStringLiteral("-input_file_list"),

@@ -1,4 +1,5 @@
 #include "combiner_fixture.h"
+#include "combiner/sqlite_database.h"
 #include "gdal_tools.h"
 #include "platform/app_error.h"
 
@@ -232,4 +233,28 @@ TEST(TileSetOutputs, AJpegTileIsStoredAsPngAndReported)
         ASSERT_EQ(image.size(), QSize(256, 256));
         ExpectNear(image.pixelColor(100, 100), CombinerTask::TileImage(842, 387).pixelColor(100, 100), 6);
     }
+}
+
+// A blob past SQLite's length limit is refused at the bind: reported, not stored as NULL.
+TEST(TileSetOutputs, ATileSqliteDoesNotTakeIsAnErrorNotANullTile)
+{
+    const TempFolder folder;
+    SqliteDatabase db(folder.File("limit.db"), folder.File("limit.mbtiles"));
+    db.Execute("CREATE TABLE tiles (tile_data blob)");
+    sqlite3_limit(db.Handle(), SQLITE_LIMIT_LENGTH, 1000);
+    {
+        SqliteStatement insert(db, "INSERT INTO tiles (tile_data) VALUES (?)");
+        insert.BindBlob(1, QByteArray(900, 'x')).Run();
+        try {
+            insert.BindBlob(1, QByteArray(2000, 'x')).Run();
+            FAIL() << "a blob past the limit was taken";
+        } catch (const AppError& error) {
+            EXPECT_TRUE(error.Message().startsWith(QStringLiteral("Cannot write %1: ").arg(folder.File("limit.mbtiles"))))
+                << error.Message().toStdString();
+        }
+    }
+    db.Close();
+    const Database check(folder.File("limit.db"));
+    EXPECT_EQ(check.Column("SELECT count(*) FROM tiles WHERE tile_data IS NOT NULL"), QList<QByteArray>{"1"});
+    EXPECT_EQ(check.Column("SELECT count(*) FROM tiles"), QList<QByteArray>{"1"});
 }
