@@ -219,8 +219,6 @@ void GeoTiffWriter::WriteSpan(const std::vector<SourceTile>& tiles)
         fullTiles_->Append(data);
         fullSizes_.push_back(quint32(data.size()));
         overviews_->AddHalf(0, column, row, tile.Pixels);
-        if (column == geometry_.Columns - 1)
-            overviews_->RowDone(0, row);
     }
 }
 

@@ -52,3 +52,11 @@ void UnpackTileBand(const QByteArray& packed, int band, unsigned char* out)
             != LIBDEFLATE_SUCCESS)
         throw std::runtime_error("damaged tile band");
 }
+
+QImage UnpackTile(const QByteArray& packed, QImage::Format format)
+{
+    QImage tile(256, 256, format);
+    for (int band = 0; band < kBandsPerTile; ++band)
+        UnpackTileBand(packed, band, tile.scanLine(band * kBandLines));
+    return tile;
+}
