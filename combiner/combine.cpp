@@ -1,12 +1,11 @@
 #include "combiner/combine.h"
 
-#include "combiner/geotiff_writer.h"
-#include "combiner/mbtiles_writer.h"
-#include "combiner/png_writer.h"
+#include "combiner/combine_run.h"
 #include "platform/app_error.h"
-#include "task/opened_task.h"
+#include "task/zoom_series.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <cmath>
 #include <future>
@@ -44,8 +43,15 @@ void CombineCounts::Count(const SourceTile& tile)
 
 QString CombineCounts::Text() const
 {
-    return QStringLiteral("%1 stored, %2 missing, %3 failed, %4 blank, %5 unreadable, %6 scaled")
-        .arg(Stored).arg(Missing).arg(Failed).arg(Blank).arg(Unreadable).arg(Scaled);
+    QString text = QStringLiteral("%1 stored, %2 missing, %3 failed, %4 blank, %5 unreadable, %6 scaled")
+                       .arg(Stored).arg(Missing).arg(Failed).arg(Blank).arg(Unreadable).arg(Scaled);
+    if (Converted)
+        text += QStringLiteral(", %1 converted").arg(Converted);
+    if (Duplicate)
+        text += QStringLiteral(", %1 duplicate").arg(Duplicate);
+    if (Built)
+        text += QStringLiteral(", %1 built").arg(Built);
+    return text;
 }
 
 QString TileNoteLine(const SourceTile& tile)
@@ -57,15 +63,73 @@ QString TileNoteLine(const SourceTile& tile)
     return {};
 }
 
-std::unique_ptr<MosaicWriter> CreateMosaicWriter(OutputFormat format, const QString& target,
-    const MosaicGeometry& geometry, const QString& taskName)
+namespace {
+QString FileNameOf(const QString& path)
 {
-    switch (format) {
-    case OutputFormat::GeoTiff: return std::make_unique<GeoTiffWriter>(target, geometry);
-    case OutputFormat::Png: return std::make_unique<PngWriter>(target, geometry);
-    case OutputFormat::MBTiles: return std::make_unique<MBTilesWriter>(target, geometry, taskName);
+    return QFileInfo(path).fileName();
+}
+
+std::vector<OpenedTask> OpenTasks(const CombineRequest& request)
+{
+    if (request.ProjectFiles.isEmpty())
+        throw AppError(QStringLiteral("Name a task to combine."));
+    std::vector<OpenedTask> tasks;
+    for (const QString& file : request.ProjectFiles) {
+        if (QFileInfo(request.Target).absoluteFilePath() == QFileInfo(file).absoluteFilePath())
+            throw AppError(QStringLiteral("Cannot write %1: it is the task's own project file.")
+                               .arg(QDir::toNativeSeparators(request.Target)));
+        tasks.push_back(OpenTaskReadOnly(file));
     }
-    return nullptr;
+    const int mapType = tasks.front().Parameters->MapsType;
+    for (size_t i = 1; i < tasks.size(); ++i)
+        if (tasks[i].Parameters->MapsType != mapType)
+            throw AppError(QStringLiteral("Tasks of different map types cannot be combined: %1 is of map type %2, %3 of map type %4.")
+                               .arg(FileNameOf(request.ProjectFiles[0]), MapTypeFilePrefix(mapType),
+                                   FileNameOf(request.ProjectFiles[qsizetype(i)]), MapTypeFilePrefix(tasks[i].Parameters->MapsType)));
+    return tasks;
+}
+}
+
+CombineRun::CombineRun(const CombineRequest& request, CombineObserver& observer)
+    : request_(request), observer_(observer), tasks_(OpenTasks(request))
+{
+    clock_.start();
+}
+
+QString CombineRun::Name() const
+{
+    // The members of a zoom series go by the series' name.
+    if (const auto series = ParseSeriesProjectFileName(request_.ProjectFiles.front()))
+        return MDTask::TaskBase(QFileInfo(series->BaseProjectFile).fileName());
+    return MDTask::TaskBase(tasks_.front().Parameters->TaskName);
+}
+
+void CombineRun::Advance(qint64 tiles)
+{
+    progress_.Done = std::min(progress_.Done + tiles, progress_.Total);
+    progress_.Seconds = clock_.elapsed() / 1000.0;
+    observer_.Progress(progress_);
+}
+
+void CombineRun::CheckCancel() const
+{
+    if (observer_.CancelRequested())
+        throw CombineCancelled{};
+}
+
+// Counts the tiles and reports those that are not stored or were scaled; in
+// strict mode the first tile that is not stored ends the run.
+void CombineRun::ReportTiles(const std::vector<SourceTile>& tiles)
+{
+    for (const SourceTile& tile : tiles) {
+        counts_.Count(tile);
+        const QString note = TileNoteLine(tile);
+        if (!note.isEmpty())
+            observer_.TileNote(note);
+        if (request_.Strict && tile.State != TileState::Stored)
+            throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
+                               .arg(tile.FileName, TileStateName(tile.State)));
+    }
 }
 
 namespace {
@@ -92,67 +156,36 @@ private:
     qint64 length_;
     qint64 perRow_;
 };
+}
 
-// Counts the tiles and reports those that are not stored or were scaled; in
-// strict mode the first tile that is not stored ends the run.
-void ReportTiles(const std::vector<SourceTile>& tiles, bool strict, CombineCounts& counts, CombineObserver& observer)
+void CombineRun::ReadTask(const OpenedTask& opened, int spanLength, bool wantPixels,
+    const std::function<void(SourceTile&)>& prepare, const std::function<void(const std::vector<SourceTile>&)>& consume)
 {
-    for (const SourceTile& tile : tiles) {
-        counts.Count(tile);
-        const QString note = TileNoteLine(tile);
-        if (!note.isEmpty())
-            observer.TileNote(note);
-        if (strict && tile.State != TileState::Stored)
-            throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
-                               .arg(tile.FileName, TileStateName(tile.State)));
+    const MDTask& task = *opened.Task;
+    const TaskTileReader reader(task, TileStateRule::ForTask(task));
+    observer_.Progress(progress_);
+    // The next span is read (on all cores) while this one is consumed: two
+    // spans in memory at most.
+    const TileSpans spans(task, spanLength);
+    const auto read = [&](const TileSpan& span) { return reader.ReadSpan(span.Y, span.FirstX, span.Count, wantPixels, prepare); };
+    std::future<std::vector<SourceTile>> next = std::async(std::launch::async, read, spans[0]);
+    for (qint64 i = 0; i < spans.Count(); ++i) {
+        const std::vector<SourceTile> tiles = next.get();
+        CheckCancel();
+        if (i + 1 < spans.Count())
+            next = std::async(std::launch::async, read, spans[i + 1]);
+        ReportTiles(tiles);
+        consume(tiles);
+        Advance(qint64(tiles.size()));
     }
-}
-
-void RefuseProjectFileAsTarget(const CombineRequest& request)
-{
-    if (QFileInfo(request.Target).absoluteFilePath() == QFileInfo(request.ProjectFile).absoluteFilePath())
-        throw AppError(QStringLiteral("Cannot write %1: it is the task's own project file.")
-                           .arg(QDir::toNativeSeparators(request.Target)));
-}
 }
 
 CombineCounts Combine(const CombineRequest& request, CombineObserver& observer)
 {
-    RefuseProjectFileAsTarget(request);
-    const OpenedTask opened = OpenTaskReadOnly(request.ProjectFile);
-    const MDTask& task = *opened.Task;
-    const TaskTileReader reader(task, TileStateRule::ForTask(task));
-    const MosaicGeometry& geometry = reader.Geometry();
-    const auto writer = CreateMosaicWriter(request.Format, request.Target, geometry,
-        MDTask::TaskBase(opened.Parameters->TaskName));
-
-    CombineCounts counts;
-    CombineProgress progress{0, geometry.TileCount(), 0};
-    QElapsedTimer clock;
-    clock.start();
-    observer.Progress(progress);
-    // The next span is read (on all cores) while the writer stores this one:
-    // two spans in memory at most.
-    const TileSpans spans(task, writer->SpanLength());
-    const auto prepare = [&writer](SourceTile& tile) { writer->PrepareTile(tile); };
-    const auto read = [&](const TileSpan& span) {
-        return reader.ReadSpan(span.Y, span.FirstX, span.Count, writer->NeedsPixels(), prepare);
-    };
-    std::future<std::vector<SourceTile>> next = std::async(std::launch::async, read, spans[0]);
-    for (qint64 i = 0; i < spans.Count(); ++i) {
-        const std::vector<SourceTile> tiles = next.get();
-        if (observer.CancelRequested())
-            throw CombineCancelled{};
-        if (i + 1 < spans.Count())
-            next = std::async(std::launch::async, read, spans[i + 1]);
-        ReportTiles(tiles, request.Strict, counts, observer);
-        writer->WriteSpan(tiles);
-        progress.Done += qint64(tiles.size());
-        progress.Seconds = clock.elapsed() / 1000.0;
-        observer.Progress(progress);
-    }
-    if (observer.CancelRequested())
-        throw CombineCancelled{};
-    writer->Finish();
-    return counts;
+    CombineRun run(request, observer);
+    if (IsTileSetFormat(request.Format))
+        CombineTileSet(run);
+    else
+        CombineImage(run);
+    return run.Counts();
 }

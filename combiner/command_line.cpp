@@ -2,29 +2,49 @@
 
 #include "combiner/combine.h"
 #include "platform/app_error.h"
+#include "settings/config_file.h"
 
 #include <QElapsedTimer>
 
 namespace {
 const char kUsage[] =
-    "Usage: quiltry TASK.qtsk -o OUTPUT [--format gtiff|png|mbtiles] [--strict]\n"
-    "Joins the tiles of a Tessaly task into one file:\n"
-    "  gtiff    GeoTIFF (.tif), Web Mercator, RGBA, tiled, DEFLATE\n"
-    "  png      PNG (.png) with a world file (.pgw) and a projection file (.prj)\n"
-    "  mbtiles  MBTiles 1.3 (.mbtiles), the tile files unchanged\n"
+    "Usage: quiltry TASK.qtsk [TASK.qtsk ...] -o OUTPUT [--format gtiff|png|mbtiles|gpkg]\n"
+    "               [--strict] [--lower-zooms N] [--no-overviews]\n"
+    "Joins the tiles of Tessaly tasks of one map type into one file:\n"
+    "  gtiff    Cloud Optimized GeoTIFF (.tif), Web Mercator, RGBA, tiled, DEFLATE,\n"
+    "           with internal overviews (--no-overviews: without)\n"
+    "  png      PNG (.png) with a world file (.pgw), a projection file (.prj)\n"
+    "           and GDAL's side file (.png.aux.xml)\n"
+    "  mbtiles  MBTiles 1.3 (.mbtiles), every zoom level given, the tiles as PNG\n"
+    "  gpkg     GeoPackage 1.2 tiles (.gpkg), every zoom level given, the tiles as PNG\n"
     "The format follows the output's ending unless --format names it.\n"
-    "Tiles that are not stored are transparent (absent in MBTiles) and listed on\n"
-    "stderr; --strict writes nothing unless every tile is stored.\n"
+    "GeoTIFF and PNG hold one zoom level: the deepest given. Where two tasks hold\n"
+    "the same tile, the first given wins. --lower-zooms N adds to MBTiles and\n"
+    "GeoPackage every zoom level from N up to the lowest given, each tile the\n"
+    "average of the four below it.\n"
+    "Tiles that are not stored are transparent (absent in MBTiles and GeoPackage)\n"
+    "and listed on stderr; --strict writes nothing unless every tile is stored.\n"
     "Exit status: 0 written, 1 nothing written, 2 wrong command line.\n"
     "Without arguments, or with only a project file, quiltry opens its window.\n";
 
 struct Options {
-    QString ProjectFile;
+    QStringList ProjectFiles;
     QString Target;
     QString FormatName;
     bool Strict = false;
+    bool NoOverviews = false;
+    int LowerZooms = -1;
     bool Help = false;
 };
+
+int ZoomValue(const QString& name, const QString& text)
+{
+    bool whole = false;
+    const int zoom = text.toInt(&whole, 10);
+    if (!whole || zoom < 0 || zoom > 30)
+        throw AppError(QStringLiteral("%1 needs a zoom level from 0 to 30, not %2.").arg(name, text));
+    return zoom;
+}
 
 // Raises AppError with the complaint about the command line.
 Options ParseArguments(const QStringList& arguments)
@@ -45,12 +65,14 @@ Options ParseArguments(const QStringList& arguments)
             options.Target = value(argument);
         else if (argument == u"--format")
             options.FormatName = value(argument);
+        else if (argument == u"--no-overviews")
+            options.NoOverviews = true;
+        else if (argument == u"--lower-zooms")
+            options.LowerZooms = ZoomValue(argument, value(argument));
         else if (argument.startsWith(u'-') && argument.size() > 1)
             throw AppError(QStringLiteral("Unknown option %1.").arg(argument));
-        else if (options.ProjectFile.isEmpty())
-            options.ProjectFile = argument;
         else
-            throw AppError(QStringLiteral("Only one task can be combined at a time (%1).").arg(argument));
+            options.ProjectFiles << argument;
     }
     return options;
 }
@@ -60,12 +82,12 @@ OutputFormat ChooseFormat(const Options& options)
     if (!options.FormatName.isEmpty()) {
         const auto format = OutputFormatFromName(options.FormatName);
         if (!format)
-            throw AppError(QStringLiteral("Unknown format %1: choose gtiff, png or mbtiles.").arg(options.FormatName));
+            throw AppError(QStringLiteral("Unknown format %1: choose gtiff, png, mbtiles or gpkg.").arg(options.FormatName));
         return *format;
     }
     const auto format = OutputFormatFromFileName(options.Target);
     if (!format)
-        throw AppError(QStringLiteral("The output's ending names no format: end it in .tif, .png or .mbtiles, or give --format."));
+        throw AppError(QStringLiteral("The output's ending names no format: end it in .tif, .png, .mbtiles or .gpkg, or give --format."));
     return *format;
 }
 
@@ -109,9 +131,10 @@ int RunCommandLine(const QStringList& arguments, QTextStream& err)
             err << kUsage;
             return kExitWritten;
         }
-        if (options.ProjectFile.isEmpty() || options.Target.isEmpty())
+        if (options.ProjectFiles.isEmpty() || options.Target.isEmpty())
             throw AppError(QStringLiteral("Name a project file and an output (-o)."));
-        request = {options.ProjectFile, options.Target, ChooseFormat(options), options.Strict};
+        request = {options.ProjectFiles, options.Target, ChooseFormat(options), options.Strict, options.LowerZooms,
+            !options.NoOverviews, ReadTileServers()};
     } catch (const AppError& error) {
         err << "quiltry: " << error.Message() << '\n' << kUsage;
         return kExitUsage;

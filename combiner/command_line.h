@@ -3,7 +3,8 @@
 #include <QStringList>
 #include <QTextStream>
 
-// quiltry TASK.qtsk -o OUT [--format gtiff|png|mbtiles] [--strict] [--help]
+// quiltry TASK.qtsk [TASK.qtsk ...] -o OUT [--format gtiff|png|mbtiles|gpkg] [--strict]
+//         [--lower-zooms N] [--no-overviews] [--help]
 // Progress and the tile report go to `err`. Exit status: 0 when the output
 // was written, 1 when nothing was written, 2 for a wrong command line.
 int RunCommandLine(const QStringList& arguments, QTextStream& err);

@@ -1,11 +1,19 @@
 #include "combiner/geotiff_writer.h"
 
+#include "combiner/overview_pyramid.h"
+#include "combiner/scratch_file.h"
+#include "combiner/tile_halving.h"
 #include "platform/app_error.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QtEndian>
 #include <cstdarg>
+#include <cstdlib>
 #include <libdeflate.h>
 #include <memory>
+#include <unistd.h>
 
 #include <geotiffio.h>
 #include <geovalues.h>
@@ -38,6 +46,34 @@ void RecordTiffError(const char* module, const char* format, va_list arguments)
 struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
+
+// What tells GDAL (and readers that know it) that the file is laid out as a
+// Cloud Optimized GeoTIFF: directories before data, tiles row by row, each
+// with its size before it and its last 4 bytes repeated after it.
+QByteArray StructuralMetadata()
+{
+    const QByteArray content = "LAYOUT=IFDS_BEFORE_DATA\nBLOCK_ORDER=ROW_MAJOR\nBLOCK_LEADER=SIZE_AS_UINT4\n"
+                               "BLOCK_TRAILER=LAST_4_BYTES_REPEATED\nKNOWN_INCOMPATIBLE_EDITION=NO\n ";
+    return "GDAL_STRUCTURAL_METADATA_SIZE=" + QByteArray::number(content.size()).rightJustified(6, '0') + " bytes\n" + content;
+}
+
+// The pixels of a level: the full image halved `level` times, rounded up.
+qint64 LevelPixels(qint64 pixels, int level)
+{
+    return (pixels + (qint64(1) << level) - 1) >> level;
+}
+
+// Tries the tile tables' memory before any work, so that a task too large
+// for it is refused at once, naming memory, instead of failing on the way.
+void RefuseWithoutTableMemory(const MosaicGeometry& geometry, bool overviews)
+{
+    const qint64 need = GeoTiffWriter::TileTableBytes(geometry, overviews);
+    void* probe = need > 0 && quint64(need) < (quint64(1) << 62) ? std::malloc(size_t(need)) : nullptr;
+    std::free(probe);
+    if (!probe)
+        throw AppError(QStringLiteral("Not enough memory for a GeoTIFF of %1 tiles: its tile tables need %2 MB. Choose MBTiles or GeoPackage, or a smaller area.")
+                           .arg(QLocale().toString(geometry.TileCount()), QLocale().toString(need >> 20)));
+}
 }
 
 QByteArray DeflateTileData(const uchar* data, size_t size)
@@ -52,28 +88,75 @@ QByteArray DeflateTileData(const uchar* data, size_t size)
     return out;
 }
 
-bool GeoTiffWriter::NeedsBigTiff(const MosaicGeometry& geometry)
+QByteArray DeflateTilePixels(const QImage& rgba)
+{
+    return DeflateTileData(rgba.constBits(), kTileBytes);
+}
+
+const QByteArray& TransparentTileData()
+{
+    static const QByteArray data = [] {
+        const std::vector<uchar> clear(kTileBytes, 0);
+        return DeflateTileData(clear.data(), clear.size());
+    }();
+    return data;
+}
+
+bool GeoTiffWriter::NeedsBigTiff(const MosaicGeometry& geometry, bool overviews)
 {
     constexpr qint64 kClassicLimit = qint64(4) << 30;
     constexpr qint64 kHeadroom = qint64(64) << 20;  // tile tables, tags, DEFLATE's own overhead
-    return geometry.TileCount() * qint64(kTileBytes + kTileBytes / 1000) + kHeadroom >= kClassicLimit;
+    const qint64 tiles = overviews ? geometry.TileCount() * 4 / 3 + 64 : geometry.TileCount();
+    return tiles * qint64(kTileBytes + kTileBytes / 1000 + 8) + kHeadroom >= kClassicLimit;
 }
 
-GeoTiffWriter::GeoTiffWriter(const QString& target, const MosaicGeometry& geometry)
-    : geometry_(geometry), output_(target)
+qint64 GeoTiffWriter::TileTableBytes(const MosaicGeometry& geometry, bool overviews)
+{
+    // libtiff holds an offset and a size of 8 bytes each for every tile of
+    // the directory it writes; the scratch files' sizes take 4 bytes a tile.
+    const qint64 tiles = geometry.TileCount();
+    return tiles * 16 + (overviews ? (tiles + tiles / 3 + 64) * 4 : 0);
+}
+
+GeoTiffWriter::GeoTiffWriter(const QString& target, const MosaicGeometry& geometry, const GeoTiffOptions& options)
+    : geometry_(geometry), options_(options), output_(target)
 {
     if (geometry.WidthPixels() > 0xFFFFFFFFll || geometry.HeightPixels() > 0xFFFFFFFFll)
         throw AppError(QStringLiteral("A GeoTIFF cannot be wider or higher than 4294967295 pixels; this task makes one of %1 x %2 pixels.")
                            .arg(geometry.WidthPixels()).arg(geometry.HeightPixels()));
+    RefuseWithoutTableMemory(geometry, options.Overviews);
     TIFFSetErrorHandler(RecordTiffError);
     TIFFSetWarningHandler(nullptr);
     lastTiffError.clear();
-    tiff_ = XTIFFOpen(QFile::encodeName(output_.TemporaryName()).constData(), NeedsBigTiff(geometry) ? "w8" : "w");
+    TransparentTileData();
+    if (options.Overviews) {
+        const QString folder = QFileInfo(target).absolutePath();
+        fullTiles_ = std::make_unique<ScratchFile>(folder, target);
+        fullSizes_.reserve(size_t(geometry.TileCount()));
+        overviews_ = std::make_unique<OverviewPyramid>(geometry.Columns, geometry.Rows,
+            OverviewPyramid::LevelsFor(geometry.Columns, geometry.Rows), folder, target);
+        return;
+    }
+    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), QFile::encodeName(output_.TemporaryName()).constData(),
+        NeedsBigTiff(geometry, false) ? "w8" : "w");
     if (!tiff_)
         Fail(target, QStringLiteral("the file cannot be created"));
+    StartDirectory(0);
+}
+
+GeoTiffWriter::~GeoTiffWriter()
+{
+    Close();
+}
+
+// The tags of level `level` (0: the full image) in the current directory.
+void GeoTiffWriter::StartDirectory(int level)
+{
     const uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
-    TIFFSetField(tiff_, TIFFTAG_IMAGEWIDTH, uint32_t(geometry.WidthPixels()));
-    TIFFSetField(tiff_, TIFFTAG_IMAGELENGTH, uint32_t(geometry.HeightPixels()));
+    if (level > 0)
+        TIFFSetField(tiff_, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
+    TIFFSetField(tiff_, TIFFTAG_IMAGEWIDTH, uint32_t(LevelPixels(geometry_.WidthPixels(), level)));
+    TIFFSetField(tiff_, TIFFTAG_IMAGELENGTH, uint32_t(LevelPixels(geometry_.HeightPixels(), level)));
     TIFFSetField(tiff_, TIFFTAG_BITSPERSAMPLE, 8);
     TIFFSetField(tiff_, TIFFTAG_SAMPLESPERPIXEL, 4);
     TIFFSetField(tiff_, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
@@ -83,26 +166,17 @@ GeoTiffWriter::GeoTiffWriter(const QString& target, const MosaicGeometry& geomet
     TIFFSetField(tiff_, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
     TIFFSetField(tiff_, TIFFTAG_TILEWIDTH, kSize);
     TIFFSetField(tiff_, TIFFTAG_TILELENGTH, kSize);
+    if (level > 0)
+        return;
     TIFFSetField(tiff_, TIFFTAG_SOFTWARE, "quiltry");
-    WriteGeoreference();
+    if (!options_.Attribution.isEmpty())
+        TIFFSetField(tiff_, TIFFTAG_COPYRIGHT, options_.Attribution.toUtf8().constData());
 
-    const std::vector<uchar> clear(kTileBytes, 0);
-    transparentTile_ = DeflateTileData(clear.data(), clear.size());
-}
-
-GeoTiffWriter::~GeoTiffWriter()
-{
-    Close();
-}
-
-void GeoTiffWriter::WriteGeoreference()
-{
     const MosaicGeometry& g = geometry_;
     double scale[3] = {g.PixelWidthMetres(), g.PixelHeightMetres(), 0};
     double tiePoint[6] = {0, 0, 0, g.WestMetres, g.NorthMetres, 0};
     TIFFSetField(tiff_, TIFFTAG_GEOPIXELSCALE, 3, scale);
     TIFFSetField(tiff_, TIFFTAG_GEOTIEPOINTS, 6, tiePoint);
-
     GTIF* keys = GTIFNew(tiff_);
     if (!keys)
         Fail(output_.Target(), QStringLiteral("the georeference cannot be written"));
@@ -127,28 +201,102 @@ void GeoTiffWriter::PrepareTile(SourceTile& tile) const
     tile.Bytes.clear();
     if (tile.State != TileState::Stored)
         return;
-    tile.Encoded = DeflateTileData(tile.Pixels.constBits(), kTileBytes);
-    tile.Pixels = QImage();
+    tile.Encoded = DeflateTilePixels(tile.Pixels);
+    // What the overviews need of the tile: its half, premultiplied.
+    tile.Pixels = overviews_ ? HalveImage(PremultipliedTile(tile.Pixels)) : QImage();
 }
 
 void GeoTiffWriter::WriteSpan(const std::vector<SourceTile>& tiles)
 {
     for (const SourceTile& tile : tiles) {
-        const QByteArray& data = tile.State == TileState::Stored ? tile.Encoded : transparentTile_;
-        const uint32_t column = uint32_t(tile.X - geometry_.MinX);
-        const uint32_t row = uint32_t(tile.Y - geometry_.MinY);
-        const uint32_t index = TIFFComputeTile(tiff_, column * kSize, row * kSize, 0, 0);
-        // The QByteArray is not changed: libtiff takes a non-const pointer only by habit.
-        if (TIFFWriteRawTile(tiff_, index, const_cast<char*>(data.constData()), tmsize_t(data.size())) < 0)
+        const QByteArray& data = tile.State == TileState::Stored ? tile.Encoded : TransparentTileData();
+        const qint64 column = tile.X - geometry_.MinX;
+        const qint64 row = tile.Y - geometry_.MinY;
+        if (!overviews_) {
+            AppendTile(uint32_t(row * ((geometry_.Columns)) + column), data, false);
+            continue;
+        }
+        fullTiles_->Append(data);
+        fullSizes_.push_back(quint32(data.size()));
+        overviews_->AddHalf(0, column, row, tile.Pixels);
+    }
+}
+
+void GeoTiffWriter::AppendTile(uint32_t index, const QByteArray& data, bool framed)
+{
+    // A framed tile has its size in the 4 bytes before it and its last 4
+    // bytes repeated after it; libtiff appends each tile at the file's end.
+    const int fd = output_.Descriptor();
+    if (framed) {
+        const quint32 size = qToLittleEndian(quint32(data.size()));
+        if (!WriteAllAt(fd, reinterpret_cast<const char*>(&size), 4, ::lseek(fd, 0, SEEK_END)))
             Fail(output_.Target(), QStringLiteral("the disk may be full"));
     }
+    // The QByteArray is not changed: libtiff takes a non-const pointer only by habit.
+    if (TIFFWriteRawTile(tiff_, index, const_cast<char*>(data.constData()), tmsize_t(data.size())) < 0)
+        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    if (framed && !WriteAllAt(fd, data.constData() + data.size() - 4, 4, ::lseek(fd, 0, SEEK_END)))
+        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+}
+
+void GeoTiffWriter::WriteCloudOptimized()
+{
+    const QByteArray name = QFile::encodeName(output_.TemporaryName());
+    const bool big = NeedsBigTiff(geometry_, true);
+    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), name.constData(), big ? "w8" : "w");
+    if (!tiff_)
+        Fail(output_.Target(), QStringLiteral("the file cannot be created"));
+    const QByteArray layout = StructuralMetadata();
+    if (!WriteAllAt(output_.Descriptor(), layout.constData(), layout.size(), big ? 16 : 8))
+        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    // Every directory first, with room for its tile table but no tiles yet.
+    for (int level = 0; level <= overviews_->Levels(); ++level) {
+        StartDirectory(level);
+        TIFFDeferStrileArrayWriting(tiff_);
+        if (!TIFFWriteCheck(tiff_, 1, "quiltry") || !TIFFWriteDirectory(tiff_))
+            Fail(output_.Target(), QStringLiteral("the directories cannot be written"));
+    }
+    Close();
+    // libtiff reads the header from where the shared file offset stands.
+    ::lseek(output_.Descriptor(), 0, SEEK_SET);
+    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), name.constData(), "r+");
+    if (!tiff_)
+        Fail(output_.Target(), QStringLiteral("the file cannot be reopened"));
+    for (int level = 0; level <= overviews_->Levels(); ++level)
+        if (!TIFFSetDirectory(tiff_, tdir_t(level)) || !TIFFForceStrileArrayWriting(tiff_))
+            Fail(output_.Target(), QStringLiteral("the tile tables cannot be written"));
+    // Then the tiles: the smallest overview's first, the full image's last.
+    for (int level = overviews_->Levels(); level >= 0; --level)
+        CopyLevel(level);
+    Close();
+}
+
+void GeoTiffWriter::CopyLevel(int level)
+{
+    const ScratchFile& data = level == 0 ? *fullTiles_ : *overviews_->At(level).Data;
+    const std::vector<quint32>& sizes = level == 0 ? fullSizes_ : overviews_->At(level).Sizes;
+    if (!TIFFSetDirectory(tiff_, tdir_t(level)))
+        Fail(output_.Target(), QStringLiteral("the directories cannot be read back"));
+    QByteArray tile;
+    qint64 offset = 0;
+    for (size_t index = 0; index < sizes.size(); ++index) {
+        data.Read(offset, sizes[index], tile);
+        offset += sizes[index];
+        AppendTile(uint32_t(index), tile, true);
+    }
+    if (!TIFFForceStrileArrayWriting(tiff_))
+        Fail(output_.Target(), QStringLiteral("the tile tables cannot be written"));
 }
 
 void GeoTiffWriter::Finish()
 {
-    if (!TIFFFlush(tiff_))
-        Fail(output_.Target(), QStringLiteral("the disk may be full"));
-    Close();
+    if (overviews_) {
+        WriteCloudOptimized();
+    } else {
+        if (!TIFFFlush(tiff_))
+            Fail(output_.Target(), QStringLiteral("the disk may be full"));
+        Close();
+    }
     if (!lastTiffError.isEmpty())
         Fail(output_.Target(), QStringLiteral("the file could not be completed"));
     output_.Commit();

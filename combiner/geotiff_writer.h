@@ -3,15 +3,30 @@
 #include "combiner/mosaic_writer.h"
 #include "combiner/output_file.h"
 
+#include <memory>
+
 typedef struct tiff TIFF;
+class OverviewPyramid;
+class ScratchFile;
+
+struct GeoTiffOptions {
+    bool Overviews = true;  // Cloud Optimized, with internal overviews
+    QString Attribution;    // the licence's credit line, as the file's copyright; empty: none
+};
 
 // A GeoTIFF in Web Mercator: RGBA with unassociated alpha, tiled 256 x 256 so
 // that each source tile is one TIFF tile, DEFLATE (compressed on the reading
 // threads), BigTIFF when the file could pass 4 GB. Tiles that are not stored
 // are transparent.
+//
+// With overviews, the file is a Cloud Optimized GeoTIFF: internal overviews
+// each half the size of the one above down to one tile, made as the rows go
+// by; the tiles wait in scratch files until the end, when the directories
+// are written first, then the smallest overview's tiles, then each larger
+// one's, the full image's last. Without, tiles go straight into the file.
 class GeoTiffWriter : public MosaicWriter {
 public:
-    GeoTiffWriter(const QString& target, const MosaicGeometry& geometry);
+    GeoTiffWriter(const QString& target, const MosaicGeometry& geometry, const GeoTiffOptions& options = {});
     ~GeoTiffWriter() override;
 
     int SpanLength() const override;
@@ -22,17 +37,29 @@ public:
 
     // Whether the file is written as BigTIFF: when the tiles uncompressed
     // (the worst case of DEFLATE, nearly) would pass the 4 GB of classic TIFF.
-    static bool NeedsBigTiff(const MosaicGeometry& geometry);
+    static bool NeedsBigTiff(const MosaicGeometry& geometry, bool overviews);
+    // The memory the tile tables take while the file is written, in bytes.
+    static qint64 TileTableBytes(const MosaicGeometry& geometry, bool overviews);
 
 private:
-    void WriteGeoreference();
+    void StartDirectory(int level);
+    void WriteCloudOptimized();
+    void CopyLevel(int level);
+    void AppendTile(uint32_t index, const QByteArray& data, bool framed);
     void Close();
 
     MosaicGeometry geometry_;
+    GeoTiffOptions options_;
     PendingOutput output_;
     TIFF* tiff_ = nullptr;
-    QByteArray transparentTile_;
+    std::unique_ptr<ScratchFile> fullTiles_;
+    std::vector<quint32> fullSizes_;
+    std::unique_ptr<OverviewPyramid> overviews_;
 };
 
 // Compresses `size` bytes into a zlib stream, as TIFF's DEFLATE stores it.
 QByteArray DeflateTileData(const uchar* data, size_t size);
+// The TIFF tile of 256 x 256 RGBA pixels (unassociated alpha).
+QByteArray DeflateTilePixels(const QImage& rgba);
+// The TIFF tile of a transparent 256 x 256 tile.
+const QByteArray& TransparentTileData();

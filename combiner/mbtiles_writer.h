@@ -1,33 +1,21 @@
 #pragma once
 
-#include "combiner/mosaic_writer.h"
-#include "combiner/output_file.h"
+#include "combiner/tile_database.h"
 
-typedef struct sqlite3 sqlite3;
-typedef struct sqlite3_stmt sqlite3_stmt;
-
-// An MBTiles 1.3 database: the metadata of one zoom level and the stored
-// tiles' file bytes unchanged, rows counted from the south (TMS), all in one
-// transaction. Tiles that are not stored are absent.
-class MBTilesWriter : public MosaicWriter {
+// An MBTiles 1.3 database: its metadata, the tiles' PNG bytes unchanged and
+// rows counted from the south (TMS).
+class MBTilesWriter : public TileDatabase {
 public:
-    MBTilesWriter(const QString& target, const MosaicGeometry& geometry, const QString& name);
-    ~MBTilesWriter() override;
+    static constexpr int kApplicationId = 0x4D504258;  // "MPBX"
 
-    int SpanLength() const override;
-    bool NeedsPixels() const override { return false; }
-    void PrepareTile(SourceTile& tile) const override;
-    void WriteSpan(const std::vector<SourceTile>& tiles) override;
-    void Finish() override;
+    MBTilesWriter(const QString& target, const TileSetDescription& description);
+
+    void PrepareLookups() override;
 
 private:
-    void Execute(const char* sql);
-    void WriteMetadata(const QString& name);
-    [[noreturn]] void Fail() const;
-    void Close();
+    qint64 StoredRow(int zoom, int y) const override { return (qint64(1) << zoom) - 1 - y; }
+    void BeforeCommit() override;
+    void WriteMetadata(const TileSetDescription& description);
 
-    MosaicGeometry geometry_;
-    PendingOutput output_;
-    sqlite3* db_ = nullptr;
-    sqlite3_stmt* insertTile_ = nullptr;
+    bool indexed_ = false;
 };

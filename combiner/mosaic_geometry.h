@@ -26,6 +26,9 @@ struct MosaicGeometry {
     double PixelHeightMetres() const { return (NorthMetres - SouthMetres) / double(HeightPixels()); }
 };
 
+// EPSG:3857 as WKT, the way GIS programs read a .prj.
+extern const char kWebMercatorWkt[];
+
 // Spherical Web Mercator on the WGS 84 semi-major axis.
 double LongitudeToMercatorX(double longitude);
 double LatitudeToMercatorY(double latitude);

@@ -1,22 +1,19 @@
 #include "combiner/output_file.h"
 
+#include "combiner/scratch_file.h"
 #include "platform/app_error.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <filesystem>
-#include <system_error>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
-[[noreturn]] void Refuse(const QString& target, const QString& reason)
+[[noreturn]] void RefuseTarget(const QString& target, const QString& reason)
 {
     throw AppError(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(target), reason));
 }
@@ -25,30 +22,34 @@ void CheckTarget(const QString& target)
 {
     const QFileInfo file(target);
     if (file.isDir())
-        Refuse(target, QStringLiteral("it is a folder"));
+        RefuseTarget(target, QStringLiteral("it is a folder"));
     const QFileInfo folder(file.absolutePath());
     if (!folder.exists())
-        Refuse(target, QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(folder.filePath())));
+        RefuseTarget(target, QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(folder.filePath())));
     if (!folder.isDir())
-        Refuse(target, QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(folder.filePath())));
+        RefuseTarget(target, QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(folder.filePath())));
 }
 
-// A rename alone can reach the disk before the data it names.
-bool SyncToDisk(const QString& fileName)
+QString ErrnoText(int error)
 {
-#ifdef Q_OS_WIN
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    return _commit(file.handle()) == 0;
-#else
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-#endif
+    return QString::fromLocal8Bit(std::strerror(error)).toLower();
+}
+
+// O_EXCL makes the name ours alone and refuses whatever sits there, a link
+// included; what sits there is a stale temporary (or something planted), and
+// unlink removes a link itself, never what it points to.
+int CreateExclusively(const QString& target, const QByteArray& name)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST)
+            RefuseTarget(target, ErrnoText(errno));
+        if (::unlink(name.constData()) != 0 && errno != ENOENT)
+            RefuseTarget(target, ErrnoText(errno));
+    }
+    RefuseTarget(target, QStringLiteral("its temporary file %1 keeps reappearing").arg(QString::fromLocal8Bit(name)));
 }
 }
 
@@ -61,33 +62,62 @@ PendingOutput::PendingOutput(const QString& target)
     : target_(target), temporary_(TemporaryNameFor(target))
 {
     CheckTarget(target);
-    QFile::remove(temporary_);  // stale, from a run that was killed
-    QFile file(temporary_);
-    if (!file.open(QIODevice::WriteOnly))
-        Refuse(target, file.errorString().toLower());
+    fd_ = CreateExclusively(target, QFile::encodeName(temporary_));
 }
 
 PendingOutput::~PendingOutput()
 {
-    if (!committed_)
-        QFile::remove(temporary_);
+    if (!committed_ && StillOurs())
+        ::unlink(QFile::encodeName(temporary_).constData());
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool PendingOutput::StillOurs() const
+{
+    struct stat ours {}, named {};
+    return fd_ >= 0 && ::fstat(fd_, &ours) == 0 && ::lstat(QFile::encodeName(temporary_).constData(), &named) == 0
+        && ours.st_dev == named.st_dev && ours.st_ino == named.st_ino;
+}
+
+void PendingOutput::Refuse(const QString& reason) const
+{
+    RefuseTarget(target_, reason);
 }
 
 void PendingOutput::Commit()
 {
-    if (!SyncToDisk(temporary_))
-        Refuse(target_, QStringLiteral("the temporary file could not be flushed to disk"));
-    std::error_code error;
-    std::filesystem::rename(std::filesystem::path(temporary_.toStdU16String()),
-        std::filesystem::path(target_.toStdU16String()), error);
-    if (error)
-        Refuse(target_, QString::fromLocal8Bit(error.message()).toLower());
+    // A rename alone can reach the disk before the data it names.
+    if (::fsync(fd_) != 0)
+        Refuse(QStringLiteral("the temporary file could not be flushed to disk (%1)").arg(ErrnoText(errno)));
+    if (!StillOurs())
+        Refuse(QStringLiteral("its temporary file %1 was replaced while it was written").arg(QDir::toNativeSeparators(temporary_)));
+    if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0)
+        Refuse(ErrnoText(errno));
     committed_ = true;
 }
 
 void WritePendingBytes(PendingOutput& output, const QByteArray& bytes)
 {
-    QFile file(output.TemporaryName());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-        Refuse(output.Target(), file.errorString().toLower());
+    if (!WriteAllAt(output.Descriptor(), bytes.constData(), bytes.size(), 0)
+        || ::ftruncate(output.Descriptor(), off_t(bytes.size())) != 0)
+        output.Refuse(ErrnoText(errno));
+}
+
+void CommitImageWithSidecars(PendingOutput& image, const std::vector<PendingOutput*>& sidecars,
+    const std::function<void()>& afterStep)
+{
+    const auto step = [&] {
+        if (afterStep)
+            afterStep();
+    };
+    if (::unlink(QFile::encodeName(image.Target()).constData()) != 0 && errno != ENOENT)
+        image.Refuse(ErrnoText(errno));
+    step();
+    for (PendingOutput* sidecar : sidecars) {
+        sidecar->Commit();
+        step();
+    }
+    image.Commit();
+    step();
 }

@@ -8,13 +8,14 @@ QString OutputFormatName(OutputFormat format)
     case OutputFormat::GeoTiff: return QStringLiteral("gtiff");
     case OutputFormat::Png: return QStringLiteral("png");
     case OutputFormat::MBTiles: return QStringLiteral("mbtiles");
+    case OutputFormat::GeoPackage: return QStringLiteral("gpkg");
     }
     return {};
 }
 
 std::optional<OutputFormat> OutputFormatFromName(const QString& name)
 {
-    for (OutputFormat format : {OutputFormat::GeoTiff, OutputFormat::Png, OutputFormat::MBTiles})
+    for (OutputFormat format : kOutputFormats)
         if (name.compare(OutputFormatName(format), Qt::CaseInsensitive) == 0)
             return format;
     return std::nullopt;
@@ -25,14 +26,18 @@ std::optional<OutputFormat> OutputFormatFromFileName(const QString& fileName)
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (suffix == u"tif" || suffix == u"tiff")
         return OutputFormat::GeoTiff;
-    if (suffix == u"png")
-        return OutputFormat::Png;
-    if (suffix == u"mbtiles")
-        return OutputFormat::MBTiles;
+    for (OutputFormat format : kOutputFormats)
+        if (suffix == OutputFormatSuffix(format))
+            return format;
     return std::nullopt;
 }
 
 QString OutputFormatSuffix(OutputFormat format)
 {
     return format == OutputFormat::GeoTiff ? QStringLiteral("tif") : OutputFormatName(format);
+}
+
+bool IsTileSetFormat(OutputFormat format)
+{
+    return format == OutputFormat::MBTiles || format == OutputFormat::GeoPackage;
 }

@@ -1,5 +1,7 @@
 #include "combiner/png_writer.h"
 
+#include "combiner/parallel_for.h"
+#include "combiner/tile_bands.h"
 #include "platform/app_error.h"
 
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <png.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kSize = MosaicGeometry::kTileSize;
@@ -40,9 +43,10 @@ struct PngStream {
         png_longjmp(png, 1);
     }
 
-    bool Start(const char* fileName, png_uint_32 width, png_uint_32 height)
+    bool Start(int fd, png_uint_32 width, png_uint_32 height)
     {
-        file = std::fopen(fileName, "wb");
+        const int own = ::dup(fd);
+        file = own >= 0 ? ::fdopen(own, "wb") : nullptr;
         if (!file)
             return false;
         png = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, OnError, nullptr);
@@ -105,16 +109,9 @@ QByteArray PngWriter::WorldFileText(const MosaicGeometry& g)
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
 }
 
-QByteArray PngWriter::ProjectionText()
+QByteArray PngWriter::AuxXmlText()
 {
-    return "PROJCS[\"WGS 84 / Pseudo-Mercator\",GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\",6378137,298.257223563,"
-           "AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],PRIMEM[\"Greenwich\",0,AUTHORITY[\"EPSG\",\"8901\"]],"
-           "UNIT[\"degree\",0.0174532925199433,AUTHORITY[\"EPSG\",\"9122\"]],AUTHORITY[\"EPSG\",\"4326\"]],"
-           "PROJECTION[\"Mercator_1SP\"],PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",1],"
-           "PARAMETER[\"false_easting\",0],PARAMETER[\"false_northing\",0],UNIT[\"metre\",1,AUTHORITY[\"EPSG\",\"9001\"]],"
-           "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH],"
-           "EXTENSION[\"PROJ4\",\"+proj=merc +a=6378137 +b=6378137 +lat_ts=0 +lon_0=0 +x_0=0 +y_0=0 +k=1 +units=m +nadgrids=@null +wktext +no_defs\"],"
-           "AUTHORITY[\"EPSG\",\"3857\"]]";
+    return "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" + QByteArray(kWebMercatorWkt) + "</SRS>\n</PAMDataset>\n";
 }
 
 PngWriter::PngWriter(const QString& target, const MosaicGeometry& geometry)
@@ -122,11 +119,12 @@ PngWriter::PngWriter(const QString& target, const MosaicGeometry& geometry)
       image_(target),
       worldFile_(SidecarName(target, QStringLiteral("pgw"))),
       projectionFile_(SidecarName(target, QStringLiteral("prj"))),
+      auxFile_(target + QStringLiteral(".aux.xml")),
       stream_(std::make_unique<PngStream>()),
-      scanline_(size_t(geometry.WidthPixels()) * 4)
+      row_(size_t(geometry.Columns)),
+      band_(size_t(geometry.WidthPixels()) * 4 * kBandLines)
 {
-    if (!stream_->Start(QFile::encodeName(image_.TemporaryName()).constData(), png_uint_32(geometry.WidthPixels()),
-            png_uint_32(geometry.HeightPixels())))
+    if (!stream_->Start(image_.Descriptor(), png_uint_32(geometry.WidthPixels()), png_uint_32(geometry.HeightPixels())))
         Fail(QStringLiteral("the file cannot be created"));
 }
 
@@ -141,29 +139,47 @@ void PngWriter::Fail(const QString& what) const
 
 int PngWriter::SpanLength() const
 {
-    return int(geometry_.Columns);
+    return int(std::min<qint64>(geometry_.Columns, kTilesPerSpan));
 }
 
 void PngWriter::PrepareTile(SourceTile& tile) const
 {
     tile.Bytes.clear();
+    if (tile.State == TileState::Stored)
+        tile.Encoded = PackTileBands(tile.Pixels);
+    tile.Pixels = QImage();
 }
 
 void PngWriter::WriteSpan(const std::vector<SourceTile>& tiles)
 {
-    constexpr size_t kTileRowBytes = size_t(kSize) * 4;
-    for (int line = 0; line < kSize; ++line) {
-        unsigned char* out = scanline_.data();
-        for (const SourceTile& tile : tiles) {
-            if (tile.State == TileState::Stored)
-                std::memcpy(out, tile.Pixels.constScanLine(line), kTileRowBytes);
-            else
-                std::memset(out, 0, kTileRowBytes);
-            out += kTileRowBytes;
-        }
-        if (!stream_->WriteRow(scanline_.data()))
-            Fail(QStringLiteral("the disk may be full"));
+    for (const SourceTile& tile : tiles) {
+        const qint64 column = tile.X - geometry_.MinX;
+        row_[size_t(column)] = tile.State == TileState::Stored ? tile.Encoded : QByteArray();
+        if (column == geometry_.Columns - 1)
+            WriteRow();
     }
+}
+
+void PngWriter::WriteRow()
+{
+    constexpr size_t kTileRowBytes = size_t(kSize) * 4;
+    const size_t lineBytes = size_t(geometry_.WidthPixels()) * 4;
+    for (int band = 0; band < kBandsPerTile; ++band) {
+        ParallelFor(int(row_.size()), [&](int column) {
+            thread_local std::vector<unsigned char> lines(kTileRowBytes * kBandLines);
+            if (row_[size_t(column)].isEmpty())
+                std::fill(lines.begin(), lines.end(), 0);
+            else
+                UnpackTileBand(row_[size_t(column)], band, lines.data());
+            for (int line = 0; line < kBandLines; ++line)
+                std::memcpy(band_.data() + line * lineBytes + size_t(column) * kTileRowBytes,
+                    lines.data() + line * kTileRowBytes, kTileRowBytes);
+        });
+        for (int line = 0; line < kBandLines; ++line)
+            if (!stream_->WriteRow(band_.data() + line * lineBytes))
+                Fail(QStringLiteral("the disk may be full"));
+    }
+    std::fill(row_.begin(), row_.end(), QByteArray());
 }
 
 void PngWriter::Finish()
@@ -172,8 +188,7 @@ void PngWriter::Finish()
         Fail(QStringLiteral("the disk may be full"));
     stream_.reset();
     WritePendingBytes(worldFile_, WorldFileText(geometry_));
-    WritePendingBytes(projectionFile_, ProjectionText());
-    worldFile_.Commit();
-    projectionFile_.Commit();
-    image_.Commit();
+    WritePendingBytes(projectionFile_, kWebMercatorWkt);
+    WritePendingBytes(auxFile_, AuxXmlText());
+    CommitImageWithSidecars(image_, {&worldFile_, &projectionFile_, &auxFile_});
 }

@@ -9,9 +9,14 @@
 
 struct PngStream;
 
-// One RGBA PNG (colour type 6), written a scanline at a time from one row of
-// tiles, with its world file (.pgw) and projection file (.prj) beside it.
-// Tiles that are not stored are transparent.
+// One RGBA PNG (colour type 6), written a scanline at a time, with its world
+// file (.pgw), projection file (.prj) and GDAL's side file (.png.aux.xml,
+// which GDAL and QGIS read for the coordinate system) beside it. Tiles that
+// are not stored are transparent.
+//
+// A scanline needs a whole row of tiles: the tiles of a row wait compressed
+// in bands of 32 lines, and each band is unpacked only when its lines are
+// written, so memory grows little with the width.
 class PngWriter : public MosaicWriter {
 public:
     PngWriter(const QString& target, const MosaicGeometry& geometry);
@@ -29,18 +34,21 @@ public:
     // The six lines of the world file: pixel size, rotations, and the centre
     // of the upper-left pixel.
     static QByteArray WorldFileText(const MosaicGeometry& geometry);
-    // EPSG:3857 as WKT, the way GIS programs read a .prj.
-    static QByteArray ProjectionText();
+    // GDAL's side file naming the coordinate system, EPSG:3857.
+    static QByteArray AuxXmlText();
 
 private:
     [[noreturn]] void Fail(const QString& what) const;
+    void WriteRow();
 
     MosaicGeometry geometry_;
     PendingOutput image_;
     PendingOutput worldFile_;
     PendingOutput projectionFile_;
+    PendingOutput auxFile_;
     std::unique_ptr<PngStream> stream_;
-    std::vector<unsigned char> scanline_;
+    std::vector<QByteArray> row_;       // the row's tiles, packed in bands; empty: transparent
+    std::vector<unsigned char> band_;   // the scanlines of one band
 };
 
 // "<name>.pgw" and "<name>.prj" beside "<name>.png".

@@ -17,6 +17,7 @@ struct SourceTile {
     QString FileName;
     TileState State = TileState::Missing;
     bool Scaled = false;     // decoded at another size than 256 x 256
+    bool Converted = false;  // Bytes were made PNG from another image format
     QByteArray Bytes;        // the file's bytes (stored tiles)
     QImage Pixels;           // 256 x 256, RGBA with unassociated alpha (stored tiles, when asked for)
     QByteArray Encoded;      // what a writer made of the pixels on a reading thread

@@ -43,9 +43,11 @@ qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format)
     constexpr qint64 kTransparentTileBytes = 300;
     const qint64 empty = summary.Geometry.TileCount() - summary.Stored;
     switch (format) {
-    case OutputFormat::GeoTiff: return summary.StoredBytes * 3 / 2 + empty * kTransparentTileBytes + 16 * summary.Geometry.TileCount();
+    // With overviews, a third more.
+    case OutputFormat::GeoTiff: return (summary.StoredBytes * 3 / 2 + empty * kTransparentTileBytes + 16 * summary.Geometry.TileCount()) * 4 / 3;
     case OutputFormat::Png: return summary.StoredBytes * 3 / 2 + empty * kTransparentTileBytes / 4;
-    case OutputFormat::MBTiles: return summary.StoredBytes + summary.Stored * 64 + 65536;
+    case OutputFormat::MBTiles:
+    case OutputFormat::GeoPackage: return summary.StoredBytes + summary.Stored * 64 + 65536;
     }
     return 0;
 }

@@ -13,17 +13,24 @@ const QString kIniParas = QStringLiteral("IniParas");
 const QString kProxy = QStringLiteral("Proxy");
 const QString kServers = QStringLiteral("Servers");
 
-// A pause key: absent when the file has none; a whole number from 0 to
-// 60000, or else the default pause, when it has one.
-std::optional<int> ReadPauseKey(const TIniFile& ini, const QString& key)
+// A key of the Servers section as it is; absent when the file has none.
+std::optional<QString> ReadOptionalKey(const TIniFile& ini, const QString& key)
 {
     // No trimmed value read from a file is a lone NUL character.
     const QString missing(1, QChar(0));
     const QString text = ini.ReadString(kServers, key, missing);
-    if (text == missing)
+    return text == missing ? std::nullopt : std::optional<QString>(text);
+}
+
+// A pause key: absent when the file has none; a whole number from 0 to
+// 60000, or else the default pause, when it has one.
+std::optional<int> ReadPauseKey(const TIniFile& ini, const QString& key)
+{
+    const std::optional<QString> text = ReadOptionalKey(ini, key);
+    if (!text)
         return std::nullopt;
     bool whole = false;
-    const int value = text.toInt(&whole, 10);
+    const int value = text->toInt(&whole, 10);
     return whole && value >= 0 && value <= kMaxTilePauseMs ? value : kDefaultTilePauseMs;
 }
 
@@ -96,6 +103,9 @@ TileServers ReadTileServers()
     servers.MapnikPause = ReadPauseKey(ini, QStringLiteral("MapnikPause"));
     servers.OsmarenderPause = ReadPauseKey(ini, QStringLiteral("OsmarenderPause"));
     servers.CyclePause = ReadPauseKey(ini, QStringLiteral("CyclePause"));
+    servers.MapnikAttribution = ReadOptionalKey(ini, QStringLiteral("MapnikAttribution"));
+    servers.OsmarenderAttribution = ReadOptionalKey(ini, QStringLiteral("OsmarenderAttribution"));
+    servers.CycleAttribution = ReadOptionalKey(ini, QStringLiteral("CycleAttribution"));
     return servers;
 }
 

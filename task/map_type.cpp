@@ -1,5 +1,7 @@
 #include "task/map_type.h"
 
+#include <QUrl>
+
 int MapTypeCodeForItem(int item)
 {
     return item >= 0 && item <= 2 ? MAPNIK + item : -1;
@@ -38,6 +40,22 @@ std::optional<int> TileServers::PauseFor(int mapTypeCode) const
     case CYCLE: return CyclePause;
     default: return std::nullopt;
     }
+}
+
+QString TileServers::AttributionFor(int mapTypeCode) const
+{
+    std::optional<QString> key;
+    switch (mapTypeCode) {
+    case MAPNIK: key = MapnikAttribution; break;
+    case OSMARENDER: key = OsmarenderAttribution; break;
+    case CYCLE: key = CycleAttribution; break;
+    default: return {};
+    }
+    if (key)
+        return *key;
+    const QString host = QUrl(TemplateFor(mapTypeCode)).host().toLower();
+    const bool osm = host == u"openstreetmap.org" || host.endsWith(QStringLiteral(".openstreetmap.org"));
+    return osm ? QStringLiteral("© OpenStreetMap contributors") : QString();
 }
 
 QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y)

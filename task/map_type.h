@@ -33,11 +33,20 @@ struct TileServers {
     std::optional<int> MapnikPause;
     std::optional<int> OsmarenderPause;
     std::optional<int> CyclePause;
+    // The credit line the map's licence asks for, from the keys
+    // MapnikAttribution, OsmarenderAttribution and CycleAttribution.
+    std::optional<QString> MapnikAttribution;
+    std::optional<QString> OsmarenderAttribution;
+    std::optional<QString> CycleAttribution;
 
     // The template of a map type; empty for an unknown code.
     QString TemplateFor(int mapTypeCode) const;
     // The pause key's value of a map type; absent for an unknown code.
     std::optional<int> PauseFor(int mapTypeCode) const;
+    // The attribution key's value of a map type; without the key,
+    // "© OpenStreetMap contributors" for a template on an openstreetmap.org
+    // host, else empty.
+    QString AttributionFor(int mapTypeCode) const;
 };
 
 // `addressTemplate` with {z}, {x} and {y} replaced by plain decimal numbers.

@@ -1,12 +1,20 @@
 // Generates tasks of N x N tiles (default 10 x 10 and 100 x 100, palette PNG
-// tiles of varied content like a tile server's), combines each into GeoTIFF, PNG and MBTiles with
-// the quiltry program beside tessaly, and makes the same GeoTIFF the GDAL way
-// (gdalbuildvrt over the tiles with world files, gdal_translate expanding
-// the palette to RGBA into a tiled DEFLATE GeoTIFF at the same level 6) in
-// the same run. Reports seconds,
-// tiles per second, peak memory of each process and the output's size.
+// tiles of varied content like a tile server's), combines each into a Cloud
+// Optimized GeoTIFF, a GeoTIFF without overviews, PNG, MBTiles and
+// GeoPackage with the quiltry program beside tessaly, and makes the same
+// Cloud Optimized GeoTIFF the GDAL way (gdalbuildvrt over the tiles with
+// world files, gdal_translate -of COG expanding the palette to RGBA, DEFLATE
+// at the same level 6, overviews by averaging) in the same run, for sides up
+// to 100. Then a zoom series of three zoom levels over the same area goes
+// into MBTiles and GeoPackage, against a short Python sqlite3 script doing
+// the same work (each tile read, inflated whole with its CRCs checked,
+// inserted in one transaction, fsync). Reports seconds, tiles per second,
+// peak memory of each process and the output's size.
 //
-//   build/bench/combiner/combine_bench [side ...]
+//   build/bench/combiner/combine_bench [side|WIDTHxHEIGHT ...]
+//
+// A task's memory in quiltry depends on its width alone, so a wide strip
+// (200x10) shows what 200 x 200 would take in a fraction of the time.
 //
 // Every run is a child process, so its peak memory is its own. With
 // COMBINE_BENCH_KEEP set the generated tasks and outputs stay for a look.
@@ -14,6 +22,7 @@
 #include "geo/tile_math.h"
 #include "platform/folders.h"
 #include "task/download_task.h"
+#include "task/zoom_series.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -125,17 +134,18 @@ void WriteFile(const QString& name, const QByteArray& bytes)
 }
 
 // A task as the downloader leaves it: project file, tile list, empty failed
-// list and every tile; with a world file per tile for GDAL. Returns the project file.
-QString GenerateTask(const QString& folder, int side)
+// list and every tile; with a world file per tile for GDAL. Returns the
+// project file. `zoom` below kZoom covers the same area in fewer tiles.
+QString GenerateTask(const QString& folder, QSize size, int zoom = kZoom, const QString& name = QStringLiteral("bench.qtsk"))
 {
     TaskParameters p;
-    p.Zoom = kZoom;
+    p.Zoom = zoom;
     p.LeftLongitude = TileXToLongitude(kFirstX + 0.5, kZoom);
-    p.RightLongitude = TileXToLongitude(kFirstX + side - 0.5, kZoom);
+    p.RightLongitude = TileXToLongitude(kFirstX + size.width() - 0.5, kZoom);
     p.TopLatitude = TileYToLatitude(kFirstY + 0.5, kZoom);
-    p.BottomLatitude = TileYToLatitude(kFirstY + side - 0.5, kZoom);
+    p.BottomLatitude = TileYToLatitude(kFirstY + size.height() - 0.5, kZoom);
     p.Path = WithTrailingSeparator(folder);
-    p.TaskName = QStringLiteral("bench.qtsk");
+    p.TaskName = name;
     const MDTask task(&p);
     task.WriteProjectFile();
     task.WriteTileList();
@@ -147,7 +157,7 @@ QString GenerateTask(const QString& folder, int side)
         tiles.push_back(MakeTile(random));
     QFile list(folder + QStringLiteral("/gdal_inputs.txt"));
     list.open(QIODevice::WriteOnly);
-    const double metresPerTile = 2 * 20037508.342789244 / (1 << kZoom);
+    const double metresPerTile = 2 * 20037508.342789244 / (1 << zoom);
     const double pixel = metresPerTile / 256;
     for (int x = task.MinX; x <= task.MaxX; ++x)
         for (int y = task.MinY; y <= task.MaxY; ++y) {
@@ -163,6 +173,36 @@ QString GenerateTask(const QString& folder, int side)
     return p.Path + p.TaskName;
 }
 
+// What the Python peer does with each tile: every chunk's CRC checked and
+// the image data inflated whole, then the bytes inserted.
+const char kPythonPeer[] = R"(import os, sqlite3, struct, sys, zlib
+def check(data):
+    if data[:8] != b'\x89PNG\r\n\x1a\n': raise ValueError('not png')
+    at, idat, width, height = 8, [], 0, 0
+    while at < len(data):
+        length, kind = struct.unpack('>I4s', data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if zlib.crc32(kind + body) != struct.unpack('>I', data[at + 8 + length:at + 12 + length])[0]: raise ValueError('crc')
+        if kind == b'IHDR': width, height = struct.unpack('>II', body[:8])
+        if kind == b'IDAT': idat.append(body)
+        at += 12 + length
+    if len(zlib.decompress(b''.join(idat))) < height: raise ValueError('short')
+out = sys.argv[1]
+db = sqlite3.connect(out)
+db.execute('CREATE TABLE tiles (zoom_level integer, tile_column integer, tile_row integer, tile_data blob)')
+for folder in sys.argv[2:]:
+    for name in os.listdir(folder):
+        if not name.endswith('.png'): continue
+        _, x, y, z = name[:-4].split('_')
+        with open(os.path.join(folder, name), 'rb') as f: data = f.read()
+        check(data)
+        db.execute('INSERT INTO tiles VALUES (?, ?, ?, ?)', (int(z), int(x), (1 << int(z)) - 1 - int(y), data))
+db.execute('CREATE UNIQUE INDEX tile_index ON tiles (zoom_level, tile_column, tile_row)')
+db.commit()
+db.close()
+fd = os.open(out, os.O_RDONLY); os.fsync(fd); os.close(fd)
+)";
+
 void Report(const char* what, int tiles, const Run& run, const QString& output)
 {
     std::printf("  %-34s %8.2f s %9.0f tiles/s %7.1f MB peak %9.1f MB out%s\n", what, run.Seconds,
@@ -174,36 +214,70 @@ void Report(const char* what, int tiles, const Run& run, const QString& output)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QList<int> sides;
-    for (int i = 1; i < argc; ++i)
-        sides << std::atoi(argv[i]);
+    QList<QSize> sides;
+    for (int i = 1; i < argc; ++i) {
+        const QStringList parts = QString::fromLocal8Bit(argv[i]).split(u'x');
+        sides << QSize(parts[0].toInt(), parts.value(1, parts[0]).toInt());
+    }
     if (sides.isEmpty())
-        sides = {10, 100};
+        sides = {QSize(10, 10), QSize(100, 100)};
     const QString quiltry = QCoreApplication::applicationDirPath() + QStringLiteral("/../../bin/quiltry");
 
-    for (int side : sides) {
+    for (const QSize side : sides) {
         QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/combine_bench-XXXXXX"));
         folder.setAutoRemove(qEnvironmentVariableIsEmpty("COMBINE_BENCH_KEEP"));
         const QString project = GenerateTask(folder.path(), side);
         const QString out = folder.path() + QStringLiteral("/out");
-        const int tiles = side * side;
-        std::printf("%d x %d tiles (%d x %d pixels), %d cores\n", side, side, side * 256, side * 256,
+        const int tiles = side.width() * side.height();
+        std::printf("%d x %d tiles (%d x %d pixels), %d cores\n", side.width(), side.height(), side.width() * 256, side.height() * 256,
             QThread::idealThreadCount());
-        for (const char* ending : {"tif", "png", "mbtiles"}) {
-            const QString target = out + u'.' + QLatin1String(ending);
-            Report((QStringLiteral("quiltry ") + QLatin1String(ending)).toLatin1().constData(), tiles,
-                RunChild({quiltry, project, QStringLiteral("-o"), target}), target);
+        const QList<std::pair<const char*, QStringList>> runs = {
+            {"quiltry tif (COG)", {QStringLiteral("out.tif")}},
+            {"quiltry tif --no-overviews", {QStringLiteral("plain.tif"), QStringLiteral("--no-overviews")}},
+            {"quiltry png", {QStringLiteral("out.png")}},
+            {"quiltry mbtiles", {QStringLiteral("out.mbtiles")}},
+            {"quiltry gpkg", {QStringLiteral("out.gpkg")}},
+        };
+        for (const auto& [what, arguments] : runs) {
+            const QString target = folder.path() + u'/' + arguments[0];
+            Report(what, tiles, RunChild(QStringList{quiltry, project, QStringLiteral("-o"), target} + arguments.mid(1)), target);
         }
-        const QString vrt = folder.path() + QStringLiteral("/mosaic.vrt");
-        const QString gdalTif = folder.path() + QStringLiteral("/gdal.tif");
-        const Run build = RunChild({QStringLiteral("gdalbuildvrt"), QStringLiteral("-input_file_list"),
-            folder.path() + QStringLiteral("/gdal_inputs.txt"), vrt});
-        const Run translate = RunChild({QStringLiteral("gdal_translate"), QStringLiteral("-q"), QStringLiteral("-expand"), QStringLiteral("rgba"), QStringLiteral("-a_srs"),
-            QStringLiteral("EPSG:3857"), QStringLiteral("-co"), QStringLiteral("TILED=YES"), QStringLiteral("-co"),
-            QStringLiteral("COMPRESS=DEFLATE"), QStringLiteral("-co"), QStringLiteral("ZLEVEL=6"), QStringLiteral("-co"),
-            QStringLiteral("BLOCKXSIZE=256"), QStringLiteral("-co"), QStringLiteral("BLOCKYSIZE=256"), vrt, gdalTif});
-        const Run gdal{build.Seconds + translate.Seconds, std::max(build.PeakKiB, translate.PeakKiB), build.Ok && translate.Ok};
-        Report("gdalbuildvrt + gdal_translate", tiles, gdal, gdalTif);
+        if (side.width() <= 100 && side.height() <= 100) {
+            const QString vrt = folder.path() + QStringLiteral("/mosaic.vrt");
+            const QString gdalTif = folder.path() + QStringLiteral("/gdal.tif");
+            const Run build = RunChild({QStringLiteral("gdalbuildvrt"), QStringLiteral("-input_file_list"),
+                folder.path() + QStringLiteral("/gdal_inputs.txt"), vrt});
+            const Run translate = RunChild({QStringLiteral("gdal_translate"), QStringLiteral("-q"), QStringLiteral("-expand"),
+                QStringLiteral("rgba"), QStringLiteral("-a_srs"), QStringLiteral("EPSG:3857"), QStringLiteral("-of"),
+                QStringLiteral("COG"), QStringLiteral("-co"), QStringLiteral("COMPRESS=DEFLATE"), QStringLiteral("-co"),
+                QStringLiteral("LEVEL=6"), QStringLiteral("-co"), QStringLiteral("OVERVIEW_RESAMPLING=AVERAGE"), vrt, gdalTif});
+            const Run gdal{build.Seconds + translate.Seconds, std::max(build.PeakKiB, translate.PeakKiB), build.Ok && translate.Ok};
+            Report("gdalbuildvrt + gdal_translate COG", tiles, gdal, gdalTif);
+        }
+
+        // A zoom series over the same area: kZoom and the two levels above it.
+        const QString seriesFolder = folder.path() + QStringLiteral("/series");
+        QDir().mkpath(seriesFolder);
+        QStringList members;
+        QStringList imageFolders;
+        for (int zoom = kZoom - 2; zoom <= kZoom; ++zoom) {
+            members << GenerateTask(seriesFolder, side, zoom, SeriesProjectFileName(QStringLiteral("series.qtsk"), zoom));
+            imageFolders << members.last().chopped(5);
+        }
+        qint64 seriesTiles = 0;
+        for (const QString& folderName : imageFolders)
+            seriesTiles += QDir(folderName).entryList({QStringLiteral("*.png")}, QDir::Files).size();
+        std::printf("  zoom series %d to %d: %lld tiles\n", kZoom - 2, kZoom, seriesTiles);
+        for (const char* ending : {"mbtiles", "gpkg"}) {
+            const QString target = seriesFolder + QStringLiteral("/series.") + QLatin1String(ending);
+            Report((QStringLiteral("quiltry series ") + QLatin1String(ending)).toLatin1().constData(), int(seriesTiles),
+                RunChild(QStringList{quiltry} + members + QStringList{QStringLiteral("-o"), target}), target);
+        }
+        const QString script = folder.path() + QStringLiteral("/peer.py");
+        WriteFile(script, kPythonPeer);
+        const QString peerOut = seriesFolder + QStringLiteral("/peer.mbtiles");
+        Report("python3 sqlite3 peer", int(seriesTiles),
+            RunChild(QStringList{QStringLiteral("/usr/bin/python3"), script, peerOut} + imageFolders), peerOut);
     }
     return 0;
 }

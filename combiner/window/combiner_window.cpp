@@ -7,6 +7,9 @@
 #include "platform/message_box.h"
 #include "task/opened_task.h"
 
+#include "settings/config_file.h"
+
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -21,10 +24,11 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
-constexpr OutputFormat kFormats[] = {OutputFormat::GeoTiff, OutputFormat::Png, OutputFormat::MBTiles};
+const auto& kFormats = kOutputFormats;
 
 QString FormatCaption(OutputFormat format)
 {
@@ -32,6 +36,7 @@ QString FormatCaption(OutputFormat format)
     case OutputFormat::GeoTiff: return QStringLiteral("GeoTIFF (.tif)");
     case OutputFormat::Png: return QStringLiteral("PNG with world file (.png)");
     case OutputFormat::MBTiles: return QStringLiteral("MBTiles (.mbtiles)");
+    case OutputFormat::GeoPackage: return QStringLiteral("GeoPackage (.gpkg)");
     }
     return {};
 }
@@ -51,6 +56,8 @@ CombinerWindow::CombinerWindow(QWidget* parent)
       chooseTaskButton_(new QPushButton(QStringLiteral("C&hoose..."), this)),
       chooseOutputButton_(new QPushButton(QStringLiteral("Save &as..."), this)),
       summaryLabel_(new QLabel(QStringLiteral("Choose a task's project file, or drop it here."), this)),
+      seriesBox_(new QCheckBox(this)),
+      lowerZoomBox_(new QSpinBox(this)),
       formatBox_(new QComboBox(this)),
       outputEdit_(new QLineEdit(this)),
       startButton_(new QPushButton(QStringLiteral("&Start"), this)),
@@ -95,11 +102,21 @@ void CombinerWindow::BuildLayout()
     report_->setMaximumBlockCount(100000);
     report_->setPlaceholderText(QStringLiteral("Tiles that are not stored are listed here."));
 
+    seriesBox_->setVisible(false);
+    // -1 shows as "none": no zoom level is built.
+    lowerZoomBox_->setRange(-1, 30);
+    lowerZoomBox_->setSpecialValueText(QStringLiteral("none"));
+    lowerZoomBox_->setValue(-1);
+    lowerZoomBox_->setToolTip(QStringLiteral("MBTiles and GeoPackage: every zoom level from this one up to the lowest "
+                                             "of the task, each tile the average of the four below it"));
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Task:"), taskRow);
+    form->addRow(QString(), seriesBox_);
     form->addRow(QStringLiteral("Holds:"), summaryLabel_);
     form->addRow(QStringLiteral("Format:"), formatBox_);
     form->addRow(QStringLiteral("Output:"), outputRow);
+    form->addRow(QStringLiteral("&Lower zooms from:"), lowerZoomBox_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(startButton_);
@@ -115,6 +132,7 @@ void CombinerWindow::BuildLayout()
     connect(chooseTaskButton_, &QPushButton::clicked, this, [this] { RunGuarded([this] { ChooseTask(); }); });
     connect(chooseOutputButton_, &QPushButton::clicked, this, [this] { RunGuarded([this] { ChooseOutput(); }); });
     connect(formatBox_, &QComboBox::currentIndexChanged, this, [this] { RunGuarded([this] { FormatChanged(); }); });
+    connect(seriesBox_, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CountTiles(ChosenTasks()); }); });
     connect(startButton_, &QPushButton::clicked, this, [this] { RunGuarded([this] { Start(); }); });
     connect(cancelButton_, &QPushButton::clicked, this, [this] {
         if (thread_)
@@ -130,49 +148,99 @@ OutputFormat CombinerWindow::SelectedFormat() const
 void CombinerWindow::OpenTask(const QString& projectFile)
 {
     try {
-        auto opened = std::make_shared<const OpenedTask>(OpenTaskReadOnly(projectFile));
+        const OpenedTask opened = OpenTaskReadOnly(projectFile);
         taskEdit_->setText(QDir::toNativeSeparators(QFileInfo(projectFile).absoluteFilePath()));
-        outputEdit_->setText(opened->Parameters->Path + MDTask::TaskBase(opened->Parameters->TaskName) + u'.'
-            + OutputFormatSuffix(SelectedFormat()));
+        series_ = FindSeriesBeside(projectFile);
+        const auto series = ParseSeriesProjectFileName(projectFile);
+        const QString name = series ? MDTask::TaskBase(QFileInfo(series->BaseProjectFile).fileName())
+                                    : MDTask::TaskBase(opened.Parameters->TaskName);
+        outputEdit_->setText(opened.Parameters->Path + name + u'.' + OutputFormatSuffix(SelectedFormat()));
+        const QSignalBlocker quiet(seriesBox_);
+        seriesBox_->setVisible(series_.size() > 1);
+        seriesBox_->setChecked(series_.size() > 1);
+        if (series_.size() > 1)
+            seriesBox_->setText(QStringLiteral("&Whole zoom series: %1 tasks, zoom %2 to %3")
+                                    .arg(series_.size()).arg(series_.constFirst().Zoom).arg(series_.constLast().Zoom));
         report_->clear();
         progressBar_->reset();
         progressLabel_->clear();
-        CountTiles(std::move(opened));
+        CountTiles(ChosenTasks());
+        // Offered at the deepest zoom minus 4: the levels a phone's or web
+        // map's overview needs.
+        lowerZoomBox_->setValue(std::max(0, ChosenTasks().constLast().Zoom - 4));
     } catch (const AppError& error) {
         ShowMessage(error.Message());
     }
     SetRunning(false);
 }
 
-void CombinerWindow::CountTiles(std::shared_ptr<const OpenedTask> task)
+QList<SeriesTask> CombinerWindow::ChosenTasks() const
 {
-    // The count of the task shown before stops here: its results would be wrong now.
-    delete tileCount_;
-    summary_.reset();
+    if (seriesBox_->isChecked())
+        return series_;
+    const QString shown = QDir::fromNativeSeparators(taskEdit_->text());
+    for (const SeriesTask& task : series_)
+        if (QFileInfo(task.ProjectFile).absoluteFilePath() == QFileInfo(shown).absoluteFilePath())
+            return {task};
+    return series_.mid(0, 1);
+}
+
+void CombinerWindow::CountTiles(const QList<SeriesTask>& tasks)
+{
+    // The counts of the tasks shown before stop here: their results would be wrong now.
+    for (TileCount* count : tileCounts_)
+        delete count;
+    tileCounts_.clear();
+    summaries_.clear();
     summaryLabel_->setText(QStringLiteral("Counting the tiles..."));
-    tileCount_ = new TileCount(std::move(task), this);
-    connect(tileCount_, &TileCount::Progressed, this,
-        [this](int percent) { summaryLabel_->setText(QStringLiteral("Counting the tiles... %1%").arg(percent)); });
-    connect(tileCount_, &TileCount::Counted, this, [this](const TileTaskSummary& summary) {
-        summary_ = summary;
-        ShowSummary();
-    });
-    connect(tileCount_, &TileCount::Failed, this,
-        [this] { summaryLabel_->setText(QStringLiteral("The tiles could not be counted.")); });
+    for (const SeriesTask& task : tasks) {
+        auto* count = new TileCount(std::make_shared<const OpenedTask>(OpenTaskReadOnly(task.ProjectFile)), this);
+        tileCounts_.push_back(count);
+        connect(count, &TileCount::Progressed, this, [this](int percent) {
+            if (summaries_.empty())
+                summaryLabel_->setText(QStringLiteral("Counting the tiles... %1%").arg(percent));
+        });
+        connect(count, &TileCount::Counted, this, [this, tasks](const TileTaskSummary& summary) {
+            summaries_[summary.Geometry.Zoom] = summary;
+            if (summaries_.size() == size_t(tasks.size()))
+                ShowSummary();
+        });
+        connect(count, &TileCount::Failed, this,
+            [this] { summaryLabel_->setText(QStringLiteral("The tiles could not be counted.")); });
+    }
+    SetRunning(false);
 }
 
 void CombinerWindow::ShowSummary()
 {
-    if (!summary_)
+    if (summaries_.empty() || summaries_.size() != tileCounts_.size())
         return;
     const QLocale locale;
-    const TileTaskSummary& s = *summary_;
-    summaryLabel_->setText(QStringLiteral("%1 tiles: %2 stored, %3 missing, %4 failed, %5 blank.\n"
-                                          "Output %6 x %7 pixels, about %8.")
+    const auto line = [&](const TileTaskSummary& s) {
+        return QStringLiteral("%1 tiles: %2 stored, %3 missing, %4 failed, %5 blank.")
             .arg(locale.toString(s.Geometry.TileCount()), locale.toString(s.Stored), locale.toString(s.Missing),
-                locale.toString(s.Failed), locale.toString(s.Blank), locale.toString(s.Geometry.WidthPixels()),
-                locale.toString(s.Geometry.HeightPixels()),
-                locale.formattedDataSize(EstimateOutputBytes(s, SelectedFormat()))));
+                locale.toString(s.Failed), locale.toString(s.Blank));
+    };
+    const OutputFormat format = SelectedFormat();
+    // An image holds the deepest zoom alone.
+    const TileTaskSummary& deepest = summaries_.rbegin()->second;
+    qint64 bytes = 0;
+    for (const auto& [zoom, summary] : summaries_)
+        bytes += IsTileSetFormat(format) || &summary == &deepest ? EstimateOutputBytes(summary, format) : 0;
+    QStringList lines;
+    if (summaries_.size() == 1) {
+        lines << line(deepest);
+    } else {
+        for (const auto& [zoom, summary] : summaries_)
+            lines << QStringLiteral("Zoom %1: ").arg(zoom) + line(summary);
+    }
+    lines << (IsTileSetFormat(format) ? QStringLiteral("Output about %1.").arg(locale.formattedDataSize(bytes))
+                                      : QStringLiteral("Output %1 x %2 pixels%3, about %4.")
+                                            .arg(locale.toString(deepest.Geometry.WidthPixels()),
+                                                locale.toString(deepest.Geometry.HeightPixels()),
+                                                summaries_.size() > 1 ? QStringLiteral(" (zoom %1)").arg(deepest.Geometry.Zoom) : QString(),
+                                                locale.formattedDataSize(bytes)));
+    summaryLabel_->setText(lines.join(u'\n'));
 }
 
 void CombinerWindow::ChooseTask()
@@ -204,12 +272,13 @@ void CombinerWindow::FormatChanged()
         const QString base = OutputFormatFromFileName(output) ? output.chopped(suffix.size() + 1) : output;
         outputEdit_->setText(base + u'.' + OutputFormatSuffix(SelectedFormat()));
     }
+    lowerZoomBox_->setEnabled(IsTileSetFormat(SelectedFormat()));
     ShowSummary();
 }
 
 void CombinerWindow::Start()
 {
-    if (thread_ || !tileCount_)
+    if (thread_ || tileCounts_.empty())
         return;
     const QString target = outputEdit_->text().trimmed();
     if (target.isEmpty()) {
@@ -222,7 +291,12 @@ void CombinerWindow::Start()
     report_->clear();
     progressBar_->setRange(0, 1000);
     progressBar_->setValue(0);
-    thread_ = new CombineThread({taskEdit_->text(), target, SelectedFormat(), false}, this);
+    QStringList projectFiles;
+    for (const SeriesTask& task : ChosenTasks())
+        projectFiles << task.ProjectFile;
+    const OutputFormat format = SelectedFormat();
+    thread_ = new CombineThread({projectFiles, target, format, false, IsTileSetFormat(format) ? lowerZoomBox_->value() : -1,
+                                    true, ReadTileServers()}, this);
     connect(thread_, &CombineThread::Progressed, this, &CombinerWindow::ShowProgress);
     connect(thread_, &CombineThread::TileNoted, report_, &QPlainTextEdit::appendPlainText);
     connect(thread_, &CombineThread::Ended, this,
@@ -264,7 +338,9 @@ void CombinerWindow::RunFinished(int outcome, const QString& text)
 void CombinerWindow::SetRunning(bool running)
 {
     // Combining needs no summary: a large task may start before its count ends.
-    startButton_->setEnabled(!running && tileCount_ != nullptr);
+    startButton_->setEnabled(!running && !tileCounts_.empty());
+    seriesBox_->setEnabled(!running);
+    lowerZoomBox_->setEnabled(!running && IsTileSetFormat(SelectedFormat()));
     cancelButton_->setEnabled(running);
     formatBox_->setEnabled(!running);
     chooseTaskButton_->setEnabled(!running);

@@ -3,33 +3,40 @@
 #include "combiner/output_format.h"
 #include "combiner/tile_task_summary.h"
 
+#include "task/zoom_series.h"
+
 #include <QWidget>
+#include <map>
 #include <memory>
-#include <optional>
+#include <vector>
 
 class CombineThread;
 class TileCount;
 struct OpenedTask;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 
 // The Map Combiner's window: a task (chooser, drop or the program's
-// argument), what it holds, the output's format and file, Start, progress
-// with rate and time left, Cancel, and the report of the tiles that were
-// not stored. The tiles are counted by a TileCount and combined by a
-// CombineThread, both off the GUI thread.
+// argument) and, when it belongs to a zoom series, the offer of the whole
+// series; what each zoom holds, the output's format and file, the lowest
+// zoom to build for tile sets, Start, progress with rate and time left,
+// Cancel, and the report of the tiles that were not stored. The tiles are
+// counted by TileCounts and combined by a CombineThread, off the GUI thread.
 class CombinerWindow : public QWidget {
     Q_OBJECT
 public:
     explicit CombinerWindow(QWidget* parent = nullptr);
     ~CombinerWindow() override;
 
-    // Opens a task: proposes an output beside it and starts counting its
-    // tiles; the summary follows when they are counted.
+    // Opens a task: proposes an output beside it, offers the zoom series it
+    // belongs to and starts counting the tiles of each zoom; the summary
+    // follows when they are counted.
     void OpenTask(const QString& projectFile);
 
     // The controls, for tests that drive the window.
@@ -39,6 +46,8 @@ public:
     QPushButton* StartButton() const { return startButton_; }
     QPushButton* CancelButton() const { return cancelButton_; }
     QLabel* SummaryLabel() const { return summaryLabel_; }
+    QCheckBox* SeriesBox() const { return seriesBox_; }
+    QSpinBox* LowerZoomBox() const { return lowerZoomBox_; }
     QLabel* ProgressLabel() const { return progressLabel_; }
     QPlainTextEdit* Report() const { return report_; }
     bool IsRunning() const { return thread_ != nullptr; }
@@ -59,7 +68,8 @@ private:
     void Start();
     void ShowProgress(qint64 done, qint64 total, double seconds);
     void RunFinished(int outcome, const QString& text);
-    void CountTiles(std::shared_ptr<const OpenedTask> task);
+    void CountTiles(const QList<SeriesTask>& tasks);
+    QList<SeriesTask> ChosenTasks() const;
     void ShowSummary();
     void SetRunning(bool running);
     OutputFormat SelectedFormat() const;
@@ -68,6 +78,8 @@ private:
     QPushButton* chooseTaskButton_;
     QPushButton* chooseOutputButton_;
     QLabel* summaryLabel_;
+    QCheckBox* seriesBox_;
+    QSpinBox* lowerZoomBox_;
     QComboBox* formatBox_;
     QLineEdit* outputEdit_;
     QPushButton* startButton_;
@@ -75,7 +87,8 @@ private:
     QProgressBar* progressBar_;
     QLabel* progressLabel_;
     QPlainTextEdit* report_;
-    std::optional<TileTaskSummary> summary_;
-    TileCount* tileCount_ = nullptr;  // of the task shown
+    QList<SeriesTask> series_;                  // the task shown and its series' other members
+    std::map<int, TileTaskSummary> summaries_;  // by zoom, of the chosen tasks counted so far
+    std::vector<TileCount*> tileCounts_;        // of the chosen tasks
     CombineThread* thread_ = nullptr;
 };

@@ -38,7 +38,7 @@ TEST(CombineReport, NamesEveryTileThatIsNotStoredOrWasScaled)
     t.WriteTile(843, 387, CombinerTask::TileImage(843, 387, 128));  // scaled
 
     RecordingObserver observer;
-    const CombineCounts counts = Combine({t.ProjectFile(), t.folder.File("map.tif"), OutputFormat::GeoTiff}, observer);
+    const CombineCounts counts = Combine({{t.ProjectFile()}, t.folder.File("map.tif"), OutputFormat::GeoTiff}, observer);
     OverrideExecutableFolder(QString());
 
     EXPECT_EQ(observer.notes, (QStringList{"missing: os_841_387_10.png", "blank: os_842_387_10.png",
@@ -53,14 +53,14 @@ TEST(CombineStrict, AnyTileNotStoredWritesNothingAndKeepsTheOldTarget)
     CombinerTask t;
     QFile::remove(t.TilePath(843, 388));
     t.folder.Write("map.mbtiles", "old");
-    EXPECT_EQ(FailureOf({t.ProjectFile(), t.folder.File("map.mbtiles"), OutputFormat::MBTiles, true}),
+    EXPECT_EQ(FailureOf({{t.ProjectFile()}, t.folder.File("map.mbtiles"), OutputFormat::MBTiles, true}),
         "Nothing was written: the tile os_843_388_10.png is missing, and strict mode takes only stored tiles.");
     EXPECT_EQ(t.folder.Read("map.mbtiles"), "old");
     EXPECT_EQ(OutputsIn(t.folder), QStringList{"map.mbtiles"});
 
     RecordingObserver observer;
     QFile::copy(t.TilePath(842, 388), t.TilePath(843, 388));
-    Combine({t.ProjectFile(), t.folder.File("map.mbtiles"), OutputFormat::MBTiles, true}, observer);
+    Combine({{t.ProjectFile()}, t.folder.File("map.mbtiles"), OutputFormat::MBTiles, true}, observer);
     EXPECT_NE(t.folder.Read("map.mbtiles"), "old");
 }
 
@@ -68,20 +68,20 @@ TEST(CombineTargets, BadTargetsAndBrokenTasksLeaveNothingBehind)
 {
     CombinerTask t;
     QDir(t.folder.Path()).mkdir(QStringLiteral("map.tif"));
-    EXPECT_EQ(FailureOf({t.ProjectFile(), t.folder.File("map.tif"), OutputFormat::GeoTiff}),
+    EXPECT_EQ(FailureOf({{t.ProjectFile()}, t.folder.File("map.tif"), OutputFormat::GeoTiff}),
         QStringLiteral("Cannot write %1: it is a folder.").arg(t.folder.File("map.tif")));
     const QString noFolder = t.folder.File("nowhere") + FolderSeparator() + QStringLiteral("map.png");
-    EXPECT_EQ(FailureOf({t.ProjectFile(), noFolder, OutputFormat::Png}),
+    EXPECT_EQ(FailureOf({{t.ProjectFile()}, noFolder, OutputFormat::Png}),
         QStringLiteral("Cannot write %1: the folder %2 does not exist.").arg(noFolder, t.folder.File("nowhere")));
     const QString underFile = t.folder.File("area.qtsk") + FolderSeparator() + QStringLiteral("map.png");
-    EXPECT_TRUE(FailureOf({t.ProjectFile(), underFile, OutputFormat::Png}).endsWith(QStringLiteral("is not a folder.")));
-    EXPECT_EQ(FailureOf({t.ProjectFile(), t.ProjectFile(), OutputFormat::Png}),
+    EXPECT_TRUE(FailureOf({{t.ProjectFile()}, underFile, OutputFormat::Png}).endsWith(QStringLiteral("is not a folder.")));
+    EXPECT_EQ(FailureOf({{t.ProjectFile()}, t.ProjectFile(), OutputFormat::Png}),
         QStringLiteral("Cannot write %1: it is the task's own project file.").arg(t.ProjectFile()));
 
     t.folder.Write("broken.qtsk", "[MapsType]\r\nMapsType=8\r\n");
-    EXPECT_TRUE(FailureOf({t.folder.File("broken.qtsk"), t.folder.File("map.png"), OutputFormat::Png})
+    EXPECT_TRUE(FailureOf({{t.folder.File("broken.qtsk")}, t.folder.File("map.png"), OutputFormat::Png})
                     .startsWith(QStringLiteral("Cannot open the task ")));
-    EXPECT_TRUE(FailureOf({t.folder.File("none.qtsk"), t.folder.File("map.png"), OutputFormat::Png})
+    EXPECT_TRUE(FailureOf({{t.folder.File("none.qtsk")}, t.folder.File("map.png"), OutputFormat::Png})
                     .startsWith(QStringLiteral("Cannot open the task ")));
     QFile::remove(t.folder.File("broken.qtsk"));
     EXPECT_TRUE(OutputsIn(t.folder).isEmpty()) << OutputsIn(t.folder).join(u' ').toStdString();
@@ -96,7 +96,7 @@ TEST(CombineTargets, UnwritableFolderIsRefusedWithNothingWritten)
     if (QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
         GTEST_SKIP() << "running with rights that ignore folder permissions";
     const QString target = folder + FolderSeparator() + QStringLiteral("map.tif");
-    EXPECT_TRUE(FailureOf({t.ProjectFile(), target, OutputFormat::GeoTiff}).startsWith(QStringLiteral("Cannot write ")));
+    EXPECT_TRUE(FailureOf({{t.ProjectFile()}, target, OutputFormat::GeoTiff}).startsWith(QStringLiteral("Cannot write ")));
     EXPECT_TRUE(QDir(folder).isEmpty());
 }
 
@@ -107,14 +107,14 @@ TEST(CombineTemporaryFiles, StaleOnesAreRemovedAndCancelLeavesNone)
     t.folder.Write("map.png.quiltry-part", "left by a killed run");
     t.folder.Write("map.pgw.quiltry-part", "left by a killed run");
     RecordingObserver observer;
-    Combine({t.ProjectFile(), target, OutputFormat::Png}, observer);
-    EXPECT_EQ(OutputsIn(t.folder), (QStringList{"map.pgw", "map.png", "map.prj"}));
+    Combine({{t.ProjectFile()}, target, OutputFormat::Png}, observer);
+    EXPECT_EQ(OutputsIn(t.folder), (QStringList{"map.pgw", "map.png", "map.png.aux.xml", "map.prj"}));
 
-    for (OutputFormat format : {OutputFormat::GeoTiff, OutputFormat::Png, OutputFormat::MBTiles}) {
+    for (OutputFormat format : kOutputFormats) {
         RecordingObserver cancelling;
         cancelling.cancelAfterSpans = 1;
         const QString other = t.folder.File("other.") + OutputFormatSuffix(format);
-        EXPECT_THROW(Combine({t.ProjectFile(), other, format}, cancelling), CombineCancelled);
+        EXPECT_THROW(Combine({{t.ProjectFile()}, other, format}, cancelling), CombineCancelled);
     }
-    EXPECT_EQ(OutputsIn(t.folder), (QStringList{"map.pgw", "map.png", "map.prj"}));
+    EXPECT_EQ(OutputsIn(t.folder), (QStringList{"map.pgw", "map.png", "map.png.aux.xml", "map.prj"}));
 }

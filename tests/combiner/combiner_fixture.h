@@ -49,6 +49,35 @@ struct CombinerTask : ExampleTask {
     }
 };
 
+// A further task beside a CombinerTask (a zoom series' member, another
+// area), every tile written: TileImage, its blue channel `shade`, so the
+// tiles of two tasks differ.
+struct OtherTask {
+    TaskParameters parameters;
+    std::unique_ptr<MDTask> task;
+
+    OtherTask(const CombinerTask& base, const QString& name, int zoom, int shade = 100, double shiftDegrees = 0)
+        : parameters(base.parameters)
+    {
+        parameters.TaskName = name;
+        parameters.Zoom = zoom;
+        parameters.LeftLongitude += shiftDegrees;
+        parameters.RightLongitude += shiftDegrees;
+        task = std::make_unique<MDTask>(&parameters);
+        task->WriteProjectFile();
+        task->CreateFailedTileList();
+        for (int x = task->MinX; x <= task->MaxX; ++x)
+            for (int y = task->MinY; y <= task->MaxY; ++y) {
+                QImage image = CombinerTask::TileImage(x, y);
+                image.fill(QColor(x % 256, y % 256, shade, 255));
+                QFile file(task->TileFilePath(x, y));
+                file.open(QIODevice::WriteOnly);
+                file.write(PngBytes(image));
+            }
+    }
+    QString ProjectFile() const { return parameters.Path + parameters.TaskName; }
+};
+
 // Collects what a run reports.
 struct RecordingObserver : CombineObserver {
     QStringList notes;
@@ -70,7 +99,7 @@ inline QString CombinerTask::CombineWithout(int x, int y, const QString& name, O
     QFile::remove(TilePath(x, y));
     RecordingObserver observer;
     const QString target = folder.File(name);
-    Combine({ProjectFile(), target, format}, observer);
+    Combine({{ProjectFile()}, target, format}, observer);
     return target;
 }
 

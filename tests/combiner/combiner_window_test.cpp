@@ -4,11 +4,13 @@
 #include "platform/message_box.h"
 #include "support/run_until.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QEventLoop>
 #include <QThreadPool>
 #include <QTimer>
@@ -96,7 +98,7 @@ TEST_F(CombinerWindowTest, AsksBeforeReplacingAndShowsWhyNothingWasWritten)
 
     answer = true;
     ASSERT_TRUE(StartAndWait());
-    EXPECT_NE(t.folder.Read("area.tif"), "old");
+    EXPECT_NE(t.folder.Read("area.tif"), "old") << messages.join(u'\n').toStdString();
 
     window.OutputEdit()->setText(t.folder.File("nowhere/area.tif"));
     ASSERT_TRUE(StartAndWait());
@@ -125,4 +127,35 @@ TEST_F(CombinerWindowTest, CountsTilesOffTheGuiThreadAndShowsOnlyTheTaskOpenedLa
     EXPECT_TRUE(window.SummaryLabel()->text().startsWith(QStringLiteral("6 tiles: 5 stored, 1 missing, 0 failed, 0 blank.")))
         << window.SummaryLabel()->text().toStdString();
     EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("area.tif"));
+}
+
+TEST_F(CombinerWindowTest, OffersTheZoomSeriesOfTheTaskOpenedWithEachZoomsCounts)
+{
+    // A series of two zoom levels beside the example task, which is no member.
+    const OtherTask z10(t, QStringLiteral("alps_z10.qtsk"), 10);
+    const OtherTask z11(t, QStringLiteral("alps_z11.qtsk"), 11);
+    ASSERT_TRUE(OpenAndCount(z11.ProjectFile()));
+    EXPECT_TRUE(window.SeriesBox()->isVisibleTo(&window));
+    EXPECT_TRUE(window.SeriesBox()->isChecked());
+    EXPECT_EQ(window.SeriesBox()->text(), "&Whole zoom series: 2 tasks, zoom 10 to 11");
+    EXPECT_TRUE(window.SummaryLabel()->text().startsWith(QStringLiteral("Zoom 10: 6 tiles: 6 stored, 0 missing, 0 failed, 0 blank.\nZoom 11: ")))
+        << window.SummaryLabel()->text().toStdString();
+    EXPECT_EQ(window.LowerZoomBox()->value(), 7);
+    EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("alps.tif"));
+    EXPECT_FALSE(window.LowerZoomBox()->isEnabled());
+
+    window.FormatBox()->setCurrentIndex(3);  // GeoPackage
+    EXPECT_TRUE(window.LowerZoomBox()->isEnabled());
+    window.LowerZoomBox()->setValue(9);
+    ASSERT_TRUE(StartAndWait());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(window.ProgressLabel()->text().contains(QStringLiteral(" built."))) << window.ProgressLabel()->text().toStdString();
+    EXPECT_TRUE(QFile::exists(t.folder.File("alps.gpkg")));
+
+    window.SeriesBox()->setChecked(false);
+    ASSERT_TRUE(RunEventsUntil([&] { return window.SummaryLabel()->text().contains(QStringLiteral(" tiles: ")); }));
+    EXPECT_FALSE(window.SummaryLabel()->text().contains(QStringLiteral("Zoom 10")));
+
+    ASSERT_TRUE(OpenAndCount(t.ProjectFile()));
+    EXPECT_FALSE(window.SeriesBox()->isVisibleTo(&window));
 }

@@ -40,7 +40,7 @@ TEST(CommandLine, RefusesWrongCommandLinesWithStatusTwo)
 {
     CombinerTask t;
     EXPECT_EQ(RunQuiltry({QStringLiteral("--help")}).status, 0);
-    EXPECT_TRUE(RunQuiltry({QStringLiteral("--help")}).err.startsWith(QStringLiteral("Usage: quiltry TASK.qtsk -o OUTPUT")));
+    EXPECT_TRUE(RunQuiltry({QStringLiteral("--help")}).err.startsWith(QStringLiteral("Usage: quiltry TASK.qtsk [TASK.qtsk ...] -o OUTPUT")));
     const CommandRun noEnding = RunQuiltry({t.ProjectFile(), QStringLiteral("-o"), t.folder.File("map.jpg")});
     EXPECT_EQ(noEnding.status, 2);
     EXPECT_TRUE(noEnding.err.startsWith(QStringLiteral("quiltry: The output's ending names no format")));
@@ -73,4 +73,41 @@ TEST(CommandLine, TheProgramRunsWithoutADisplay)
     EXPECT_EQ(quiltry.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(quiltry.exitCode(), 0) << quiltry.readAllStandardError().toStdString();
     EXPECT_TRUE(QFile::exists(t.folder.File("map.tif")));
+}
+
+TEST(CommandLine, SeveralTasksLowerZoomsAndGeoPackage)
+{
+    CombinerTask t;
+    const OtherTask deeper(t, QStringLiteral("area_z11.qtsk"), 11);
+    const CommandRun run = RunQuiltry({t.ProjectFile(), deeper.ProjectFile(), QStringLiteral("--lower-zooms"), QStringLiteral("9"),
+        QStringLiteral("-o"), t.folder.File("series.gpkg")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral(", 4 built\n"))) << run.err.toStdString();
+    EXPECT_TRUE(t.folder.Read("series.gpkg").startsWith("SQLite format 3"));
+    for (const QString& zoom : {QStringLiteral("31"), QStringLiteral("-1"), QStringLiteral("ten")})
+        EXPECT_EQ(RunQuiltry({t.ProjectFile(), QStringLiteral("--lower-zooms"), zoom, QStringLiteral("-o"), t.folder.File("x.gpkg")}).status, 2);
+    EXPECT_FALSE(QFile::exists(t.folder.File("x.gpkg")));
+}
+
+// The tile tables of a GeoTIFF of the whole world at zoom 15 need some
+// 20 GB: under a memory limit the run is refused at once, naming memory.
+TEST(CommandLine, AGeoTiffWhoseTileTablesDoNotFitIsRefusedAtOnceNamingMemory)
+{
+    CombinerTask t;
+    t.parameters.LeftLongitude = -180;
+    t.parameters.RightLongitude = 179.99;
+    t.parameters.TopLatitude = 85;
+    t.parameters.BottomLatitude = -85;
+    t.parameters.Zoom = 15;
+    t.parameters.TaskName = QStringLiteral("world.qtsk");
+    MDTask(&t.parameters, MDTask::ReadOnly{}).WriteProjectFile();
+    QProcess quiltry;
+    quiltry.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -v 2000000; exec \"$0\" \"$1\" -o \"$2\""),
+        QStringLiteral(QUILTRY_PROGRAM), t.folder.File("world.qtsk"), t.folder.File("world.tif")});
+    ASSERT_TRUE(quiltry.waitForFinished(60000));
+    const QString err = QString::fromLocal8Bit(quiltry.readAllStandardError());
+    EXPECT_EQ(quiltry.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("quiltry: Not enough memory for a GeoTIFF of "))) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(t.folder.File("world.tif")));
+    EXPECT_FALSE(QFile::exists(t.folder.File("world.tif.quiltry-part")));
 }

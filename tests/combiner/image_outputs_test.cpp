@@ -2,6 +2,7 @@
 #include "combiner/mosaic_geometry.h"
 #include "combiner/png_writer.h"
 #include "combiner_fixture.h"
+#include "gdal_tools.h"
 #include "geo/tile_math.h"
 #include "platform/app_error.h"
 
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
@@ -33,17 +35,6 @@ void ExpectTransparent(const uchar* rgba)
     for (int i = 0; i < 256 * 256; ++i)
         if (rgba[i * 4 + 3] != 0)
             FAIL() << "pixel " << i << " is not transparent";
-}
-
-// gdalinfo -json of a file; empty when GDAL's tools are not installed.
-QJsonObject GdalInfo(const QString& file)
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("gdalinfo")).isEmpty())
-        return {};
-    QProcess gdal;
-    gdal.start(QStringLiteral("gdalinfo"), {QStringLiteral("-json"), file});
-    gdal.waitForFinished(60000);
-    return QJsonDocument::fromJson(gdal.readAllStandardOutput()).object();
 }
 
 // The file's upper-left corner and pixel size, converted back to degrees,
@@ -150,7 +141,8 @@ TEST(PngOutput, RowsOfTilesWithWorldAndProjectionFiles)
     if (info.isEmpty())
         GTEST_SKIP() << "gdalinfo is not installed";
     ExpectPlacedOnTileEdges(info, *t.task);
-    // GDAL reads the .prj of a PNG only when asked.
+    // The .aux.xml gives GDAL (and QGIS) the coordinate system; the .prj is read only when asked.
+    ExpectWebMercator(info);
     QProcess srs;
     srs.start(QStringLiteral("gdalsrsinfo"), {QStringLiteral("-o"), QStringLiteral("epsg"), t.folder.File("map.prj")});
     srs.waitForFinished(60000);
@@ -177,9 +169,119 @@ TEST(GeoTiffOutput, BigTiffOnlyWhenTheTilesCouldPassFourGigabytes)
     MosaicGeometry g;
     g.Columns = 100;
     g.Rows = 100;  // 2.4 GiB of pixels
-    EXPECT_FALSE(GeoTiffWriter::NeedsBigTiff(g));
+    EXPECT_FALSE(GeoTiffWriter::NeedsBigTiff(g, false));
     g.Rows = 162;  // 3.96 GiB of pixels: with DEFLATE's worst case and the tile tables, past 4 GiB
-    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g));
+    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g, false));
     g.Rows = 200;
-    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g));
+    EXPECT_TRUE(GeoTiffWriter::NeedsBigTiff(g, false));
+}
+
+namespace {
+// Directory `directory` of a tiled RGBA TIFF as one image, read tile by tile
+// without libtiff's colour conversion (which would premultiply).
+QImage ReadTiffLevel(const QString& file, int directory)
+{
+    TIFF* tiff = TIFFOpen(QFile::encodeName(file).constData(), "r");
+    if (!tiff || !TIFFSetDirectory(tiff, tdir_t(directory)))
+        return {};
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    QImage image(int(width), int(height), QImage::Format_RGBA8888);
+    std::vector<uchar> tile(256 * 256 * 4);
+    for (uint32_t ty = 0; ty < height; ty += 256)
+        for (uint32_t tx = 0; tx < width; tx += 256) {
+            TIFFReadEncodedTile(tiff, TIFFComputeTile(tiff, tx, ty, 0, 0), tile.data(), tmsize_t(tile.size()));
+            for (uint32_t y = ty; y < std::min(height, ty + 256); ++y)
+                std::memcpy(image.scanLine(int(y)) + tx * 4, tile.data() + (y - ty) * 1024, std::min<uint32_t>(256, width - tx) * 4);
+        }
+    TIFFClose(tiff);
+    return image;
+}
+
+// The reference: the premultiplied average of each `factor` x `factor`
+// square of `full`, in unassociated RGBA.
+QColor SquareAverage(const QImage& full, int px, int py, int factor)
+{
+    double r = 0, g = 0, b = 0, a = 0;
+    for (int y = py * factor; y < (py + 1) * factor; ++y)
+        for (int x = px * factor; x < (px + 1) * factor; ++x) {
+            const QColor c = x < full.width() && y < full.height() ? full.pixelColor(x, y) : QColor(0, 0, 0, 0);
+            r += c.red() * c.alpha(), g += c.green() * c.alpha(), b += c.blue() * c.alpha(), a += c.alpha();
+        }
+    return a == 0 ? QColor(0, 0, 0, 0) : QColor(qRound(r / a), qRound(g / a), qRound(b / a), qRound(a / (factor * factor)));
+}
+}
+
+TEST(GeoTiffOutput, CloudOptimizedWithOverviewsThatAverageTheTiles)
+{
+    CombinerTask t;
+    const QString target = t.CombineWithout(842, 388, QStringLiteral("map.tif"), OutputFormat::GeoTiff);
+
+    // 768 x 512, then 384 x 256 and 192 x 128: the first that fits one tile.
+    const QImage full = ReadTiffLevel(target, 0);
+    const QImage half = ReadTiffLevel(target, 1);
+    const QImage quarter = ReadTiffLevel(target, 2);
+    ASSERT_EQ(full.size(), QSize(768, 512));
+    ASSERT_EQ(half.size(), QSize(384, 256));
+    ASSERT_EQ(quarter.size(), QSize(192, 128));
+    EXPECT_TRUE(ReadTiffLevel(target, 3).isNull());
+    int compared = 0;
+    for (auto [level, factor] : {std::pair{&half, 2}, std::pair{&quarter, 4}})
+        for (int y = 0; y < level->height(); ++y)
+            for (int x = 0; x < level->width(); ++x) {
+                const QColor expected = SquareAverage(full, x, y, factor), actual = level->pixelColor(x, y);
+                // Colours of nearly transparent pixels are lost to rounding.
+                const int tolerance = expected.alpha() >= 128 ? factor / 2 : 255;
+                if (std::abs(actual.alpha() - expected.alpha()) > 1 || std::abs(actual.red() - expected.red()) > tolerance
+                    || std::abs(actual.green() - expected.green()) > tolerance || std::abs(actual.blue() - expected.blue()) > tolerance)
+                    FAIL() << "level " << factor << " pixel " << x << "," << y << ": " << actual.name(QColor::HexArgb).toStdString()
+                           << " instead of " << expected.name(QColor::HexArgb).toStdString();
+                ++compared;
+            }
+    EXPECT_EQ(compared, 384 * 256 + 192 * 128);
+    EXPECT_EQ(half.pixelColor(200, 200).alpha(), 0);  // over the missing tile
+
+    const QJsonObject info = GdalInfo(target);
+    if (info.isEmpty())
+        GTEST_SKIP() << "gdalinfo is not installed";
+    EXPECT_EQ(info[QStringLiteral("metadata")].toObject()[QStringLiteral("IMAGE_STRUCTURE")].toObject()[QStringLiteral("LAYOUT")].toString(), "COG");
+    EXPECT_EQ(info[QStringLiteral("metadata")].toObject()[QStringLiteral("")].toObject()[QStringLiteral("TIFFTAG_COPYRIGHT")].toString(),
+        QStringLiteral("\u00A9 OpenStreetMap contributors"));
+    ExpectWebMercator(info);
+    const auto validated = RunGdalValidator(QStringLiteral("validate_cloud_optimized_geotiff.py"), {QStringLiteral("--full-check=yes"), target});
+    if (!validated)
+        GTEST_SKIP() << "GDAL's Python package is not installed";
+    EXPECT_EQ(validated->ExitCode, 0) << validated->Output.toStdString();
+    EXPECT_TRUE(validated->Output.contains(QStringLiteral("is a valid cloud optimized GeoTIFF"))) << validated->Output.toStdString();
+}
+
+TEST(GeoTiffOutput, WithoutOverviewsOneImageAndNoLayoutClaim)
+{
+    CombinerTask t;
+    RecordingObserver observer;
+    CombineRequest request{{t.ProjectFile()}, t.folder.File("plain.tif"), OutputFormat::GeoTiff};
+    request.Overviews = false;
+    Combine(request, observer);
+    EXPECT_EQ(ReadTiffLevel(request.Target, 0).size(), QSize(768, 512));
+    EXPECT_TRUE(ReadTiffLevel(request.Target, 1).isNull());
+    const QJsonObject info = GdalInfo(request.Target);
+    if (!info.isEmpty())
+        EXPECT_FALSE(info[QStringLiteral("metadata")].toObject()[QStringLiteral("IMAGE_STRUCTURE")].toObject().contains(QStringLiteral("LAYOUT")));
+}
+
+TEST(ImageOutputs, SeveralTasksGiveTheDeepestZoomAndTheReportSaysSo)
+{
+    CombinerTask t;
+    const OtherTask deeper(t, QStringLiteral("area_z11.qtsk"), 11);
+    for (OutputFormat format : {OutputFormat::GeoTiff, OutputFormat::Png}) {
+        RecordingObserver observer;
+        const QString target = t.folder.File("deep.") + OutputFormatSuffix(format);
+        Combine({{t.ProjectFile(), deeper.ProjectFile()}, target, format}, observer);
+        EXPECT_EQ(observer.notes.size(), 1);
+        EXPECT_TRUE(observer.notes.value(0).startsWith(QStringLiteral("left out: area.qtsk (zoom 10): "))) << observer.notes.value(0).toStdString();
+        EXPECT_TRUE(observer.notes.value(0).endsWith(QStringLiteral("holds one zoom level, zoom 11 of area_z11.qtsk")));
+        const int columns = deeper.task->MaxX - deeper.task->MinX + 1;
+        EXPECT_EQ(format == OutputFormat::Png ? QImage(target).width() : ReadTiffLevel(target, 0).width(), columns * 256);
+    }
 }

@@ -1,0 +1,94 @@
+#include "combiner/lower_zooms.h"
+
+#include "combiner/parallel_for.h"
+#include "combiner/png_encode.h"
+#include "combiner/tile_halving.h"
+#include "combiner/tile_set_writer.h"
+
+#include <QImage>
+#include <array>
+#include <optional>
+
+namespace {
+// Places decoded at once: four tiles below each, a bounded share of memory.
+constexpr int kBatch = 32;
+
+struct Place {
+    qint64 X = 0, Y = 0;
+    std::array<std::optional<QByteArray>, 4> Below;  // (0,0), (1,0), (0,1), (1,1)
+    QByteArray Built;
+};
+
+void Build(Place& place)
+{
+    QImage tile = PremultipliedTile(QImage());
+    for (int i = 0; i < 4; ++i) {
+        if (!place.Below[i])
+            continue;
+        QImage below;
+        below.loadFromData(*place.Below[i]);
+        if (below.size() != tile.size())
+            below = below.isNull() ? QImage() : below.scaled(tile.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        PlaceQuarter(tile, HalveImage(PremultipliedTile(below)), i % 2, i / 2);
+    }
+    place.Built = EncodePng(tile);
+}
+}
+
+std::vector<std::vector<TileRect>> LowerZoomAreas(const std::vector<TileRect>& given, int lowestZoom)
+{
+    std::vector<std::vector<TileRect>> levels;
+    std::vector<TileRect> areas = given;
+    while (!areas.empty() && areas.front().Zoom > lowestZoom && areas.front().Zoom > 0) {
+        for (TileRect& area : areas)
+            area = area.Halved();
+        levels.push_back(areas);
+    }
+    return levels;
+}
+
+qint64 BuildLowerZooms(TileSetWriter& writer, const std::vector<std::vector<TileRect>>& levels,
+    const std::function<void(qint64 places)>& step)
+{
+    writer.PrepareLookups();
+    qint64 built = 0;
+    std::vector<Place> batch;
+    const auto flush = [&](int zoom) {
+        ParallelFor(int(batch.size()), [&](int i) { Build(batch[size_t(i)]); });
+        for (const Place& place : batch)
+            writer.AddTile(zoom, int(place.X), int(place.Y), place.Built);
+        built += qint64(batch.size());
+        step(qint64(batch.size()));
+        batch.clear();
+    };
+    for (const std::vector<TileRect>& areas : levels) {
+        const int zoom = areas.front().Zoom;
+        for (size_t a = 0; a < areas.size(); ++a) {
+            const TileRect& area = areas[a];
+            for (qint64 y = area.MinY; y <= area.MaxY; ++y) {
+                for (qint64 x = area.MinX; x <= area.MaxX; ++x) {
+                    bool earlier = false;
+                    for (size_t b = 0; b < a && !earlier; ++b)
+                        earlier = areas[b].Contains(x, y);
+                    if (earlier)
+                        continue;
+                    Place place{x, y, {}, {}};
+                    bool any = false;
+                    for (int i = 0; i < 4; ++i) {
+                        place.Below[size_t(i)] = writer.ReadTile(zoom + 1, int(2 * x + i % 2), int(2 * y + i / 2));
+                        any = any || place.Below[size_t(i)].has_value();
+                    }
+                    if (!any) {
+                        step(1);
+                        continue;
+                    }
+                    batch.push_back(std::move(place));
+                    if (batch.size() == kBatch)
+                        flush(zoom);
+                }
+            }
+        }
+        flush(zoom);
+    }
+    return built;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QImage>
+
+// Images of lower resolution made by 2 x 2 averaging with alpha taken into
+// account: pixels are averaged premultiplied, so a transparent pixel adds no
+// colour to its neighbours.
+
+// A 256 x 256 tile in the premultiplied format the averaging works in,
+// transparent where `tile` is null.
+QImage PremultipliedTile(const QImage& tile);
+
+// `source` (premultiplied RGBA, even sides) at half its width and height.
+QImage HalveImage(const QImage& source);
+
+// Copies `half` (premultiplied RGBA, 128 x 128) into quarter (qx, qy) of
+// `tile` (premultiplied RGBA, 256 x 256).
+void PlaceQuarter(QImage& tile, const QImage& half, int qx, int qy);
