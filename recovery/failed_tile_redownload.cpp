@@ -1,7 +1,8 @@
 #include "recovery/failed_tile_redownload.h"
 
-#include "platform/text_files.h"
 #include "task/map_type.h"
+
+#include <QFileInfo>
 
 namespace {
 const QString kConnection = QStringLiteral("Keep_Alive");
@@ -36,7 +37,24 @@ FailedTileRedownload::FailedTileRedownload(HttpClientSettings settings, LogFunct
 
 void FailedTileRedownload::Run(const QStringList& lines, const QString& listFolder)
 {
-    if (lines.isEmpty()) {
+    qsizetype index = 0;
+    RunLines([&]() -> std::optional<TextLine> {
+        if (index == lines.size())
+            return std::nullopt;
+        return TextLine{lines[index++]};
+    }, listFolder);
+}
+
+void FailedTileRedownload::RunFile(const QString& listFile)
+{
+    TextLineReader list(listFile, kMaxFailedListLineBytes);
+    RunLines([&list] { return list.Next(); }, QFileInfo(listFile).absolutePath());
+}
+
+void FailedTileRedownload::RunLines(const NextLine& next, const QString& listFolder)
+{
+    std::optional<TextLine> line = next();
+    if (!line) {
         addLogLine_(QStringLiteral("No failed files records."));
         return;
     }
@@ -45,8 +63,13 @@ void FailedTileRedownload::Run(const QStringList& lines, const QString& listFold
     HttpClient client(settings_);
     client.SetAbortCheck([this] { return stopRequested_.load(); });
     bool stopped = false;
-    for (const QString& line : lines) {
-        const LineOutcome outcome = stopRequested_ ? LineOutcome::Stopped : Fetch(client, line, listFolder);
+    for (; line; line = next()) {
+        if (line->TooLong && !stopRequested_) {
+            constexpr int kShownChars = 80;
+            LogSkipped(TileFileRefusal::LineTooLong, line->Text.left(kShownChars) + QStringLiteral("..."));
+            continue;
+        }
+        const LineOutcome outcome = stopRequested_ ? LineOutcome::Stopped : Fetch(client, line->Text, listFolder);
         if (outcome == LineOutcome::Banned)
             break;
         if (outcome == LineOutcome::Stopped) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/http_client.h"
+#include "platform/text_files.h"
 #include "recovery/tile_file_check.h"
 
 #include <QString>
@@ -53,12 +54,18 @@ public:
     // list. A tile file that cannot be written raises AppError
     // "Cannot create file <name>" and ends the run at that line.
     void Run(const QStringList& lines, const QString& listFolder);
+    // Runs the list in the file `listFile` (its folder is the list folder),
+    // read a line at a time: a line longer than kMaxFailedListLineBytes is
+    // skipped. Raises AppError "Cannot open file <name>" when it cannot be read.
+    void RunFile(const QString& listFile);
 
     void RequestStop() { stopRequested_ = true; }
 
 private:
     enum class LineOutcome { Next, Banned, Stopped };
 
+    using NextLine = std::function<std::optional<TextLine>()>;
+    void RunLines(const NextLine& next, const QString& listFolder);
     LineOutcome Fetch(HttpClient& client, const QString& line, const QString& listFolder);
     void LogSkipped(TileFileRefusal refusal, const QString& subject);
     void LogSkippedBeyondTheShownOnes();

@@ -1,10 +1,11 @@
 #include "viewer/online/tile_disk_cache.h"
 
+#include "platform/text_files.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <vector>
 
@@ -50,12 +51,15 @@ bool TileDiskCache::Write(int zoom, int x, int y, const CachedTile& tile) const
         if (!line.contains('\n') && !line.isEmpty())
             head += '\n' + line;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    try {
+        FileReplacement file(path);
+        file.Write(head + "\n\n");
+        file.Write(tile.Bytes);
+        file.Commit();
+        return true;
+    } catch (const FileWriteError&) {
         return false;
-    file.write(head + "\n\n");
-    file.write(tile.Bytes);
-    return file.commit();
+    }
 }
 
 void TileDiskCache::Remove(int zoom, int x, int y) const
