@@ -23,33 +23,14 @@ inline QByteArray PngOf(int size, int colourType, int bitDepth, const std::vecto
     const std::vector<png_byte>& second, const std::vector<png_color>& palette = {},
     const std::vector<png_byte>& alphas = {})
 {
-    QByteArray bytes;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &bytes, hostile::AppendBytes, nullptr);
-    png_set_IHDR(png, info, png_uint_32(size), png_uint_32(size), bitDepth, colourType, PNG_INTERLACE_NONE,
-        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!palette.empty())
-        png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    if (!alphas.empty())
-        png_set_tRNS(png, info, alphas.data(), int(alphas.size()), nullptr);
-    png_write_info(png, info);
-    std::vector<png_byte> row;
-    for (int y = 0; y < size; ++y) {
-        row.clear();
-        for (int x = 0; x < size; ++x) {
-            const auto& pixel = (x + y) % 2 ? second : first;
-            row.insert(row.end(), pixel.begin(), pixel.end());
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return bytes;
+    return hostile::WritePng({size, size, colourType, bitDepth, palette, alphas},
+        [&](int y, std::vector<png_byte>& row) {
+            row.clear();
+            for (int x = 0; x < size; ++x) {
+                const auto& pixel = (x + y) % 2 ? second : first;
+                row.insert(row.end(), pixel.begin(), pixel.end());
+            }
+        });
 }
 
 inline QRgb MixOf(QColor a, QColor b)
