@@ -1,6 +1,7 @@
 #include "viewer/online/tile_disk_cache.h"
 
 #include "platform/text_files.h"
+#include "task/tile_file_read.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -22,10 +23,11 @@ QString TileDiskCache::FilePath(int zoom, int x, int y) const
 
 std::optional<CachedTile> TileDiskCache::Read(int zoom, int x, int y) const
 {
-    QFile file(FilePath(zoom, x, y));
-    if (!file.open(QIODevice::ReadOnly))
+    // Bounded like any tile file: a pipe, device or huge file is no copy.
+    const TileFileBytes file = ReadTileFileBytes(FilePath(zoom, x, y));
+    if (file.Result != TileFileBytes::Outcome::Read)
         return std::nullopt;
-    const QByteArray content = file.readAll();
+    const QByteArray& content = file.Bytes;
     const qsizetype headEnd = content.indexOf("\n\n");
     if (headEnd < 0 || !content.startsWith(kReceivedKey))
         return std::nullopt;
