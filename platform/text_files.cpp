@@ -14,18 +14,19 @@ namespace {
 constexpr qsizetype kFlushSize = 256 * 1024;
 
 // A name beside the file that no one else uses: "<name>.<random>.part".
-QByteArray TemporaryName(const QByteArray& path)
+QByteArray TemporaryName(const QByteArray& name)
 {
-    return path + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".part";
+    return name + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".part";
 }
 
 // Creates the temporary file exclusively: never an existing file, never
 // through a link planted at its name.
-int CreateExclusively(QByteArray& temporaryPath, const QByteArray& path)
+int CreateExclusively(int folder, QByteArray& temporaryName, const QByteArray& name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = TemporaryName(path);
-        const int handle = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        temporaryName = TemporaryName(name);
+        const int handle =
+            ::openat(folder, temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (handle >= 0 || errno != EEXIST)
             return handle;
     }
@@ -33,30 +34,20 @@ int CreateExclusively(QByteArray& temporaryPath, const QByteArray& path)
 }
 
 // The new file keeps the permissions of the one it replaces.
-void KeepPermissions(int handle, const QByteArray& path)
+void KeepPermissions(int handle, int folder, const QByteArray& name)
 {
     struct stat old {};
-    if (::lstat(path.constData(), &old) == 0 && S_ISREG(old.st_mode))
+    if (::fstatat(folder, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode))
         ::fchmod(handle, old.st_mode & 07777);
 }
 
 // The rename must take the file this replacement wrote, not one put in
 // its place since.
-bool IsStillOurFile(const struct stat& ours, const QByteArray& temporaryPath)
+bool IsStillOurFile(const struct stat& ours, int folder, const QByteArray& temporaryName)
 {
     struct stat named {};
-    return ::lstat(temporaryPath.constData(), &named) == 0 && ours.st_dev == named.st_dev && ours.st_ino == named.st_ino;
-}
-
-// The rename itself reaches the disk only with its folder.
-void FlushFolder(const QByteArray& path)
-{
-    const int folder = ::open(QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath()).constData(),
-        O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    return ::fstatat(folder, temporaryName.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+        && ours.st_dev == named.st_dev && ours.st_ino == named.st_ino;
 }
 }
 
@@ -65,16 +56,31 @@ QString CannotCreateFileMessage(const QString& fileName, const QString& reason)
     return QStringLiteral("Cannot create file ") + fileName + QStringLiteral(": ") + reason;
 }
 
-FileReplacement::FileReplacement(const QString& fileName) : fileName_(fileName)
+FileReplacement::FileReplacement(const QString& fileName)
+    : fileName_(fileName),
+      folder_(::open(QFile::encodeName(QFileInfo(fileName).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+      name_(QFile::encodeName(QFileInfo(fileName).fileName()))
 {
-    const QByteArray path = QFile::encodeName(fileName);
-    handle_ = CreateExclusively(temporaryPath_, path);
+    Start();
+}
+
+FileReplacement::FileReplacement(int folderHandle, const QString& name, const QString& fileName)
+    : fileName_(fileName), folder_(::fcntl(folderHandle, F_DUPFD_CLOEXEC, 0)), name_(QFile::encodeName(name))
+{
+    Start();
+}
+
+void FileReplacement::Start()
+{
+    if (folder_.Get() < 0)
+        Fail(errno);
+    handle_ = CreateExclusively(folder_.Get(), temporaryName_, name_);
     if (handle_ < 0) {
         const int error = errno;
-        temporaryPath_.clear();
+        temporaryName_.clear();
         Fail(error);
     }
-    KeepPermissions(handle_, path);
+    KeepPermissions(handle_, folder_.Get(), name_);
 }
 
 FileReplacement::~FileReplacement()
@@ -118,13 +124,13 @@ void FileReplacement::Commit()
     handle_ = -1;
     if (closed != 0)
         Fail(errno);
-    if (!IsStillOurFile(written, temporaryPath_))
+    if (!IsStillOurFile(written, folder_.Get(), temporaryName_))
         Fail(EEXIST);
-    const QByteArray path = QFile::encodeName(fileName_);
-    if (::rename(temporaryPath_.constData(), path.constData()) != 0)
+    if (::renameat(folder_.Get(), temporaryName_.constData(), folder_.Get(), name_.constData()) != 0)
         Fail(errno);
-    temporaryPath_.clear();
-    FlushFolder(path);
+    temporaryName_.clear();
+    // The rename itself reaches the disk only with its folder.
+    ::fsync(folder_.Get());
 }
 
 void FileReplacement::Discard()
@@ -132,9 +138,9 @@ void FileReplacement::Discard()
     if (handle_ >= 0)
         ::close(handle_);
     handle_ = -1;
-    if (!temporaryPath_.isEmpty())
-        ::unlink(temporaryPath_.constData());
-    temporaryPath_.clear();
+    if (!temporaryName_.isEmpty())
+        ::unlinkat(folder_.Get(), temporaryName_.constData(), 0);
+    temporaryName_.clear();
 }
 
 void FileReplacement::Fail(int error)

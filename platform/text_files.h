@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/app_error.h"
+#include "platform/file_handle.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -45,6 +46,9 @@ bool WriteAll(QFileDevice& file, QByteArrayView bytes);
 class FileReplacement {
 public:
     explicit FileReplacement(const QString& fileName);
+    // The file `name` inside the folder open as `folderHandle`, so no link on
+    // the way to that folder is followed again; `fileName` names it in messages.
+    FileReplacement(int folderHandle, const QString& name, const QString& fileName);
     ~FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
@@ -53,11 +57,14 @@ public:
     void Commit();
 
 private:
+    void Start();
     [[noreturn]] void Fail(int error);
     void Discard();
 
     QString fileName_;
-    QByteArray temporaryPath_;
+    FileHandle folder_;
+    QByteArray name_;           // inside the folder
+    QByteArray temporaryName_;  // inside the folder
     int handle_ = -1;
 };
 

@@ -39,7 +39,9 @@ HttpClientSettings RedownloadClientSettings(const TileServers& servers);
 //
 // Lines that would write anywhere but a tile image inside the list's folder
 // are refused (see CheckTileFile) and skipped with a log line, since a list
-// may come from anywhere. Only the first few skips of each kind get a line
+// may come from anywhere; a checked file is then written from the list's
+// folder down without following a link, so a link swapped in since the
+// check leads nowhere. Only the first few skips of each kind get a line
 // of their own; one line before "Download End." counts the rest, so a list
 // of a million such lines keeps the log short.
 class FailedTileRedownload {

@@ -1,5 +1,7 @@
 #include "task/tile_file_read.h"
 
+#include "platform/file_handle.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -7,22 +9,6 @@
 #include <unistd.h>
 
 namespace {
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 TileFileBytes Refused(QString problem, qint64 fileSize = 0)
 {
     TileFileBytes file;

@@ -263,3 +263,19 @@ TEST_F(FailedTileRedownloadTest, ListsAreReadAsAStreamAndOverlongLinesAreSkipped
         skipped + QString(80, u'y') + "...", Ok(2), "Download End."}));
     EXPECT_THROW(run.RunFile(folder.File("none.ftl")), AppError);
 }
+
+// A folder on the way swapped for a link after the line was checked leads
+// the write nowhere else: the tile is not written and the run says why.
+TEST_F(FailedTileRedownloadTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere)
+{
+    QDir(folder.Path()).mkdir("images");
+    QDir(folder.Path()).mkdir("elsewhere");
+    server.SetResponder([this](const QByteArray&) {
+        QDir(folder.File("images")).removeRecursively();
+        QFile::link(folder.File("elsewhere"), folder.File("images"));
+        return ScriptedReply::Ok("tile");
+    });
+    const QString tile = folder.File("images/os_1_5_4.png");
+    EXPECT_THROW(Run({tile + "|" + Address(1)}), FileWriteError);
+    EXPECT_TRUE(QDir(folder.File("elsewhere")).isEmpty());
+}
