@@ -91,9 +91,9 @@ void TForm1::showEvent(QShowEvent* event)
 void TForm1::FormShow()
 {
 #ifdef Q_OS_WIN
-    HelpFileName = ExecutableFolder() + QStringLiteral("help\\help.chm");
+    HelpFileName = ShippedFilesFolder() + QStringLiteral("help\\help.chm");
 #else
-    HelpFileName = ExecutableFolder() + QStringLiteral("help/help.html");
+    HelpFileName = ShippedFilesFolder() + QStringLiteral("help/help.html");
 #endif
     DefaultPath = ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
     setWindowTitle(QStringLiteral("Tessaly ") + ReadVersion());

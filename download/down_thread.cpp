@@ -77,7 +77,7 @@ void TDownThread::RunWorker()
     } catch (const AppError& error) {
         ReportLog(Prefix() + u' ' + error.Message());
     }
-    BlankImagePath = ExecutableFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
+    BlankImagePath = ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
         + Task->ImageExtension();
 
     qint64 SkipCount = 0;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 QString& ExecutableFolderOverride()
@@ -33,6 +34,38 @@ QString ExecutableFolder()
 void OverrideExecutableFolder(const QString& folder)
 {
     ExecutableFolderOverride() = WithTrailingSeparator(folder);
+}
+
+namespace {
+bool HoldsShippedFiles(const QString& folder)
+{
+    return QFileInfo(folder + QStringLiteral("ini/config.ini")).isFile()
+        || QFileInfo(folder + QStringLiteral("blankimg")).isDir() || QFileInfo(folder + QStringLiteral("help")).isDir();
+}
+
+// Relative to the executable, so an install under any prefix or DESTDIR finds it.
+QString InstalledShareFolder()
+{
+    return WithTrailingSeparator(
+        QDir::toNativeSeparators(QDir::cleanPath(ExecutableFolder() + QStringLiteral(TESSALY_SHARE_FROM_BIN))));
+}
+}
+
+QString ShippedFilesFolder()
+{
+    return IsInstalledLayout() ? InstalledShareFolder() : ExecutableFolder();
+}
+
+bool IsInstalledLayout()
+{
+    return !HoldsShippedFiles(ExecutableFolder()) && HoldsShippedFiles(InstalledShareFolder());
+}
+
+QString UserConfigFolder()
+{
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString base = QDir::isAbsolutePath(xdg) ? xdg : QDir::homePath() + QStringLiteral("/.config");
+    return WithTrailingSeparator(QDir::toNativeSeparators(QDir::cleanPath(base + QStringLiteral("/tessaly"))));
 }
 
 QString DefaultUserFolder(const QString& name)

@@ -10,9 +10,24 @@ QChar FolderSeparator();
 // (an empty text stays empty).
 QString WithTrailingSeparator(const QString& folder);
 
-// The folder of the running executable, ending in the separator. The blank
-// image, the manual and ini/config.ini are found relative to it.
+// The folder of the running executable, ending in the separator. The other
+// programs (orvane, quiltry) are found in it.
 QString ExecutableFolder();
+
+// The folder holding the files that ship with the program (blankimg/, help/,
+// ini/config.ini), ending in the separator: the executable's folder when one
+// of them is there (a portable copy or the build folder), otherwise the
+// installed share folder (PREFIX/share/tessaly for PREFIX/bin) when it holds
+// one of them, otherwise the executable's folder.
+QString ShippedFilesFolder();
+
+// True when the shipped files come from the installed share folder: nobody may
+// write there, so settings live in the user's configuration folder.
+bool IsInstalledLayout();
+
+// $XDG_CONFIG_HOME/tessaly/ (~/.config/tessaly/ when the variable is unset or
+// not an absolute path), ending in the separator. Not created here.
+QString UserConfigFolder();
 
 // Lets tests run the program's logic against a folder of their own.
 // An empty text goes back to the real executable's folder.

@@ -4,6 +4,10 @@
 #include "settings/ini_file.h"
 #include "task/tile_pause.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
 namespace {
 const QString kIniParas = QStringLiteral("IniParas");
 const QString kProxy = QStringLiteral("Proxy");
@@ -22,16 +26,45 @@ std::optional<int> ReadPauseKey(const TIniFile& ini, const QString& key)
     const int value = text.toInt(&whole, 10);
     return whole && value >= 0 && value <= kMaxTilePauseMs ? value : kDefaultTilePauseMs;
 }
+
+QString ShippedConfigFileName()
+{
+    return ShippedFilesFolder() + QStringLiteral("ini") + FolderSeparator() + QStringLiteral("config.ini");
+}
+
+// The user's copy of the shipped file, readable by the user alone since it
+// may come to hold the proxy password. The copy is renamed into place whole,
+// so programs starting at the same time never read half a file; when one of
+// them was first, its file stays. A copy that cannot be made leaves no file:
+// readers then get their defaults and the Options dialog reports the write.
+void MakeUserConfigFile(const QString& fileName)
+{
+    QFile shipped(ShippedConfigFileName());
+    if (!QDir().mkpath(UserConfigFolder()) || !shipped.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = shipped.readAll();
+    QTemporaryFile copy(UserConfigFolder() + QStringLiteral("config.ini.XXXXXX"));
+    // Renamed, the copy is the user's file: it must outlive the temporary file object.
+    if (copy.open() && copy.write(bytes) == bytes.size() && copy.flush() && copy.rename(fileName))
+        copy.setAutoRemove(false);
+}
 }
 
 QString ConfigFileName()
 {
-    return ExecutableFolder() + QStringLiteral("ini") + FolderSeparator() + QStringLiteral("config.ini");
+    if (!IsInstalledLayout())
+        return ShippedConfigFileName();
+    const QString fileName = UserConfigFolder() + QStringLiteral("config.ini");
+    if (!QFile::exists(fileName))
+        MakeUserConfigFile(fileName);
+    return fileName;
 }
 
 QString ReadDefaultPath(const QString& defaultPath)
 {
-    return TIniFile(ConfigFileName()).ReadString(kIniParas, QStringLiteral("DefaultPath"), defaultPath);
+    const QString fallback =
+        IsInstalledLayout() ? QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Tessaly")) : defaultPath;
+    return TIniFile(ConfigFileName()).ReadString(kIniParas, QStringLiteral("DefaultPath"), fallback);
 }
 
 QString ReadVersion()

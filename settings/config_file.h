@@ -4,15 +4,18 @@
 
 #include <QString>
 
-// The configuration file ini/config.ini beside the executable. Every reader
-// opens it, reads the keys it needs with its own default and closes it again,
-// so a change made in the Options dialog reaches each reader at its next read.
+// The configuration file. Every reader opens it, reads the keys it needs with
+// its own default and closes it again, so a change made in the Options dialog
+// reaches each reader at its next read.
 
-// The executable's folder followed by "ini", the separator and "config.ini".
+// A portable copy (and the build folder): ini/config.ini beside the
+// executable. An installed program: config.ini in the user's configuration
+// folder (see UserConfigFolder), made from the shipped file when missing.
 QString ConfigFileName();
 
-// IniParas/DefaultPath. The main window and the Options dialog propose
-// different folders when the key is missing, so the caller gives the default.
+// IniParas/DefaultPath. The main window and the Options dialog of a portable
+// copy propose different folders when the key is missing, so the caller gives
+// the default; an installed program proposes ~/Tessaly to both.
 QString ReadDefaultPath(const QString& defaultPath);
 
 // IniParas/Version, "5.52" when missing: shown in the main window's caption.

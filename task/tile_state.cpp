@@ -44,7 +44,7 @@ QSet<QString> ReadFailedTileNames(const QString& failedListFile)
 
 QByteArray ReadShippedBlankImage()
 {
-    QFile blank(ExecutableFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.png"));
+    QFile blank(ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.png"));
     return blank.open(QIODevice::ReadOnly) ? blank.readAll() : QByteArray();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "platform/window_placement.h"
+#include "settings/config_file.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -21,6 +22,13 @@ void MakeLink(QLabel* label)
     label->setStyleSheet(QStringLiteral("color: green;"));
     label->setCursor(Qt::PointingHandCursor);
 }
+
+// A path has no blanks to wrap at: a zero-width space after each separator lets it wrap there.
+QString BreakableAtSeparators(QString path)
+{
+    path.replace(u'/', QStringLiteral("/\u200B"));
+    return path;
+}
 }
 
 TfrmAbout::TfrmAbout(QWidget* parent)
@@ -28,9 +36,10 @@ TfrmAbout::TfrmAbout(QWidget* parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
-    setFixedSize(315, 181);
+    // Taller than the classic box by the row naming the settings file.
+    setFixedSize(315, 226);
 
-    auto* panel1 = Place(new QFrame(this), "Panel1", 0, 0, 315, 145);
+    auto* panel1 = Place(new QFrame(this), "Panel1", 0, 0, 315, 190);
     // A lowered outer and a raised inner bevel: an etched frame.
     panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     panel1->setLineWidth(1);
@@ -50,8 +59,12 @@ TfrmAbout::TfrmAbout(QWidget* parent)
         MakeLink(link);
         link->installEventFilter(this);
     }
+    Place(new QLabel(QStringLiteral("Settings:"), panel1), "Label9", 12, 136, 70, 20);
+    Label10 = Place(new QLabel(QString(), panel1), "Label10", 88, 138, 215, 48);
+    Label10->setWordWrap(true);
+    Label10->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    OkButton = Place(new QPushButton(QStringLiteral("&OK"), this), "OkButton", 228, 151, 75, 25);
+    OkButton = Place(new QPushButton(QStringLiteral("&OK"), this), "OkButton", 228, 196, 75, 25);
     OkButton->setDefault(true);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -75,6 +88,8 @@ void TfrmAbout::FormShow()
 {
     Label4->setText(homePageAddress_);
     Label7->setText(mailAddress_);
+    Label10->setText(BreakableAtSeparators(ConfigFileName()));
+    Label10->setToolTip(ConfigFileName());
     if (mainWindow_)
         Label3->setText(mainWindow_->windowTitle());
 }

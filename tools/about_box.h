@@ -7,7 +7,8 @@ class QLabel;
 class QPushButton;
 
 // The About box: program name and version as the main window's caption shows
-// them, the developer, and links to the maker's home page and mail address.
+// them, the developer, links to the maker's home page and mail address, and
+// the settings file the program uses.
 class TfrmAbout : public QDialog {
     Q_OBJECT
 public:
@@ -21,6 +22,7 @@ public:
     QLabel* Label4 = nullptr;  // home page link
     QLabel* Label7 = nullptr;  // mail link
     QLabel* Label8 = nullptr;  // developer
+    QLabel* Label10 = nullptr;  // the configuration file's full name
     QPushButton* OkButton = nullptr;
 
 protected:

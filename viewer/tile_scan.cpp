@@ -5,11 +5,20 @@
 
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QSet>
 
 namespace {
 // Checked reports come at most this often, so the GUI thread stays free.
 constexpr qint64 kReportEveryMs = 100;
+// A running task's new tiles show within about a second.
+constexpr int kFollowEveryMs = 400;
+// The workers take turns along the walk, and a slow one lags behind the rest:
+// tiles this far before the furthest file seen may still come, and the next
+// ones this far after it.
+constexpr qint64 kFollowBehind = 256;
+constexpr qint64 kFollowAhead = 256;
 
 // The tile a file name stands for, when it is exactly the name the task
 // gives that tile: prefix_x_y_zoom.png.
@@ -26,6 +35,20 @@ std::optional<QPoint> TileOfFileName(const MDTask& task, const QString& name)
     if (task.TileFileName(x, y) != name)
         return std::nullopt;
     return QPoint(x, y);
+}
+}
+
+namespace {
+// A tile read, in the counts of its state (failed: removed since it was listed).
+void Count(TileCounts& counts, TileState state)
+{
+    switch (state) {
+    case TileState::Stored: ++counts.Stored; break;
+    case TileState::Blank: ++counts.Blank; break;
+    case TileState::Unreadable: ++counts.Unreadable; break;
+    case TileState::Failed: ++counts.Failed; break;
+    case TileState::Missing: ++counts.Missing; break;
+    }
 }
 }
 
@@ -57,7 +80,7 @@ void TileScan::Run()
     CoverageMap coverage(QRect(QPoint(task_.MinX, task_.MinY), QPoint(task_.MaxX, task_.MaxY)));
     coverage.Fill(TileState::Missing);
     TileCounts counts;
-    const QList<FoundFile> files = ListFiles(coverage, counts);
+    QList<FoundFile> files = ListFiles(coverage, counts);
     if (stop_)
         return;
     MarkFailedTiles(coverage, counts);
@@ -66,7 +89,11 @@ void TileScan::Run()
     // Checking every file may take minutes; it runs only when the machine
     // has time to spare, so panning and decoding what is in view stay quick.
     QThread::currentThread()->setPriority(QThread::IdlePriority);
-    CheckFiles(files, counts);
+    const TileCounts checked = CheckFiles(files, counts);
+    // Blocks of tiles tell no tile's state: not worth their memory while following.
+    if (coverage.BlockSize() > 1)
+        coverage = CoverageMap();
+    Follow(std::move(files), coverage, checked);
 }
 
 QList<TileScan::FoundFile> TileScan::ListFiles(CoverageMap& coverage, TileCounts& counts) const
@@ -105,7 +132,7 @@ void TileScan::MarkFailedTiles(CoverageMap& coverage, TileCounts& counts) const
     }
 }
 
-void TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts)
+TileCounts TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts)
 {
     QList<TileStateChange> changes;
     QElapsedTimer sinceReport;
@@ -114,17 +141,11 @@ void TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts)
     const qint64 toCheck = files.size();
     for (const FoundFile& file : files) {
         if (stop_)
-            return;
+            return counts;
         const QString name = task_.TileFileName(file.X, file.Y);
         const TileFileContent content = ReadTileFile(task_.ImageFolder + name, name, rule_);
         --counts.Unchecked;
-        switch (content.State) {
-        case TileState::Stored: ++counts.Stored; break;
-        case TileState::Blank: ++counts.Blank; break;
-        case TileState::Unreadable: ++counts.Unreadable; break;
-        case TileState::Failed: ++counts.Failed; break;  // removed since it was listed
-        case TileState::Missing: ++counts.Missing; break;
-        }
+        Count(counts, content.State);
         ++checked;
         if (content.State != TileState::Stored)
             changes.append({file.X, file.Y, content.State});
@@ -138,4 +159,75 @@ void TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts)
         emit Checked(changes, counts, checked, toCheck);
         emit Finished(counts);
     });
+    return counts;
+}
+
+void TileScan::Wait(int ms) const
+{
+    constexpr int kStep = 50;
+    for (int waited = 0; waited < ms && !stop_; waited += kStep)
+        QThread::msleep(kStep);
+}
+
+void TileScan::Follow(QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts)
+{
+    const qint64 rows = qint64(task_.MaxY) - task_.MinY + 1;
+    const auto placeOf = [&](int x, int y) { return qint64(x - task_.MinX) * rows + (y - task_.MinY); };
+    qint64 furthest = -1;
+    for (const FoundFile& file : files)
+        furthest = std::max(furthest, placeOf(file.X, file.Y));
+    qint64 from = std::max<qint64>(0, furthest - kFollowBehind);
+    // Places in the walk from `from` on whose files are counted.
+    QSet<qint64> seen;
+    for (const FoundFile& file : files)
+        if (placeOf(file.X, file.Y) >= from)
+            seen.insert(placeOf(file.X, file.Y));
+    // Files found unreadable once: perhaps still being written, so looked at again.
+    QSet<qint64> unsure;
+    qint64 checked = files.size();
+    files = {};
+    QDateTime folderChanged;
+    bool foundLastTime = false;
+    while (!stop_ && counts.Missing + counts.Failed > 0) {
+        Wait(kFollowEveryMs);
+        // A file written in the same millisecond as the last look shows at the next.
+        const QDateTime changed = QFileInfo(task_.ImageFolder).lastModified();
+        if (stop_ || (changed == folderChanged && !foundLastTime))
+            continue;
+        folderChanged = changed;
+        QList<TileStateChange> changes;
+        foundLastTime = false;
+        for (qint64 place = from; place <= furthest + kFollowAhead && place < task_.TotalCount && !stop_; ++place) {
+            if (seen.contains(place))
+                continue;
+            const int x = int(task_.MinX + place / rows), y = int(task_.MinY + place % rows);
+            const QString name = task_.TileFileName(x, y);
+            const QFileInfo file(task_.ImageFolder + name);
+            if (!file.exists())
+                continue;
+            const TileFileContent content = ReadTileFile(file.filePath(), name, rule_);
+            if (content.State == TileState::Unreadable && !unsure.contains(place)) {
+                unsure.insert(place);
+                foundLastTime = true;
+                continue;
+            }
+            unsure.remove(place);
+            if (coverage.TileStateAt(x, y) == TileState::Failed)
+                --counts.Failed;
+            else
+                --counts.Missing;
+            Count(counts, content.State);
+            counts.BytesOnDisk += file.size();
+            changes.append({x, y, content.State});
+            seen.insert(place);
+            furthest = std::max(furthest, place);
+        }
+        if (changes.isEmpty())
+            continue;
+        foundLastTime = true;
+        checked += changes.size();
+        Post([this, changes, counts, checked] { emit Checked(changes, counts, checked, checked); });
+        from = std::max(from, furthest - kFollowBehind);
+        seen.removeIf([from](qint64 place) { return place < from; });
+    }
 }

@@ -34,6 +34,12 @@ struct TileStateChange {
 // then every file found is read and decoded (Checked, in batches, until
 // Finished). Signals arrive on the thread that owns the scan.
 //
+// Then, while tiles are missing, it follows a task that may still be
+// downloading: its workers walk the tiles column by column, top to bottom, so
+// new files appear just past the furthest one seen. A few times a second, when
+// the image folder has changed, only the tiles around that point and not seen
+// yet are looked at; those found come as further Checked reports.
+//
 // The task must outlive the scan; it is only read.
 class TileScan : public QObject {
     Q_OBJECT
@@ -57,7 +63,12 @@ private:
     void Run();
     QList<FoundFile> ListFiles(CoverageMap& coverage, TileCounts& counts) const;
     void MarkFailedTiles(CoverageMap& coverage, TileCounts& counts) const;
-    void CheckFiles(const QList<FoundFile>& files, TileCounts counts);
+    // Reads the files found; the counts after them.
+    TileCounts CheckFiles(const QList<FoundFile>& files, TileCounts counts);
+    // Takes `files`, the files found, and lets them go once it knows where to look.
+    void Follow(QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts);
+    // Waits up to `ms`, or less when the scan is stopped.
+    void Wait(int ms) const;
     void Post(std::function<void()> report);
 
     const MDTask& task_;

@@ -3,6 +3,7 @@
 #include "support/run_until.h"
 #include "viewer/coordinate_text.h"
 #include "viewer/selection_task.h"
+#include "viewer/viewed_series.h"
 #include "viewer/viewed_task.h"
 #include "viewer/window/map_view.h"
 #include "viewer/window/new_task_dialog.h"
@@ -141,7 +142,7 @@ TEST_F(ViewerWindowTest, NewTaskDialogWritesAProjectFileOnlyWhenTheMainWindowCou
 {
     // The default MAPNIK server is openstreetmap.org: at most 250 tiles.
     const GeoArea area{116.0, 116.5, 40.0, 39.5};
-    NewTaskDialog dialog(area, 14, MAPNIK, fixture.folder.Path(), nullptr);
+    NewTaskDialog dialog(area, 14, 14, MAPNIK, fixture.folder.Path(), nullptr);
     dialog.TaskName()->setText(QStringLiteral("chosen.QTSK"));
     EXPECT_EQ(dialog.ProjectFileName(), QStringLiteral("chosen.QTSK.qtsk"));  // named as Start names it
     dialog.TaskName()->setText(QStringLiteral("chosen"));
@@ -157,10 +158,137 @@ TEST_F(ViewerWindowTest, NewTaskDialogWritesAProjectFileOnlyWhenTheMainWindowCou
     EXPECT_TRUE(dialog.EstimateText().startsWith(QStringLiteral("9 tiles, about 140 KB")))
         << dialog.EstimateText().toStdString();
     dialog.accept();
-    EXPECT_EQ(dialog.WrittenFile(), fixture.folder.File(QStringLiteral("chosen.qtsk")));
-    ASSERT_TRUE(window.OpenTask(dialog.WrittenFile()));
+    EXPECT_EQ(dialog.WrittenFiles(), QStringList{fixture.folder.File(QStringLiteral("chosen.qtsk"))});
+    ASSERT_TRUE(window.OpenTask(dialog.WrittenFiles().value(0)));
     EXPECT_EQ(window.Task()->Task().TotalCount, 9);
 
     dialog.accept();  // the same name again: refused, the file stays
     EXPECT_TRUE(messages.last().contains(QStringLiteral("exists already")));
+}
+
+TEST_F(ViewerWindowTest, ASeriesOpensAsOneMapAndShowsTheZoomLevelTheScaleCallsFor)
+{
+    ViewerSeries series;
+    ASSERT_TRUE(window.OpenTask(series.MemberFile(11)));
+    ASSERT_EQ(window.Series()->Zooms(), (QList<int>{10, 11, 12}));
+    ASSERT_TRUE(RunEventsUntil([&] { return window.Series()->IsCounted(); }));
+    MapView& view = *window.View();
+    view.Fit();
+    // The middle of the view, in tiles of the deepest zoom: a tile of every level.
+    const QPointF middle = view.Geometry().Center();
+    ASSERT_TRUE(window.Series()->Tasks()[2]->Contains(int(middle.x()), int(middle.y())));
+    const auto shownColour = [&] {
+        EXPECT_TRUE(RunEventsUntil([&] {
+            view.grab();
+            return !view.ShownTask()->IsDecoding();
+        }));
+        // Off the tile grid's lines.
+        return view.grab().toImage().pixel(view.Geometry().ToScreen(middle + QPointF(0.3, 0.3)).toPoint());
+    };
+
+    // Zoom 10's tiles at their own size.
+    view.ZoomAtCenter(64 / view.Geometry().PixelsPerTile());
+    EXPECT_EQ(view.ShownTask()->Zoom(), 10);
+    EXPECT_EQ(window.StatusTexts().value(4), QStringLiteral("Zoom level 10 of 10 to 12"));
+    EXPECT_EQ(shownColour(), ViewerSeries::ColourOf(10).rgb());
+    for (int zoom : {11, 12}) {
+        view.ZoomAtCenter(2);
+        EXPECT_EQ(view.ShownTask()->Zoom(), zoom);
+        EXPECT_EQ(window.StatusTexts().value(4), QStringLiteral("Zoom level %1 of 10 to 12").arg(zoom));
+        EXPECT_EQ(shownColour(), ViewerSeries::ColourOf(zoom).rgb()) << zoom;
+    }
+    // The cursor names the tile and file of the zoom shown.
+    MoveTo(ScreenOf(middle));
+    const ViewedTask& deepest = *view.ShownTask();
+    const int x = int(std::floor(middle.x())), y = int(std::floor(middle.y()));
+    EXPECT_EQ(window.StatusTexts().value(3), deepest.Task().TileFileName(x, y) + QStringLiteral(" (stored)"));
+    view.ZoomAtCenter(1.0 / 8);
+    EXPECT_EQ(view.ShownTask()->Zoom(), 10);
+    MoveTo(ScreenOf(middle));
+    EXPECT_EQ(window.StatusTexts().value(2), QStringLiteral("Tile x %1  y %2").arg(x / 4).arg(y / 4));
+
+    const QString summary = window.Summary()->Text();
+    for (int zoom = 10; zoom <= 12; ++zoom) {
+        const int tiles = series.memberTasks[zoom - 10]->TotalCount;
+        EXPECT_TRUE(summary.contains(QStringLiteral("Task: alps_z%1.qtsk\nTiles: %2 at zoom level %1\n\nStored: %2\n")
+                                         .arg(zoom)
+                                         .arg(tiles)))
+            << summary.toStdString();
+    }
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("Zoom series of 3 zoom levels, 10 to 12")));
+}
+
+TEST_F(ViewerWindowTest, NewTaskDialogWritesOneTaskPerZoomLevelNamedAsASeries)
+{
+    const GeoArea area{116.0, 116.5, 40.0, 39.5};
+    NewTaskDialog dialog(area, 10, 10, MAPNIK, fixture.folder.Path(), nullptr);
+    dialog.TaskName()->setText(QStringLiteral("alps"));
+    // "to" is never below the zoom level and follows it while equal.
+    dialog.ZoomTo()->setValue(9);
+    EXPECT_EQ(dialog.ZoomTo()->value(), 10);
+    dialog.Zoom()->setValue(11);
+    EXPECT_EQ(dialog.ZoomTo()->value(), 11);
+    dialog.ZoomTo()->setValue(12);
+    dialog.Zoom()->setValue(10);
+    EXPECT_EQ(dialog.ZoomTo()->value(), 12);
+
+    qint64 tiles = 0;
+    for (int zoom = 10; zoom <= 12; ++zoom)
+        tiles += TaskTileCount(SelectionTaskParameters(area, zoom, MAPNIK, QString(), QString()));
+    EXPECT_TRUE(dialog.EstimateText().startsWith(QStringLiteral("%1 tiles in 3 zoom levels, about ").arg(tiles)))
+        << dialog.EstimateText().toStdString();
+    EXPECT_EQ(dialog.ProjectFileNames(),
+              (QStringList{"alps_z10.qtsk", "alps_z11.qtsk", "alps_z12.qtsk"}));
+
+    // One name of the series taken: nothing is written.
+    fixture.folder.Write(QStringLiteral("alps_z11.qtsk"), "taken");
+    dialog.accept();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("alps_z11.qtsk exists already")));
+    EXPECT_FALSE(QFileInfo::exists(fixture.folder.File(QStringLiteral("alps_z10.qtsk"))));
+    QFile::remove(fixture.folder.File(QStringLiteral("alps_z11.qtsk")));
+
+    dialog.accept();
+    ASSERT_EQ(dialog.WrittenFiles().size(), 3);
+    ASSERT_TRUE(window.OpenTask(dialog.WrittenFiles()[1]));
+    EXPECT_EQ(window.Series()->Zooms(), (QList<int>{10, 11, 12}));
+    EXPECT_EQ(window.Task()->Zoom(), 11);
+}
+
+TEST_F(ViewerWindowTest, TheTileLimitOfOpenStreetMapCountsTheWholeSeries)
+{
+    // The default MAPNIK server is openstreetmap.org: 250 tiles at most, in all.
+    const GeoArea area{116.0, 116.5, 40.0, 39.5};
+    NewTaskDialog dialog(area, 10, 13, MAPNIK, fixture.folder.Path(), nullptr);
+    // 9 + 20 + 63 + 208 tiles: each level alone is within the limit.
+    EXPECT_TRUE(dialog.EstimateText().contains(QStringLiteral("more than 250 tiles would be refused")))
+        << dialog.EstimateText().toStdString();
+    dialog.accept();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("These 4 zoom levels hold "))) << messages[0].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(fixture.folder.File(QStringLiteral("selection_z10.qtsk"))));
+
+    dialog.ZoomTo()->setValue(12);
+    EXPECT_FALSE(dialog.EstimateText().contains(QStringLiteral("refused")));
+    dialog.accept();
+    EXPECT_EQ(dialog.WrittenFiles().size(), 3);
+}
+
+TEST_F(ViewerWindowTest, TilesOfARunningTaskAppearWithoutReload)
+{
+    fixture.WriteTile(841, 387, ViewerTask::Png(QSize(256, 256), Qt::darkGreen));
+    ASSERT_TRUE(window.OpenTask(fixture.ProjectFile()));
+    ViewedTask& task = *window.Task();
+    ASSERT_TRUE(RunEventsUntil([&] { return task.IsCounted(); }));
+    EXPECT_EQ(task.Counts().Stored, 1);
+
+    // The workers go on down the first column and into the next.
+    fixture.WriteTile(841, 388, ViewerTask::Png(QSize(256, 256), Qt::darkGreen));
+    fixture.WriteTile(841, 389, ViewerTask::Png(QSize(256, 256), Qt::white));
+    fixture.WriteTile(842, 387, ViewerTask::Png(QSize(256, 256), Qt::darkGreen));
+    ASSERT_TRUE(RunEventsUntil([&] { return task.Counts().Stored == 3 && task.Counts().Blank == 1; }, 5000))
+        << task.Counts().Stored;
+    EXPECT_EQ(task.Counts().Missing, 5);
+    EXPECT_EQ(task.StateOf(842, 387), TileState::Stored);
+    EXPECT_EQ(task.StateOf(841, 389), TileState::Blank);
 }

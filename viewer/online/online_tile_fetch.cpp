@@ -25,7 +25,7 @@ bool ServerCouldNotAnswer(const HttpResult& result)
 }
 }
 
-QImage FetchTile(HttpClient& client, const TileDiskCache& cache, const QString& url, const TileAddress& tile,
+QImage FetchTile(HttpClient& client, TileDiskCache& cache, const QString& url, const TileAddress& tile,
     const Clock& now)
 {
     // A copy that does not decode is no copy: revalidating it could only

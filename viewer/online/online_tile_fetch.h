@@ -28,5 +28,5 @@ using Clock = std::function<QDateTime()>;
 //   5xx, unless it was marked must-revalidate.
 // A null image means the tile failed: any other status (404 ...), a transport
 // failure without a copy, or bytes that do not decode.
-QImage FetchTile(HttpClient& client, const TileDiskCache& cache, const QString& url, const TileAddress& tile,
+QImage FetchTile(HttpClient& client, TileDiskCache& cache, const QString& url, const TileAddress& tile,
     const Clock& now);

@@ -5,6 +5,7 @@
 #include "viewer/online/tile_disk_cache.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QMetaObject>
 
 namespace {
@@ -14,7 +15,7 @@ constexpr int kMaxZoom = 30;
 QString SourceFolder(const QString& cacheFolder, const QString& addressTemplate)
 {
     const QByteArray digest = QCryptographicHash::hash(addressTemplate.toUtf8(), QCryptographicHash::Sha1);
-    return cacheFolder + QStringLiteral("/online-tiles/") + QString::fromLatin1(digest.toHex().left(16));
+    return cacheFolder + u'/' + QString::fromLatin1(digest.toHex().left(16));
 }
 
 // Tiles beyond the map's edge do not exist: asking for them would only earn 404s.
@@ -42,6 +43,7 @@ OnlineTileLoader::OnlineTileLoader(OnlineMapSource source, QString cacheFolder, 
     : QObject(parent),
       source_(std::move(source)),
       sourceFolder_(SourceFolder(cacheFolder, source_.AddressTemplate)),
+      earlierFolder_(cacheFolder + QStringLiteral("/online-tiles")),
       now_([] { return QDateTime::currentDateTimeUtc(); }),
       images_(kDefaultMemoryLimitBytes)
 {
@@ -70,6 +72,11 @@ void OnlineTileLoader::SetMemoryLimit(qsizetype bytes)
 {
     std::lock_guard lock(mutex_);
     images_.setMaxCost(bytes);
+}
+
+void OnlineTileLoader::SetDiskCacheLimit(qint64 bytes)
+{
+    diskCacheLimit_ = bytes;
 }
 
 void OnlineTileLoader::SetWantedTiles(int zoom, const QList<QPoint>& tiles)
@@ -119,11 +126,14 @@ QImage OnlineTileLoader::TileImage(int zoom, int x, int y) const
 
 void OnlineTileLoader::StartWorkers()
 {
+    diskCache_ = std::make_unique<TileDiskCache>(sourceFolder_, diskCacheLimit_);
     for (int i = 0; i < kConnections; ++i)
         workers_.emplace_back([this, i] {
-            // One worker keeps the disk cache in bounds while the other serves the first tiles.
-            if (i == 0)
-                TileDiskCache(sourceFolder_).Trim(kDiskCacheLimitBytes, [this] { return stopping_.load(); });
+            // One worker learns what the disk cache holds while the other serves the first tiles.
+            if (i == 0) {
+                QDir(earlierFolder_).removeRecursively();
+                diskCache_->Trim([this] { return stopping_.load(); });
+            }
             Work();
         });
 }
@@ -136,7 +146,6 @@ void OnlineTileLoader::Work()
 {
     HttpClient client(ViewerRequestSettings(source_));
     client.SetAbortCheck([this] { return stopping_.load(); });
-    const TileDiskCache cache(sourceFolder_);
     const Clock now = [this] {
         std::lock_guard lock(mutex_);
         return now_();
@@ -144,7 +153,7 @@ void OnlineTileLoader::Work()
     while (const std::optional<TileAddress> tile = WaitForTile()) {
         QImage image;
         try {
-            image = FetchTile(client, cache, FillTileAddress(source_.AddressTemplate, tile->Zoom, tile->X, tile->Y),
+            image = FetchTile(client, *diskCache_, FillTileAddress(source_.AddressTemplate, tile->Zoom, tile->X, tile->Y),
                 *tile, now);
         } catch (const std::exception&) {
             // Out of memory while decoding, say: this tile fails, the viewer lives on.

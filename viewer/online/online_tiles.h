@@ -13,9 +13,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+class TileDiskCache;
 
 // Where the background map comes from: the address template with {z}, {x}
 // and {y}, and how the viewer introduces itself (User-Agent, and the map
@@ -34,7 +37,7 @@ struct OnlineMapSource {
 //   replaces the old one, and tiles no longer wished are not fetched;
 // - through a disk cache under `cacheFolder` (one folder per address
 //   template) that follows the server's caching headers (see FetchTile)
-//   and is trimmed to kDiskCacheLimitBytes when the loader starts work;
+//   and never holds more than kDiskCacheLimitBytes;
 // - a tile that fails is not asked for again for a minute.
 // Decoded images are kept in memory up to a byte limit, least recently used
 // going first. Disk and network work happen on the worker threads; the
@@ -62,6 +65,8 @@ public:
     // The time freshness and retries are judged by; set before the first wish.
     void SetClock(Clock now);
     void SetMemoryLimit(qsizetype bytes);
+    // Set before the first wish.
+    void SetDiskCacheLimit(qint64 bytes);
 
 signals:
     // The tile became Ready or Failed; emitted on the loader's own thread.
@@ -75,6 +80,11 @@ private:
 
     const OnlineMapSource source_;
     const QString sourceFolder_;
+    // Where earlier versions kept the sources, one folder too deep; removed
+    // at the start, as nothing would ever trim it again.
+    const QString earlierFolder_;
+    qint64 diskCacheLimit_ = kDiskCacheLimitBytes;
+    std::unique_ptr<TileDiskCache> diskCache_;  // shared by the workers, made with them
     Clock now_;
     std::atomic<bool> stopping_{false};
     std::vector<std::thread> workers_;

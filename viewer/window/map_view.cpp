@@ -6,6 +6,7 @@
 #include "viewer/online/online_tiles.h"
 #include "viewer/online_tile_wish.h"
 #include "viewer/tile_style.h"
+#include "viewer/viewed_series.h"
 #include "viewer/viewed_task.h"
 #include "viewer/window/tile_cell_painter.h"
 
@@ -48,16 +49,73 @@ MapView::MapView(QWidget* parent) : QWidget(parent)
 
 void MapView::SetTask(ViewedTask* task)
 {
-    if (task_)
-        disconnect(task_, nullptr, this, nullptr);
-    task_ = task;
+    SetTasks(task ? QList<ViewedTask*>{task} : QList<ViewedTask*>());
+}
+
+void MapView::SetTasks(const QList<ViewedTask*>& tasks)
+{
+    for (const QPointer<ViewedTask>& task : std::as_const(tasks_))
+        if (task)
+            disconnect(task, nullptr, this, nullptr);
+    tasks_.clear();
+    shown_ = nullptr;
+    QRectF area;
+    for (ViewedTask* task : tasks) {
+        tasks_.append(task);
+        connect(task, &ViewedTask::Changed, this, qOverload<>(&QWidget::update));
+        // Map positions are tiles of the deepest zoom, the last task.
+        const double scale = std::ldexp(1.0, tasks.back()->Zoom() - task->Zoom());
+        area |= QRectF(task->TileArea().topLeft() * scale, task->TileArea().size() * scale);
+    }
     selection_.reset();
-    if (task_)
-        connect(task_, &ViewedTask::Changed, this, qOverload<>(&QWidget::update));
     geometry_.SetViewportSize(size());
-    geometry_.SetArea(task_ ? task_->TileArea() : WorldArea());
+    geometry_.SetArea(tasks_.isEmpty() ? WorldArea() : area);
     emit SelectionChanged();
+    Rescaled();
+}
+
+ViewedTask* MapView::ShownTask() const
+{
+    QList<int> zooms;
+    for (const QPointer<ViewedTask>& task : tasks_) {
+        if (!task)
+            return nullptr;
+        zooms.append(task->Zoom());
+    }
+    if (zooms.isEmpty())
+        return nullptr;
+    return tasks_[ZoomClosestToTileSize(zooms, MapZoom(), geometry_.PixelsPerTile())];
+}
+
+void MapView::NoteShownTask()
+{
+    ViewedTask* shown = ShownTask();
+    if (shown == shown_)
+        return;
+    // Only the shown task keeps decoded images: each level of a series would otherwise fill a cache of its own.
+    if (shown_) {
+        shown_->Want({});
+        shown_->Images().Clear();
+    }
+    shown_ = shown;
+    emit ShownTaskChanged();
+}
+
+void MapView::Rescaled()
+{
+    NoteShownTask();
     update();
+}
+
+double MapView::ShownScale() const
+{
+    return shown_ ? std::ldexp(1.0, MapZoom() - shown_->Zoom()) : 1.0;
+}
+
+QRectF MapView::ShownToMap(const QRectF& tiles) const
+{
+    const double scale = ShownScale();
+    return QRectF(tiles.topLeft() * scale, tiles.size() * scale);
 }
 
 void MapView::SetOnlineMap(OnlineTileLoader* loader)
@@ -74,7 +132,7 @@ void MapView::SetOnlineMap(OnlineTileLoader* loader)
 
 int MapView::MapZoom() const
 {
-    return task_ ? task_->Zoom() : kWorldZoom;
+    return !tasks_.isEmpty() && tasks_.back() ? tasks_.back()->Zoom() : kWorldZoom;
 }
 
 void MapView::SetGridShown(bool shown)
@@ -92,13 +150,13 @@ void MapView::SetRequestedAreaShown(bool shown)
 void MapView::Fit()
 {
     geometry_.Fit();
-    update();
+    Rescaled();
 }
 
 void MapView::ZoomAtCenter(double factor)
 {
     geometry_.ZoomAt(QPointF(width() / 2.0, height() / 2.0), factor);
-    update();
+    Rescaled();
 }
 
 void MapView::ClearSelection()
@@ -109,11 +167,11 @@ void MapView::ClearSelection()
     update();
 }
 
-QRect MapView::VisibleTiles() const
+QRect MapView::VisibleTiles(const ViewedTask& task) const
 {
-    if (!task_)
-        return {};
-    const QRectF visible = geometry_.VisibleMap().intersected(task_->TileArea());
+    const double scale = ShownScale();
+    const QRectF map = geometry_.VisibleMap();
+    const QRectF visible = QRectF(map.topLeft() / scale, map.size() / scale).intersected(task.TileArea());
     if (visible.isEmpty())
         return {};
     return QRect(QPoint(int(std::floor(visible.left())), int(std::floor(visible.top()))),
@@ -122,32 +180,34 @@ QRect MapView::VisibleTiles() const
 
 void MapView::paintEvent(QPaintEvent*)
 {
+    NoteShownTask();
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     if (online_)
         DrawOnlineMap(painter);
-    if (!task_) {
+    if (!shown_) {
         if (!online_)
             DrawHint(painter);
         DrawSelection(painter);
         return;
     }
+    ViewedTask& shown = *shown_;
     if (!online_)
-        painter.fillRect(geometry_.ToScreen(task_->TileArea()), TileStateColor(TileState::Missing));
-    const QRect tiles = VisibleTiles();
+        painter.fillRect(geometry_.ToScreen(ShownToMap(shown.TileArea())), TileStateColor(TileState::Missing));
+    const QRect tiles = VisibleTiles(shown);
     if (!tiles.isEmpty()) {
         if (IsCoverageMode()) {
             painter.setOpacity(online_ ? kCoverageOverMapOpacity : 1.0);
-            DrawCoverage(painter, tiles);
+            DrawCoverage(painter, shown, tiles);
             painter.setOpacity(1.0);
         } else {
-            DrawImages(painter, tiles);
+            DrawImages(painter, shown, tiles);
         }
-        if (gridShown_ && geometry_.PixelsPerTile() >= kGridFromPixels)
+        if (gridShown_ && PixelsPerShownTile() >= kGridFromPixels)
             DrawGrid(painter, tiles);
     }
     if (requestedAreaShown_)
-        DrawRequestedArea(painter);
+        DrawRequestedArea(painter, shown);
     DrawSelection(painter);
 }
 
@@ -186,9 +246,9 @@ void MapView::DrawOnlineMap(QPainter& painter)
     }
 }
 
-void MapView::DrawCoverage(QPainter& painter, const QRect& tiles)
+void MapView::DrawCoverage(QPainter& painter, ViewedTask& task, const QRect& tiles)
 {
-    const CoverageMap& coverage = task_->Coverage();
+    const CoverageMap& coverage = task.Coverage();
     const int block = coverage.BlockSize();
     const QPoint origin = coverage.Tiles().topLeft();
     // Whole cells only, so cell edges land where the tiles' edges are.
@@ -196,23 +256,23 @@ void MapView::DrawCoverage(QPainter& painter, const QRect& tiles)
                       QPoint((tiles.right() - origin.x()) / block, (tiles.bottom() - origin.y()) / block));
     const QRectF mapRect(QPointF(origin.x() + double(cells.left()) * block, origin.y() + double(cells.top()) * block),
                          QSizeF(double(cells.width()) * block, double(cells.height()) * block));
-    painter.drawImage(geometry_.ToScreen(mapRect), coverage.Image(), QRectF(cells));
+    painter.drawImage(geometry_.ToScreen(ShownToMap(mapRect)), coverage.Image(), QRectF(cells));
 }
 
-void MapView::DrawImages(QPainter& painter, const QRect& tiles)
+void MapView::DrawImages(QPainter& painter, ViewedTask& task, const QRect& tiles)
 {
-    const int edge = DecodeEdgeFor(geometry_.PixelsPerTile() * devicePixelRatioF());
-    const QPointF middle = geometry_.Center();
+    const int edge = DecodeEdgeFor(PixelsPerShownTile() * devicePixelRatioF());
+    const QPointF middle = geometry_.Center() / ShownScale();
     QList<TileKey> wanted;
-    TileImageCache& images = task_->Images();
+    TileImageCache& images = task.Images();
     for (int y = tiles.top(); y <= tiles.bottom(); ++y) {
         for (int x = tiles.left(); x <= tiles.right(); ++x) {
             const TileKey key{x, y, edge};
             // Images of the cell's size are drawn as a plain copy.
-            const QRect cell = CellOnScreen(QRectF(x, y, 1, 1));
+            const QRect cell = CellOnScreen(ShownToMap(QRectF(x, y, 1, 1)));
             const TileImageCache::Entry* entry = images.Find(key);
             if (!entry) {
-                const auto known = task_->Coverage().TileStateAt(x, y);
+                const auto known = task.Coverage().TileStateAt(x, y);
                 if (known == TileState::Missing || known == TileState::Failed) {
                     PaintTileWithoutImage(painter, cell, *known);
                     continue;
@@ -235,29 +295,30 @@ void MapView::DrawImages(QPainter& painter, const QRect& tiles)
         };
         return distance(a) < distance(b);
     });
-    task_->Want(wanted);
+    task.Want(wanted);
 }
 
 void MapView::DrawGrid(QPainter& painter, const QRect& tiles)
 {
     painter.save();
     painter.setPen(QPen(QColor(0, 0, 0, 70), 1));
-    const QRectF area = geometry_.ToScreen(QRectF(QPointF(tiles.left(), tiles.top()),
-                                                  QPointF(tiles.right() + 1.0, tiles.bottom() + 1.0)));
+    const double scale = ShownScale();
+    const QRectF area = geometry_.ToScreen(ShownToMap(QRectF(QPointF(tiles.left(), tiles.top()),
+                                                             QPointF(tiles.right() + 1.0, tiles.bottom() + 1.0))));
     for (int x = tiles.left(); x <= tiles.right() + 1; ++x) {
-        const double sx = std::round(geometry_.ToScreen(QPointF(x, 0)).x()) + 0.5;
+        const double sx = std::round(geometry_.ToScreen(QPointF(x * scale, 0)).x()) + 0.5;
         painter.drawLine(QPointF(sx, area.top()), QPointF(sx, area.bottom()));
     }
     for (int y = tiles.top(); y <= tiles.bottom() + 1; ++y) {
-        const double sy = std::round(geometry_.ToScreen(QPointF(0, y)).y()) + 0.5;
+        const double sy = std::round(geometry_.ToScreen(QPointF(0, y * scale)).y()) + 0.5;
         painter.drawLine(QPointF(area.left(), sy), QPointF(area.right(), sy));
     }
-    if (geometry_.PixelsPerTile() >= kGridLabelsFromPixels) {
+    if (PixelsPerShownTile() >= kGridLabelsFromPixels) {
         const QFontMetrics metrics(font());
         for (int y = tiles.top(); y <= tiles.bottom(); ++y) {
             for (int x = tiles.left(); x <= tiles.right(); ++x) {
                 const QString label = QStringLiteral("%1/%2").arg(x).arg(y);
-                const QPointF corner = geometry_.ToScreen(QPointF(x, y)) + QPointF(4, 4);
+                const QPointF corner = geometry_.ToScreen(QPointF(x * scale, y * scale)) + QPointF(4, 4);
                 const QRectF box(corner, QSizeF(metrics.horizontalAdvance(label) + 6, metrics.height() + 2));
                 painter.fillRect(box, QColor(255, 255, 255, 170));
                 painter.setPen(Qt::black);
@@ -268,12 +329,12 @@ void MapView::DrawGrid(QPainter& painter, const QRect& tiles)
     painter.restore();
 }
 
-void MapView::DrawRequestedArea(QPainter& painter)
+void MapView::DrawRequestedArea(QPainter& painter, const ViewedTask& task)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(kRequestedArea, 2, Qt::DashLine));
-    painter.drawRect(geometry_.ToScreen(task_->RequestedArea()));
+    painter.drawRect(geometry_.ToScreen(ShownToMap(task.RequestedArea())));
     painter.restore();
 }
 
@@ -302,6 +363,7 @@ void MapView::resizeEvent(QResizeEvent*)
     geometry_.SetViewportSize(size());
     if (wasFitted)
         geometry_.Fit();
+    NoteShownTask();
 }
 
 void MapView::mousePressEvent(QMouseEvent* event)
@@ -351,7 +413,7 @@ void MapView::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     geometry_.ZoomAt(event->position(), 2);
-    update();
+    Rescaled();
 }
 
 void MapView::wheelEvent(QWheelEvent* event)
@@ -360,7 +422,7 @@ void MapView::wheelEvent(QWheelEvent* event)
     const double factor = std::pow(1.2, event->angleDelta().y() / 120.0);
     geometry_.ZoomAt(event->position(), factor);
     ReportCursor(event->position());
-    update();
+    Rescaled();
 }
 
 void MapView::keyPressEvent(QKeyEvent* event)

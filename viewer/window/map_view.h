@@ -13,7 +13,8 @@ class QPainter;
 // The map: a task's tiles as images, or as a coverage map when they would be
 // drawn too small to see, over an optional online map, with the requested
 // area, the tile grid and a Shift+drag selection on top. Without a task it
-// shows the whole world.
+// shows the whole world. Given the tasks of a zoom series, it shows the one
+// whose tiles are drawn closest to their own size.
 //
 // Pan by dragging or with the arrow keys; zoom with the wheel, +/- or a double
 // click, keeping the point under the cursor in place.
@@ -30,13 +31,17 @@ public:
 
     // The task to show (not owned; nullptr for none). Fits it in the view.
     void SetTask(ViewedTask* task);
+    // The tasks of a zoom series, lowest zoom first (not owned). Fits them in the view.
+    void SetTasks(const QList<ViewedTask*>& tasks);
+    // The task drawn at the present scale (nullptr without a task).
+    ViewedTask* ShownTask() const;
     // The online map drawn under the task's tiles (not owned; nullptr for none).
     void SetOnlineMap(OnlineTileLoader* loader);
     // The zoom level the map positions are counted in.
     int MapZoom() const;
 
     ViewGeometry& Geometry() { return geometry_; }
-    bool IsCoverageMode() const { return geometry_.PixelsPerTile() < kCoverageBelowPixels; }
+    bool IsCoverageMode() const { return PixelsPerShownTile() < kCoverageBelowPixels; }
 
     void SetGridShown(bool shown);
     void SetRequestedAreaShown(bool shown);
@@ -51,6 +56,8 @@ signals:
     // The map position under the cursor; nothing when it left the view.
     void CursorMoved(std::optional<QPointF> map);
     void SelectionChanged();
+    // The scale now calls for the tiles of another task of the series.
+    void ShownTaskChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,20 +72,30 @@ protected:
 
 private:
     void DrawOnlineMap(QPainter& painter);
-    void DrawCoverage(QPainter& painter, const QRect& tiles);
-    void DrawImages(QPainter& painter, const QRect& tiles);
+    void DrawCoverage(QPainter& painter, ViewedTask& task, const QRect& tiles);
+    void DrawImages(QPainter& painter, ViewedTask& task, const QRect& tiles);
     void DrawGrid(QPainter& painter, const QRect& tiles);
-    void DrawRequestedArea(QPainter& painter);
+    void DrawRequestedArea(QPainter& painter, const ViewedTask& task);
     void DrawSelection(QPainter& painter);
     void DrawHint(QPainter& painter);
-    // The task's tiles the viewport shows (empty without a task).
-    QRect VisibleTiles() const;
+    // The shown task's tiles the viewport shows (empty without a task).
+    QRect VisibleTiles(const ViewedTask& task) const;
     void ReportCursor(QPointF screen);
+    // Takes the task the scale calls for, and tells when it is another.
+    void NoteShownTask();
+    // Repaints after a change of scale.
+    void Rescaled();
 
+    // Map positions per tile of the shown task, and its tiles' size on screen.
+    double ShownScale() const;
+    double PixelsPerShownTile() const { return geometry_.PixelsPerTile() * ShownScale(); }
+    // A rectangle in tiles of the shown task, in map positions.
+    QRectF ShownToMap(const QRectF& tiles) const;
     // A screen rectangle on whole pixels, so neighbouring cells abut without seams.
     QRect CellOnScreen(const QRectF& map) const;
 
-    QPointer<ViewedTask> task_;
+    QList<QPointer<ViewedTask>> tasks_;  // lowest zoom first
+    QPointer<ViewedTask> shown_;
     QPointer<OnlineTileLoader> online_;
     int wishedZoom_ = -1;
     QList<QPoint> wishedTiles_;

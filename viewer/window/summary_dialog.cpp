@@ -8,30 +8,41 @@
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 SummaryDialog::SummaryDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(tr("Task summary"));
-    counts_ = new QLabel(this);
+    counts_ = new QLabel;
     counts_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     progress_ = new QProgressBar(this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // A series of many zoom levels scrolls rather than outgrowing the screen.
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidget(counts_);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setMinimumSize(340, counts_->fontMetrics().lineSpacing() * 12);
+    counts_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(counts_);
+    layout->addWidget(scroll);
     layout->addWidget(progress_);
     layout->addWidget(buttons);
     Refresh();
 }
 
-void SummaryDialog::SetTask(ViewedTask* task)
+void SummaryDialog::SetTasks(const QList<ViewedTask*>& tasks)
 {
-    if (task_)
-        disconnect(task_, nullptr, this, nullptr);
-    task_ = task;
-    if (task_)
-        connect(task_, &ViewedTask::CountsChanged, this, &SummaryDialog::Refresh);
+    for (const QPointer<ViewedTask>& task : std::as_const(tasks_))
+        if (task)
+            disconnect(task, nullptr, this, nullptr);
+    tasks_.clear();
+    for (ViewedTask* task : tasks) {
+        tasks_.append(task);
+        connect(task, &ViewedTask::CountsChanged, this, &SummaryDialog::Refresh);
+    }
     Refresh();
 }
 
@@ -40,32 +51,51 @@ QString SummaryDialog::Text() const
     return counts_->text();
 }
 
+bool SummaryDialog::TasksLive() const
+{
+    return !tasks_.isEmpty() && std::all_of(tasks_.begin(), tasks_.end(), [](const auto& task) { return !task.isNull(); });
+}
+
 void SummaryDialog::Refresh()
 {
-    if (!task_) {
+    if (!TasksLive()) {
         counts_->setText(tr("No task is open."));
         progress_->hide();
         return;
     }
     const QLocale locale;
-    const TileCounts& c = task_->Counts();
     const auto n = [&locale](qint64 value) { return locale.toString(value); };
-    QString text = tr("Task: %1\nTiles: %2 at zoom level %3\n\n")
-                       .arg(QFileInfo(task_->ProjectFile()).fileName(), n(task_->Task().TotalCount))
-                       .arg(task_->Zoom());
-    text += tr("Stored: %1\nMissing: %2\nFailed: %3\nBlank: %4\nUnreadable: %5\n")
-                .arg(n(c.Stored), n(c.Missing), n(c.Failed), n(c.Blank), n(c.Unreadable));
-    if (c.Unchecked > 0)
-        text += tr("Not checked yet: %1\n").arg(n(c.Unchecked));
-    text += tr("Bytes on disk: %1 (%2)").arg(n(c.BytesOnDisk), locale.formattedDataSize(c.BytesOnDisk));
-    counts_->setText(text);
-    progress_->setVisible(!task_->IsCounted());
-    if (!task_->IsListed()) {
-        progress_->setRange(0, 0);  // busy: the folder is being listed
+    QStringList blocks;
+    if (tasks_.size() > 1)
+        blocks << tr("Zoom series of %1 zoom levels, %2 to %3")
+                      .arg(tasks_.size())
+                      .arg(tasks_.first()->Zoom())
+                      .arg(tasks_.last()->Zoom());
+    bool listed = true, counted = true;
+    qint64 checked = 0, toCheck = 0;
+    for (const QPointer<ViewedTask>& task : std::as_const(tasks_)) {
+        const TileCounts& c = task->Counts();
+        QString text = tr("Task: %1\nTiles: %2 at zoom level %3\n\n")
+                           .arg(QFileInfo(task->ProjectFile()).fileName(), n(task->Task().TotalCount))
+                           .arg(task->Zoom());
+        text += tr("Stored: %1\nMissing: %2\nFailed: %3\nBlank: %4\nUnreadable: %5\n")
+                    .arg(n(c.Stored), n(c.Missing), n(c.Failed), n(c.Blank), n(c.Unreadable));
+        if (c.Unchecked > 0)
+            text += tr("Not checked yet: %1\n").arg(n(c.Unchecked));
+        text += tr("Bytes on disk: %1 (%2)").arg(n(c.BytesOnDisk), locale.formattedDataSize(c.BytesOnDisk));
+        blocks << text;
+        listed = listed && task->IsListed();
+        counted = counted && task->IsCounted();
+        checked += task->FilesChecked();
+        toCheck += task->FilesToCheck();
+    }
+    counts_->setText(blocks.join(QStringLiteral("\n\n")));
+    progress_->setVisible(!counted);
+    if (!listed) {
+        progress_->setRange(0, 0);  // busy: the folders are being listed
         return;
     }
     progress_->setRange(0, 1000);
-    const qint64 toCheck = task_->FilesToCheck();
-    progress_->setValue(toCheck > 0 ? int(task_->FilesChecked() * 1000 / toCheck) : 0);
-    progress_->setFormat(tr("Checking files: %1 of %2").arg(n(task_->FilesChecked()), n(toCheck)));
+    progress_->setValue(toCheck > 0 ? int(checked * 1000 / toCheck) : 0);
+    progress_->setFormat(tr("Checking files: %1 of %2").arg(n(checked), n(toCheck)));
 }

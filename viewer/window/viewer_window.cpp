@@ -10,6 +10,7 @@
 #include "viewer/coordinate_text.h"
 #include "viewer/online/online_tiles.h"
 #include "viewer/selection_task.h"
+#include "viewer/viewed_series.h"
 #include "viewer/viewed_task.h"
 #include "viewer/window/map_view.h"
 #include "viewer/window/new_task_dialog.h"
@@ -53,6 +54,10 @@ ViewerWindow::ViewerWindow(QWidget* parent) : QMainWindow(parent)
     BuildStatusBar();
     connect(view_, &MapView::CursorMoved, this, &ViewerWindow::ShowCursor);
     connect(view_, &MapView::SelectionChanged, this, &ViewerWindow::UpdateSelectionActions);
+    connect(view_, &MapView::ShownTaskChanged, this, [this] {
+        ShowZoom();
+        ShowCursor(cursor_);
+    });
     UpdateSelectionActions();
     resize(1000, 760);
 }
@@ -61,6 +66,11 @@ ViewerWindow::~ViewerWindow()
 {
     view_->SetTask(nullptr);
     view_->SetOnlineMap(nullptr);
+}
+
+ViewedTask* ViewerWindow::Task() const
+{
+    return series_ ? &series_->Opened() : nullptr;
 }
 
 void ViewerWindow::StartWith(const QStringList& arguments)
@@ -76,8 +86,8 @@ void ViewerWindow::BuildMenus()
     recentMenu_ = file->addMenu(tr("&Recent"));
     file->addAction(tr("Re&load"), QKeySequence::Refresh, this, [this] {
         RunGuarded([this] {
-            if (task_)
-                OpenTask(task_->ProjectFile());
+            if (series_)
+                OpenTask(series_->ProjectFile());
         });
     });
     file->addSeparator();
@@ -87,7 +97,7 @@ void ViewerWindow::BuildMenus()
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->addAction(tr("&Fit whole task"), QKeySequence(Qt::CTRL | Qt::Key_0), view_, &MapView::Fit);
     view->addAction(tr("Zoom &in"), QKeySequence::ZoomIn, this, [this] { view_->ZoomAtCenter(2); });
-    view->addAction(tr("Zoom &out"), QKeySequence::ZoomOut, this, [this] { view_->ZoomAtCenter(0.5); });
+    view->addAction(tr("Zoom ou&t"), QKeySequence::ZoomOut, this, [this] { view_->ZoomAtCenter(0.5); });
     view->addSeparator();
     QAction* grid = view->addAction(tr("Tile &grid"), view_, &MapView::SetGridShown);
     grid->setCheckable(true);
@@ -115,10 +125,12 @@ void ViewerWindow::BuildStatusBar()
     dms_ = new QLabel(this);
     tile_ = new QLabel(this);
     file_ = new QLabel(this);
+    zoom_ = new QLabel(this);
     progress_ = new QLabel(this);
     for (QLabel* label : {decimal_, dms_, tile_, file_})
         statusBar()->addWidget(label);
     statusBar()->addPermanentWidget(progress_);
+    statusBar()->addPermanentWidget(zoom_);
     QToolBar* legend = addToolBar(tr("Legend"));
     addToolBar(Qt::BottomToolBarArea, legend);
     legend->setMovable(false);
@@ -129,37 +141,43 @@ void ViewerWindow::RefreshRecentMenu()
 {
     recentMenu_->clear();
     const QStringList files = recent_.Files();
-    for (const QString& file : files)
-        recentMenu_->addAction(QDir::toNativeSeparators(file), this,
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        // Numbered access keys; an & in a path is shown, not taken as one.
+        const QString caption = QDir::toNativeSeparators(file).replace(u'&', QStringLiteral("&&"));
+        recentMenu_->addAction(i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(caption) : caption, this,
                                [this, file] { RunGuarded([this, &file] { OpenTask(file); }); });
+    }
     recentMenu_->setEnabled(!files.isEmpty());
 }
 
 bool ViewerWindow::OpenTask(const QString& projectFile)
 {
-    std::unique_ptr<ViewedTask> opened;
+    std::unique_ptr<ViewedSeries> opened;
     try {
-        opened = std::make_unique<ViewedTask>(projectFile);
+        opened = std::make_unique<ViewedSeries>(projectFile);
     } catch (const AppError& error) {
         ShowMessage(error.Message());
         return false;
     }
-    view_->SetTask(opened.get());
-    summary_->SetTask(opened.get());
-    task_ = std::move(opened);
-    connect(task_.get(), &ViewedTask::CountsChanged, this, &ViewerWindow::ShowProgress);
+    view_->SetTasks(opened->Tasks());
+    summary_->SetTasks(opened->Tasks());
+    series_ = std::move(opened);
+    connect(series_.get(), &ViewedSeries::CountsChanged, this, &ViewerWindow::ShowProgress);
     // The tile under the cursor may have changed its state.
-    connect(task_.get(), &ViewedTask::Changed, this, [this] { ShowCursor(cursor_); });
+    for (ViewedTask* task : series_->Tasks())
+        connect(task, &ViewedTask::Changed, this, [this] { ShowCursor(cursor_); });
     setWindowTitle(QStringLiteral("%1 - Map Viewer").arg(QFileInfo(projectFile).fileName()));
     recent_.Add(projectFile);
     RefreshRecentMenu();
     ShowProgress();
+    ShowZoom();
     return true;
 }
 
 void ViewerWindow::OpenFromDialog()
 {
-    const QString folder = task_ ? task_->Parameters().Path : ReadDefaultPath(QDir::homePath());
+    const QString folder = series_ ? Task()->Parameters().Path : ReadDefaultPath(QDir::homePath());
     if (const auto file = ChooseFileToOpen(this, tr("Open project file:"), kProjectFilter, folder))
         OpenTask(*file);
 }
@@ -176,12 +194,22 @@ void ViewerWindow::NewTaskFromSelection()
     if (!selection)
         return;
     const GeoArea area = AreaOfMapRect(*selection, view_->MapZoom());
-    const int zoom = task_ ? task_->Zoom() : 13;
-    const int mapsType = task_ ? task_->Parameters().MapsType : MAPNIK;
-    const QString folder = task_ ? task_->Parameters().Path : ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
-    NewTaskDialog dialog(area, zoom, mapsType, folder, task_ ? &task_->Counts() : nullptr, this);
-    if (dialog.exec() == QDialog::Accepted)
-        statusBar()->showMessage(tr("Wrote %1: open it in Tessaly with Open task.").arg(dialog.WrittenFile()), 10000);
+    const ViewedTask* task = Task();
+    // The zoom levels of the series on view, or a city's scale.
+    const int zoom = series_ ? series_->Zooms().first() : 13;
+    const int zoomTo = series_ ? series_->DeepestZoom() : zoom;
+    const int mapsType = task ? task->Parameters().MapsType : MAPNIK;
+    const QString folder = task ? task->Parameters().Path : ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
+    NewTaskDialog dialog(area, zoom, zoomTo, mapsType, folder, task ? &task->Counts() : nullptr, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList written = dialog.WrittenFiles();
+    statusBar()->showMessage(written.size() == 1
+                                 ? tr("Wrote %1: open it in Tessaly with Open task.").arg(written.first())
+                                 : tr("Wrote %1 tasks, %2 to %3: open one in Tessaly with Open task.")
+                                       .arg(written.size())
+                                       .arg(written.first(), written.last()),
+                             10000);
 }
 
 void ViewerWindow::CopyBounds()
@@ -218,7 +246,7 @@ void ViewerWindow::UpdateSelectionActions()
 
 QStringList ViewerWindow::StatusTexts() const
 {
-    return {decimal_->text(), dms_->text(), tile_->text(), file_->text()};
+    return {decimal_->text(), dms_->text(), tile_->text(), file_->text(), zoom_->text()};
 }
 
 void ViewerWindow::ShowCursor(std::optional<QPointF> map)
@@ -235,27 +263,43 @@ void ViewerWindow::ShowCursor(std::optional<QPointF> map)
     const double latitude = TileYToLatitude(map->y(), zoom);
     decimal_->setText(tr("Lon %1  Lat %2").arg(DecimalDegreesText(longitude), DecimalDegreesText(latitude)));
     dms_->setText(QStringLiteral("%1  %2").arg(LongitudeDmsText(longitude), LatitudeDmsText(latitude)));
-    const int x = int(std::floor(map->x()));
-    const int y = int(std::floor(map->y()));
+    // The tile of the zoom level shown.
+    ViewedTask* task = view_->ShownTask();
+    const double scale = task ? std::ldexp(1.0, zoom - task->Zoom()) : 1.0;
+    const int x = int(std::floor(map->x() / scale));
+    const int y = int(std::floor(map->y() / scale));
     tile_->setText(tr("Tile x %1  y %2").arg(x).arg(y));
-    if (!task_ || !task_->Contains(x, y)) {
+    if (!task || !task->Contains(x, y)) {
         file_->clear();
         return;
     }
-    const auto state = task_->StateOf(x, y);
-    file_->setText(task_->Task().TileFileName(x, y) + (state ? QStringLiteral(" (%1)").arg(TileStateName(*state)) : QString()));
+    const auto state = task->StateOf(x, y);
+    file_->setText(task->Task().TileFileName(x, y) + (state ? QStringLiteral(" (%1)").arg(TileStateName(*state)) : QString()));
 }
 
 void ViewerWindow::ShowProgress()
 {
-    if (!task_ || task_->IsCounted()) {
+    if (!series_ || series_->IsCounted()) {
         progress_->clear();
         return;
     }
     const QLocale locale;
-    progress_->setText(task_->IsListed() ? tr("Checking files: %1 of %2")
-                                              .arg(locale.toString(task_->FilesChecked()), locale.toString(task_->FilesToCheck()))
-                                        : tr("Listing the task's files..."));
+    progress_->setText(series_->IsListed() ? tr("Checking files: %1 of %2")
+                                                .arg(locale.toString(series_->FilesChecked()),
+                                                     locale.toString(series_->FilesToCheck()))
+                                          : tr("Listing the task's files..."));
+}
+
+void ViewerWindow::ShowZoom()
+{
+    const ViewedTask* shown = view_->ShownTask();
+    if (!shown || !series_) {
+        zoom_->clear();
+        return;
+    }
+    const QList<int> zooms = series_->Zooms();
+    zoom_->setText(series_->IsSeries() ? tr("Zoom level %1 of %2 to %3").arg(shown->Zoom()).arg(zooms.first()).arg(zooms.last())
+                                       : tr("Zoom level %1").arg(shown->Zoom()));
 }
 
 void ViewerWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -11,6 +11,7 @@ class OnlineTileLoader;
 class QLabel;
 class QMenu;
 class SummaryDialog;
+class ViewedSeries;
 class ViewedTask;
 
 // The Map Viewer's main window: the map, its menus and the status bar with
@@ -25,14 +26,18 @@ public:
     // the online map is shown when there is none.
     void StartWith(const QStringList& arguments);
 
-    // Replaces the task on view. A bad file is reported in a message box and
-    // the view keeps what it showed. True when the task was opened.
+    // Replaces the task on view with it and the rest of its zoom series. A
+    // bad file is reported in a message box and the view keeps what it
+    // showed. True when the task was opened.
     bool OpenTask(const QString& projectFile);
 
     MapView* View() const { return view_; }
-    ViewedTask* Task() const { return task_.get(); }
+    // The task opened, and the series it belongs to (nullptr for none).
+    ViewedTask* Task() const;
+    ViewedSeries* Series() const { return series_.get(); }
     SummaryDialog* Summary() const { return summary_; }
-    // The texts of the status bar: decimal, degrees-minutes-seconds, tile, file.
+    // The texts of the status bar: decimal, degrees-minutes-seconds, tile,
+    // file, and the zoom level shown.
     QStringList StatusTexts() const;
 
     // The menu commands.
@@ -53,9 +58,10 @@ private:
     void RefreshRecentMenu();
     void ShowCursor(std::optional<QPointF> map);
     void ShowProgress();
+    void ShowZoom();
     void UpdateSelectionActions();
 
-    std::unique_ptr<ViewedTask> task_;
+    std::unique_ptr<ViewedSeries> series_;
     std::unique_ptr<OnlineTileLoader> online_;
     MapView* view_;
     SummaryDialog* summary_;
@@ -68,6 +74,7 @@ private:
     QLabel* dms_;
     QLabel* tile_;
     QLabel* file_;
+    QLabel* zoom_;
     QLabel* progress_;
     std::optional<QPointF> cursor_;  // map position the status bar describes
 };

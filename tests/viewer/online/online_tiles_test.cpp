@@ -6,6 +6,9 @@
 #include "support/temp_folder.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
@@ -259,4 +262,35 @@ TEST_F(OnlineTileLoaderTest, DestroyingTheLoaderAbortsAStalledTransfer)
     // Far below the 20 s the stall would take to time out.
     EXPECT_LT(timer.elapsed(), 5000);
     EXPECT_TRUE(arrived.isEmpty());
+}
+
+TEST_F(OnlineTileLoaderTest, TheDiskCacheIsOneFolderPerSourceAndStaysWithinItsLimitWhileTilesArrive)
+{
+    const QByteArray png = PngOf(qRgb(200, 30, 30));
+    server.SetResponder([](const QByteArray&) { return TileReply("Cache-Control: max-age=3600\r\n"); });
+    // What earlier versions left one level too deep goes.
+    QDir(cache.Path()).mkpath(QStringLiteral("online-tiles/0123456789abcdef/3/1"));
+    cache.Write(QStringLiteral("online-tiles/0123456789abcdef/3/1/2.tile"), QByteArray(5000, 'o'));
+    auto loader = NewLoader();
+    const qint64 limit = 4 * (png.size() + 200);
+    loader->SetDiskCacheLimit(limit);
+    for (int x = 0; x < 12; ++x)
+        ASSERT_EQ(Load(*loader, 9, x, 0), Status::Ready) << x;
+
+    const QStringList sources = QDir(cache.Path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(sources.size(), 1);
+    EXPECT_EQ(sources[0].size(), 16) << "named by the address template's digest";
+    const QString source = cache.Path() + sources[0];
+    EXPECT_TRUE(QFileInfo::exists(source + QStringLiteral("/9/11/0.tile")));
+    qint64 bytes = 0;
+    int files = 0;
+    QDirIterator walk(source, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        walk.next();
+        bytes += walk.fileInfo().size();
+        ++files;
+    }
+    EXPECT_LE(bytes, limit);
+    EXPECT_GE(files, 2);
+    EXPECT_LT(files, 12);
 }
