@@ -56,8 +56,10 @@ QString CombineCounts::Text() const
 
 QString TileNoteLine(const SourceTile& tile)
 {
-    if (tile.State != TileState::Stored)
-        return TileStateName(tile.State) + QStringLiteral(": ") + tile.FileName;
+    if (tile.State != TileState::Stored) {
+        const QString line = TileStateName(tile.State) + QStringLiteral(": ") + tile.FileName;
+        return tile.Problem.isEmpty() ? line : line + QStringLiteral(" (") + tile.Problem + u')';
+    }
     if (tile.Scaled)
         return QStringLiteral("scaled: ") + tile.FileName;
     return {};

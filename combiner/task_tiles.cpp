@@ -1,9 +1,9 @@
 #include "combiner/task_tiles.h"
 
-#include "combiner/tile_decode_check.h"
+#include "image/tile_image.h"
 #include "task/download_task.h"
+#include "task/tile_file_read.h"
 
-#include <QFile>
 #include <QThread>
 #include <atomic>
 #include <exception>
@@ -18,31 +18,29 @@ TaskTileReader::TaskTileReader(const MDTask& task, TileStateRule rule)
 void TaskTileReader::ReadTile(SourceTile& tile, bool wantPixels) const
 {
     tile.FileName = task_.TileFileName(tile.X, tile.Y);
-    QFile file(task_.ImageFolder + tile.FileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        tile.State = file.exists() ? TileState::Unreadable : rule_.ForMissingFile(tile.FileName);
+    TileFileBytes file = ReadTileFileBytes(task_.ImageFolder + tile.FileName);
+    if (file.Result == TileFileBytes::Outcome::Missing) {
+        tile.State = rule_.ForMissingFile(tile.FileName);
         return;
     }
-    tile.Bytes = file.readAll();
-    // Without pixels to keep, knowing that the file decodes is enough.
-    QImage image;
-    const QSize size = !wantPixels ? DecodedImageSize(tile.Bytes)
-        : image.loadFromData(tile.Bytes) ? image.size() : QSize();
-    tile.State = rule_.ForFile(tile.Bytes, size.isValid());
-    if (tile.State != TileState::Stored) {
-        tile.Bytes.clear();
+    if (file.Result == TileFileBytes::Outcome::Refused) {
+        tile.State = TileState::Unreadable;
+        tile.Problem = file.Problem;
         return;
     }
     constexpr int kSize = MosaicGeometry::kTileSize;
-    tile.Scaled = size != QSize(kSize, kSize);
-    if (!wantPixels)
+    // Without pixels to keep, knowing that the file decodes is enough.
+    // Scaled with premultiplied colours, so transparent pixels do not bleed.
+    TileImage image = !wantPixels ? CheckTileImage(file.Bytes)
+                                  : DecodeTileImage(file.Bytes, [](QSize) { return QSize(kSize, kSize); });
+    tile.State = rule_.ForFile(file.Bytes, image.Decodes());
+    tile.Problem = image.Problem;
+    if (tile.State != TileState::Stored)
         return;
-    if (tile.Scaled) {
-        // Scale with premultiplied colours, so transparent pixels do not bleed.
-        image = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied)
-                    .scaled(kSize, kSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
-    tile.Pixels = image.convertToFormat(QImage::Format_RGBA8888);
+    tile.Bytes = std::move(file.Bytes);
+    tile.Scaled = image.Size != QSize(kSize, kSize);
+    if (wantPixels)
+        tile.Pixels = image.Image.convertToFormat(QImage::Format_RGBA8888);
 }
 
 std::vector<SourceTile> TaskTileReader::ReadSpan(int y, int firstX, int count, bool wantPixels,

@@ -16,6 +16,7 @@ struct SourceTile {
     int X = 0, Y = 0;  // tile column and row
     QString FileName;
     TileState State = TileState::Missing;
+    QString Problem;         // why an unreadable tile is, e.g. "larger than 16 MB"
     bool Scaled = false;     // decoded at another size than 256 x 256
     bool Converted = false;  // Bytes were made PNG from another image format
     QByteArray Bytes;        // the file's bytes (stored tiles)

@@ -7,6 +7,8 @@
 #include "task/download_task.h"
 
 #include <QFile>
+#include <cerrno>
+#include <fcntl.h>
 
 TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
     PauseFunction Pause)
@@ -173,12 +175,16 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
     // A plain write, not a synced replace: the position moves only after the
     // write, so a tile cut short by a crash is fetched again on continuing.
     const QString path = Task->TileFilePath(x, y);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size() || !file.flush()) {
+    // Never through a link planted at the tile's name in a folder others may write in.
+    const int handle = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const QString openError = handle < 0 ? qt_error_string(errno) : QString();
+    QFile file;
+    if (handle < 0 || !file.open(handle, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
+        || file.write(body) != body.size() || !file.flush()) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
         ReportLog(Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ")
-            + file.errorString());
+            + (handle < 0 ? openError : file.errorString()));
         ReportFailed(path + u'|' + Task->TileUrl(x, y));
         return false;
     }

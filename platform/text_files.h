@@ -1,18 +1,24 @@
 #pragma once
 
 #include "platform/app_error.h"
+#include "platform/file_handle.h"
 
 #include <QByteArray>
-#include <QSaveFile>
+#include <QFile>
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // Task files and lists are text in the local 8-bit encoding with CR LF after
 // every line, the last one included. Every write replaces its file atomically:
 // the new content goes to a temporary file beside it, every write and the
 // flush to disk are checked, and only content that reached the disk whole is
 // renamed over the old file. A crash, a kill or a full disk leaves the old
-// file whole.
+// file whole. Nothing is ever written through a symbolic link: the temporary
+// file is created exclusively under a name of its own, and a link at the
+// file's name is replaced, not followed, so a folder others may write in
+// cannot lead the write into another file.
 
 // The message of a failed write: "Cannot create file <name>: <reason>".
 QString CannotCreateFileMessage(const QString& fileName, const QString& reason);
@@ -40,14 +46,26 @@ bool WriteAll(QFileDevice& file, QByteArrayView bytes);
 class FileReplacement {
 public:
     explicit FileReplacement(const QString& fileName);
+    // The file `name` inside the folder open as `folderHandle`, so no link on
+    // the way to that folder is followed again; `fileName` names it in messages.
+    FileReplacement(int folderHandle, const QString& name, const QString& fileName);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
 
     void Write(QByteArrayView bytes);
     void Commit();
 
 private:
-    [[noreturn]] void Fail(const QString& reason);
+    void Start();
+    [[noreturn]] void Fail(int error);
+    void Discard();
 
-    QSaveFile file_;
+    QString fileName_;
+    FileHandle folder_;
+    QByteArray name_;           // inside the folder
+    QByteArray temporaryName_;  // inside the folder
+    int handle_ = -1;
 };
 
 // Raises FileWriteError when the file cannot be written.
@@ -65,6 +83,33 @@ QStringList SplitTextLines(const QByteArray& bytes);
 
 // ReadWholeFile + SplitTextLines.
 QStringList ReadTextLines(const QString& fileName);
+
+// One line of a text file read as a stream; a line longer than the reader's
+// cap holds only its first bytes and is marked.
+struct TextLine {
+    QString Text;
+    bool TooLong = false;
+};
+
+// Reads a text file a line at a time (CR LF, LF or CR) with memory bounded
+// by the cap on one line, whatever the file holds. Raises AppError "Cannot
+// open file <name>" when the file cannot be opened or read.
+class TextLineReader {
+public:
+    TextLineReader(const QString& fileName, qsizetype maxLineBytes);
+
+    // The next line; nothing at the end of the file.
+    std::optional<TextLine> Next();
+
+private:
+    bool Fill();
+
+    QFile file_;
+    qsizetype maxLineBytes_;
+    QByteArray buffer_;
+    qsizetype start_ = 0;
+    bool afterCr_ = false;  // a LF right after it ends no line of its own
+};
 
 // Streams lines to a file with constant memory however many are written;
 // nothing replaces the old file until Commit().

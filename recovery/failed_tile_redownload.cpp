@@ -1,10 +1,34 @@
 #include "recovery/failed_tile_redownload.h"
 
-#include "platform/text_files.h"
+#include "platform/file_handle.h"
 #include "task/map_type.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
 
 namespace {
 const QString kConnection = QStringLiteral("Keep_Alive");
+
+// Writes a checked tile file from the list's folder down, one folder at a
+// time, never following a link: a folder swapped for a link since the check
+// cannot lead the write elsewhere.
+void WriteTileFile(const QString& listFolder, const QString& path, const QByteArray& bytes)
+{
+    const QString folder = QDir::cleanPath(QDir(listFolder).absolutePath());
+    const QStringList inside = QDir(folder).relativeFilePath(path).split(u'/');
+    FileHandle current(::open(QFile::encodeName(QFileInfo(folder).canonicalFilePath()).constData(),
+        O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (qsizetype i = 0; current.Get() >= 0 && i + 1 < inside.size(); ++i)
+        current = FileHandle(::openat(current.Get(), QFile::encodeName(inside[i]).constData(),
+            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (current.Get() < 0)
+        throw FileWriteError(path, qt_error_string(errno));
+    FileReplacement file(current.Get(), inside.last(), path);
+    file.Write(bytes);
+    file.Commit();
+}
 
 QString SkippedPrefix(TileFileRefusal refusal)
 {
@@ -36,7 +60,24 @@ FailedTileRedownload::FailedTileRedownload(HttpClientSettings settings, LogFunct
 
 void FailedTileRedownload::Run(const QStringList& lines, const QString& listFolder)
 {
-    if (lines.isEmpty()) {
+    qsizetype index = 0;
+    RunLines([&]() -> std::optional<TextLine> {
+        if (index == lines.size())
+            return std::nullopt;
+        return TextLine{lines[index++]};
+    }, listFolder);
+}
+
+void FailedTileRedownload::RunFile(const QString& listFile)
+{
+    TextLineReader list(listFile, kMaxFailedListLineBytes);
+    RunLines([&list] { return list.Next(); }, QFileInfo(listFile).absolutePath());
+}
+
+void FailedTileRedownload::RunLines(const NextLine& next, const QString& listFolder)
+{
+    std::optional<TextLine> line = next();
+    if (!line) {
         addLogLine_(QStringLiteral("No failed files records."));
         return;
     }
@@ -45,8 +86,13 @@ void FailedTileRedownload::Run(const QStringList& lines, const QString& listFold
     HttpClient client(settings_);
     client.SetAbortCheck([this] { return stopRequested_.load(); });
     bool stopped = false;
-    for (const QString& line : lines) {
-        const LineOutcome outcome = stopRequested_ ? LineOutcome::Stopped : Fetch(client, line, listFolder);
+    for (; line; line = next()) {
+        if (line->TooLong && !stopRequested_) {
+            constexpr int kShownChars = 80;
+            LogSkipped(TileFileRefusal::LineTooLong, line->Text.left(kShownChars) + QStringLiteral("..."));
+            continue;
+        }
+        const LineOutcome outcome = stopRequested_ ? LineOutcome::Stopped : Fetch(client, line->Text, listFolder);
         if (outcome == LineOutcome::Banned)
             break;
         if (outcome == LineOutcome::Stopped) {
@@ -89,7 +135,7 @@ FailedTileRedownload::LineOutcome FailedTileRedownload::Fetch(
         // Each attempt has a fresh body, so the file gets exactly one answer.
         const HttpResult result = client.Get(record.Address);
         if (result.Ok) {
-            WriteFileAtomically(tileFile.Path, result.Body);
+            WriteTileFile(listFolder, tileFile.Path, result.Body);
             addLogLine_(record.FileName + u':' + record.Address + QStringLiteral(" ->OK"));
             return LineOutcome::Next;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/http_client.h"
+#include "platform/text_files.h"
 #include "recovery/tile_file_check.h"
 
 #include <QString>
@@ -38,7 +39,9 @@ HttpClientSettings RedownloadClientSettings(const TileServers& servers);
 //
 // Lines that would write anywhere but a tile image inside the list's folder
 // are refused (see CheckTileFile) and skipped with a log line, since a list
-// may come from anywhere. Only the first few skips of each kind get a line
+// may come from anywhere; a checked file is then written from the list's
+// folder down without following a link, so a link swapped in since the
+// check leads nowhere. Only the first few skips of each kind get a line
 // of their own; one line before "Download End." counts the rest, so a list
 // of a million such lines keeps the log short.
 class FailedTileRedownload {
@@ -53,12 +56,18 @@ public:
     // list. A tile file that cannot be written raises AppError
     // "Cannot create file <name>" and ends the run at that line.
     void Run(const QStringList& lines, const QString& listFolder);
+    // Runs the list in the file `listFile` (its folder is the list folder),
+    // read a line at a time: a line longer than kMaxFailedListLineBytes is
+    // skipped. Raises AppError "Cannot open file <name>" when it cannot be read.
+    void RunFile(const QString& listFile);
 
     void RequestStop() { stopRequested_ = true; }
 
 private:
     enum class LineOutcome { Next, Banned, Stopped };
 
+    using NextLine = std::function<std::optional<TextLine>()>;
+    void RunLines(const NextLine& next, const QString& listFolder);
     LineOutcome Fetch(HttpClient& client, const QString& line, const QString& listFolder);
     void LogSkipped(TileFileRefusal refusal, const QString& subject);
     void LogSkippedBeyondTheShownOnes();

@@ -75,10 +75,10 @@ void TfrmFlt::Button1Click()
         return;
     Memo1->clear();
     // The list is only read, so it stays byte for byte as it was.
-    RunList(ReadTextLines(*listFile), QFileInfo(*listFile).absolutePath());
+    RunList(*listFile);
 }
 
-void TfrmFlt::RunList(const QStringList& lines, const QString& listFolder)
+void TfrmFlt::RunList(const QString& listFile)
 {
     // Log lines reach the pane in batches, all of them ahead of the queued
     // call that ends the local event loop.
@@ -90,7 +90,7 @@ void TfrmFlt::RunList(const QStringList& lines, const QString& listFolder)
     SetRunning(true);
     std::thread worker([&] {
         try {
-            run.Run(lines, listFolder);
+            run.RunFile(listFile);
         } catch (...) {
             failure = std::current_exception();
         }

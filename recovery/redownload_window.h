@@ -35,7 +35,7 @@ protected:
 private:
     void Button1Click();
     void ButtonStopClick();
-    void RunList(const QStringList& lines, const QString& listFolder);
+    void RunList(const QString& listFile);
     void SetRunning(bool running);
 
     TileServers servers_;

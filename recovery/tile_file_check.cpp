@@ -44,6 +44,8 @@ QString RefusalText(TileFileRefusal refusal)
         return QStringLiteral("outside the folder of the list");
     case TileFileRefusal::SymbolicLink:
         return QStringLiteral("a symbolic link");
+    case TileFileRefusal::LineTooLong:
+        return QStringLiteral("a line longer than %1 bytes").arg(kMaxFailedListLineBytes);
     }
     return {};
 }

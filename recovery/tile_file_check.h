@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <optional>
 
 // Why a line of a failed-tile list may not be written. A list is a file users
@@ -12,8 +13,13 @@ enum class TileFileRefusal {
     NotPngTile,         // the last component is not a plain ".png" name
     OutsideListFolder,  // also through a linked folder on the way
     SymbolicLink,       // the tile file itself is a link: never followed or replaced
+    LineTooLong,        // longer than kMaxFailedListLineBytes: no real file name and address
 };
-constexpr int kTileFileRefusalKinds = 4;
+constexpr int kTileFileRefusalKinds = 5;
+
+// Far above a real line (a path, "|" and an address), so a list without
+// line breaks cannot fill the memory.
+constexpr qsizetype kMaxFailedListLineBytes = 64 * 1024;
 
 // The reason as a skipped line gives it, e.g. "not a .png tile file".
 QString RefusalText(TileFileRefusal refusal);

@@ -1,6 +1,8 @@
 #include "task/tile_state.h"
 
+#include "platform/app_error.h"
 #include "platform/folders.h"
+#include "platform/text_files.h"
 #include "task/download_task.h"
 
 #include <QFile>
@@ -19,21 +21,23 @@ QString TileStateName(TileState state)
 
 QSet<QString> ReadFailedTileNames(const QString& failedListFile)
 {
+    // Far above a real line; a list without line breaks stays cheap.
+    constexpr qsizetype kMaxLineBytes = 64 * 1024;
     QSet<QString> names;
-    QFile list(failedListFile);
-    if (!list.open(QIODevice::ReadOnly))
-        return names;
-    // Read line by line: a list passed around may be large.
-    while (!list.atEnd()) {
-        const QByteArray line = list.readLine();
-        const qsizetype bar = line.indexOf('|');
-        if (bar < 0)
-            continue;
-        const QString path = QString::fromLocal8Bit(line.left(bar)).trimmed();
-        const qsizetype nameStart = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
-        const QString name = path.mid(nameStart);
-        if (!name.isEmpty())
-            names.insert(name);
+    try {
+        TextLineReader list(failedListFile, kMaxLineBytes);
+        while (const std::optional<TextLine> line = list.Next()) {
+            const qsizetype bar = line->Text.indexOf(u'|');
+            if (line->TooLong || bar < 0)
+                continue;
+            const QString path = line->Text.left(bar).trimmed();
+            const qsizetype nameStart = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
+            const QString name = path.mid(nameStart);
+            if (!name.isEmpty())
+                names.insert(name);
+        }
+    } catch (const AppError&) {
+        // An unreadable list names no more tiles than it gave so far.
     }
     return names;
 }

@@ -7,7 +7,7 @@
 // about 3 MB), then `fetched-lines` lines (20,000 by default) each answered
 // 404 by a loopback server, which log two lines apiece. Prints the time of
 // each run (wall clock and processor), the lines in the log pane and the
-// process's peak memory after it.
+// process's peak memory after it; last, a 1 GiB list without line breaks.
 #include "platform/file_dialogs.h"
 #include "recovery/redownload_window.h"
 #include "support/loopback_http_server.h"
@@ -39,12 +39,15 @@ double CpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void RunList(TfrmFlt& window, const QString& listFile, const QByteArray& list, const char* what)
+// `list` in `listFile`, padded with zero bytes to `size` without holding them.
+bool WriteList(const QString& listFile, const QByteArray& list, qint64 size = 0)
 {
     QFile file(listFile);
-    if (!file.open(QIODevice::WriteOnly) || file.write(list) != list.size())
-        return;
-    file.close();
+    return file.open(QIODevice::WriteOnly) && file.write(list) == list.size() && (size == 0 || file.resize(size));
+}
+
+void RunList(TfrmFlt& window, const QString& listFile, const char* what)
+{
     InterceptFileChooser([&](const QString&) { return std::optional<QString>(listFile); });
     QElapsedTimer timer;
     timer.start();
@@ -71,12 +74,18 @@ int main(int argc, char* argv[])
     QByteArray skipped;
     for (int i = 0; i < skippedLines; ++i)
         skipped += "x\r\n";
-    RunList(window, folder.filePath(QStringLiteral("skipped.ftl")), skipped, "skipped lines");
+    if (WriteList(folder.filePath(QStringLiteral("skipped.ftl")), skipped))
+        RunList(window, folder.filePath(QStringLiteral("skipped.ftl")), "skipped lines");
 
     QByteArray fetched;
     const QByteArray address = server.BaseUrl().toLatin1() + "/13/6743/3104.png";
     for (int i = 0; i < fetchedLines; ++i)
         fetched += folder.filePath(QStringLiteral("os_%1_3104_13.png").arg(i)).toLocal8Bit() + '|' + address + "\r\n";
-    RunList(window, folder.filePath(QStringLiteral("fetched.ftl")), fetched, "fetched lines (404)");
+    if (WriteList(folder.filePath(QStringLiteral("fetched.ftl")), fetched))
+        RunList(window, folder.filePath(QStringLiteral("fetched.ftl")), "fetched lines (404)");
+
+    // A list without line breaks is read as a stream, not held whole.
+    if (WriteList(folder.filePath(QStringLiteral("unbroken.ftl")), {}, qint64(1) << 30))
+        RunList(window, folder.filePath(QStringLiteral("unbroken.ftl")), "1 GiB, no line break");
     return 0;
 }

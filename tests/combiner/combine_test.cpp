@@ -2,6 +2,8 @@
 #include "combiner_fixture.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
+#include "support/hostile_files.h"
+#include "support/hostile_tiles.h"
 
 #include <gtest/gtest.h>
 
@@ -42,10 +44,39 @@ TEST(CombineReport, NamesEveryTileThatIsNotStoredOrWasScaled)
     OverrideExecutableFolder(QString());
 
     EXPECT_EQ(observer.notes, (QStringList{"missing: os_841_387_10.png", "blank: os_842_387_10.png",
-                                  "scaled: os_843_387_10.png", "failed: os_841_388_10.png", "unreadable: os_842_388_10.png"}));
+                                  "scaled: os_843_387_10.png", "failed: os_841_388_10.png", "unreadable: os_842_388_10.png (Unsupported image format)"}));
     EXPECT_EQ(counts.Text(), "2 stored, 1 missing, 1 failed, 1 blank, 1 unreadable, 1 scaled");
     EXPECT_EQ(observer.last.Done, 6);
     EXPECT_EQ(observer.last.Total, 6);
+}
+
+// Tiles that would take gigabytes, block for good or never end are
+// unreadable, each with its reason on its report line, in every format.
+TEST(CombineReport, HostileTilesAreUnreadableWithTheirReason)
+{
+    CombinerTask t;
+    const QByteArray real = PngBytes(CombinerTask::TileImage(843, 387));
+    for (const QString& name : {t.TilePath(841, 387), t.TilePath(842, 387), t.TilePath(843, 387), t.TilePath(841, 388)})
+        QFile::remove(name);
+    ASSERT_TRUE(hostile::MakeFifo(t.TilePath(841, 387)));
+    ASSERT_TRUE(hostile::LinkToDevZero(t.TilePath(842, 387)));
+    ASSERT_TRUE(hostile::WriteSparseFile(t.TilePath(843, 387), real, qint64(1) << 30));
+    t.WriteTileBytes(841, 388, hostile::WithHugeChunkLength(real, "tEXt"));
+    t.WriteTileBytes(842, 388, hostile::PlainPng(5792, 5792));
+
+    for (const auto& [format, name] : {std::pair{OutputFormat::GeoTiff, "map.tif"}, {OutputFormat::Png, "map.png"},
+             {OutputFormat::MBTiles, "map.mbtiles"}}) {
+        SCOPED_TRACE(name);
+        RecordingObserver observer;
+        const CombineCounts counts = Combine({{t.ProjectFile()}, t.folder.File(name), format}, observer);
+        EXPECT_EQ(counts.Text(), "1 stored, 0 missing, 0 failed, 0 blank, 5 unreadable, 0 scaled");
+        ASSERT_EQ(observer.notes.size(), 5);
+        EXPECT_EQ(observer.notes[0], "unreadable: os_841_387_10.png (not a regular file)");
+        EXPECT_EQ(observer.notes[1], "unreadable: os_842_387_10.png (a symbolic link)");
+        EXPECT_EQ(observer.notes[2], "unreadable: os_843_387_10.png (larger than 16 MB)");
+        EXPECT_TRUE(observer.notes[3].startsWith("unreadable: os_841_388_10.png (PNG: ")) << observer.notes[3].toStdString();
+        EXPECT_EQ(observer.notes[4], "unreadable: os_842_388_10.png (larger than 4096 x 4096 pixels)");
+    }
 }
 
 TEST(CombineStrict, AnyTileNotStoredWritesNothingAndKeepsTheOldTarget)

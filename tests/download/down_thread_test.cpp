@@ -423,6 +423,22 @@ TEST_F(DownThreadTest, ATileFileThatCannotBeWrittenIsReportedAndEndsTheRun)
     EXPECT_EQ(server.RequestCount(), 1);
 }
 
+// A link at a tile's name, planted by anyone who may write in the folder,
+// is never written through: the tile is reported as not written instead.
+TEST_F(DownThreadTest, ALinkAtATilesNameIsNeverWrittenThrough)
+{
+    Task(8, 8, 5, 6);
+    folder.Write("victim.txt", "victim");
+    ASSERT_TRUE(QFile::link(folder.File("victim.txt"), task->TileFilePath(8, 5)));
+    RunWorkers();
+
+    EXPECT_EQ(folder.Read("victim.txt"), "victim");
+    ASSERT_EQ(receiver.Log.size(), 2);
+    EXPECT_TRUE(receiver.Log[0].startsWith("T1 Error: cannot write the tile file " + task->TileFilePath(8, 5) + ": "))
+        << receiver.Log[0].toStdString();
+    EXPECT_EQ(receiver.Failed, QStringList({task->TileFilePath(8, 5) + "|" + Url(8, 5)}));
+}
+
 TEST_F(DownThreadTest, TheConfiguredPauseReplacesOnlyTheWaitAfterAStoredTile)
 {
     parameters.PauseAfterTile.Ms = 0;

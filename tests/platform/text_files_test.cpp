@@ -4,7 +4,14 @@
 #include "support/temp_folder.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <atomic>
 #include <functional>
+#include <set>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -54,6 +61,92 @@ TEST(TextFiles, AnUnfinishedWriteLeavesTheOldFileWhole)
         // Destroyed without Commit, as when an error ends the write half-way.
     }
     EXPECT_EQ(folder.Read("log.txt"), "old\r\n");
+}
+
+// Lines come one at a time whatever their ends and wherever the reads cut
+// the file; a line over the cap keeps only its start and says so.
+TEST(TextFiles, TheLineReaderSplitsLikeSplitTextLinesAndCapsEveryLine)
+{
+    TempFolder folder;
+    QByteArray text = "a\r\nb\nc\rd\r\n\r\n";
+    text += QByteArray(256 * 1024 - text.size() - 1, 'e') + "\r\nf\r";  // CR LF across two reads
+    text += QByteArray(300000, 'g') + "\nh";
+    folder.Write("list.txt", text);
+    TextLineReader reader(folder.File("list.txt"), 100000);
+    QStringList lines;
+    QList<bool> tooLong;
+    while (const auto line = reader.Next()) {
+        lines << line->Text;
+        tooLong << line->TooLong;
+    }
+    const QStringList whole = SplitTextLines(text);
+    ASSERT_EQ(lines.size(), whole.size());
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        EXPECT_EQ(lines[i], whole[i].left(100000)) << i;
+        EXPECT_EQ(tooLong[i], whole[i].size() > 100000) << i;
+    }
+    EXPECT_THROW(TextLineReader(folder.File("none.txt"), 10), AppError);
+}
+
+// A link at the file's name, which anyone who may write in the folder can
+// plant, is replaced by the new file; the file it points at is not touched.
+TEST(TextFiles, AWriteReplacesALinkAtItsNameAndNeverWritesThroughIt)
+{
+    TempFolder folder;
+    folder.Write("victim.txt", "victim");
+    ASSERT_TRUE(QFile::link(folder.File("victim.txt"), folder.File("task.txt")));
+    WriteTextLines(folder.File("task.txt"), {"new"});
+    EXPECT_EQ(folder.Read("victim.txt"), "victim");
+    EXPECT_FALSE(QFileInfo(folder.File("task.txt")).isSymLink());
+    EXPECT_EQ(folder.Read("task.txt"), "new\r\n");
+}
+
+// Another user swaps every new file in the folder for a link the moment it
+// appears: no write goes through a link and no link takes the file's name.
+TEST(TextFiles, LinksRacedInAtTheTemporaryNameAreNeitherFollowedNorRenamed)
+{
+    TempFolder folder;
+    folder.Write("victim.txt", "victim");
+    const QByteArray victim = QFile::encodeName(folder.File("victim.txt"));
+    const int watch = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder.Path()).constData(), IN_CREATE), 0);
+    std::atomic<bool> stop{false};
+    std::thread swapper([&] {
+        std::set<std::string> planted;
+        alignas(inotify_event) char events[4096];
+        while (!stop) {
+            pollfd ready{watch, POLLIN, 0};
+            if (::poll(&ready, 1, 10) <= 0)
+                continue;
+            const ssize_t length = ::read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                at += ssize_t(sizeof(inotify_event) + event->len);
+                const std::string name = event->len ? event->name : "";
+                if (name.empty() || name == "task.txt" || !planted.insert(name).second)
+                    continue;
+                const QByteArray path = QFile::encodeName(folder.Path()) + name.c_str();
+                ::unlink(path.constData());
+                ::symlink(victim.constData(), path.constData());
+            }
+        }
+    });
+    int failed = 0;
+    for (int i = 0; i < 50; ++i) {
+        try {
+            WriteFileAtomically(folder.File("task.txt"), QByteArray("content ") + QByteArray::number(i));
+        } catch (const FileWriteError&) {
+            ++failed;
+        }
+    }
+    stop = true;
+    swapper.join();
+    ::close(watch);
+    EXPECT_EQ(folder.Read("victim.txt"), "victim");
+    EXPECT_FALSE(QFileInfo(folder.File("task.txt")).isSymLink());
+    if (failed < 50)
+        EXPECT_TRUE(folder.Read("task.txt").startsWith("content "));
 }
 
 // Small contents stay below the size at which a buffered write goes to the

@@ -231,3 +231,51 @@ TEST_F(FailedTileRedownloadTest, AfterTheFirstFewSkipsOfAKindOneLineCountsTheRes
              << "Download End.";
     EXPECT_EQ(log, expected);
 }
+
+// A link put at the tile's name after the line was checked, while the tile
+// is on its way, is replaced by the tile: the file it points at keeps its bytes.
+TEST_F(FailedTileRedownloadTest, ALinkRacedInAfterTheCheckIsNeverWrittenThrough)
+{
+    folder.Write("victim.txt", "victim");
+    server.SetResponder([this](const QByteArray&) {
+        QFile::link(folder.File("victim.txt"), Tile(1));
+        return ScriptedReply::Ok("tile");
+    });
+    EXPECT_EQ(Run({Line(1)}), QStringList({"Start...", Ok(1), "Download End."}));
+    EXPECT_EQ(folder.Read("victim.txt"), "victim");
+    EXPECT_FALSE(QFileInfo(Tile(1)).isSymLink());
+    EXPECT_EQ(folder.Read("os_1_5_4.png"), "tile");
+}
+
+// A list is read a line at a time: lines far longer than any real one (a
+// list without line breaks) are skipped without being held, and the lines
+// around them still run.
+TEST_F(FailedTileRedownloadTest, ListsAreReadAsAStreamAndOverlongLinesAreSkipped)
+{
+    const QByteArray longLine(kMaxFailedListLineBytes + 1, 'x');
+    folder.Write("big.ftl", Line(1).toLocal8Bit() + "\r\n" + longLine + "\n" + QByteArray(3 << 20, 'y') + "\r"
+        + Line(2).toLocal8Bit() + "\n");
+    QStringList log;
+    FailedTileRedownload run(RedownloadClientSettings(Identity()), [&](const QString& line) { log << line; });
+    run.RunFile(folder.File("big.ftl"));
+    const QString skipped = "Skipped, a line longer than 65536 bytes: ";
+    EXPECT_EQ(log, QStringList({"Start...", Ok(1), skipped + QString(80, u'x') + "...",
+        skipped + QString(80, u'y') + "...", Ok(2), "Download End."}));
+    EXPECT_THROW(run.RunFile(folder.File("none.ftl")), AppError);
+}
+
+// A folder on the way swapped for a link after the line was checked leads
+// the write nowhere else: the tile is not written and the run says why.
+TEST_F(FailedTileRedownloadTest, AFolderSwappedForALinkAfterTheCheckLeadsNowhere)
+{
+    QDir(folder.Path()).mkdir("images");
+    QDir(folder.Path()).mkdir("elsewhere");
+    server.SetResponder([this](const QByteArray&) {
+        QDir(folder.File("images")).removeRecursively();
+        QFile::link(folder.File("elsewhere"), folder.File("images"));
+        return ScriptedReply::Ok("tile");
+    });
+    const QString tile = folder.File("images/os_1_5_4.png");
+    EXPECT_THROW(Run({tile + "|" + Address(1)}), FileWriteError);
+    EXPECT_TRUE(QDir(folder.File("elsewhere")).isEmpty());
+}

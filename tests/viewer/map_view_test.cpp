@@ -1,9 +1,13 @@
+#include "image/tile_image.h"
+#include "support/checker_tiles.h"
 #include "support/run_until.h"
 #include "viewer/tile_style.h"
 #include "viewer/viewed_task.h"
 #include "viewer/window/map_view.h"
+#include "viewer/window/tile_cell_painter.h"
 #include "viewer_task_fixture.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
 namespace {
@@ -49,4 +53,20 @@ TEST(MapView, LargeTilesShowTheirImagesOnceDecodedAndAPlaceholderBefore)
     // A failed tile is tinted, a missing one left clear.
     EXPECT_NE(PixelAt(view, QPointF(841.4, 388.6)), TileStateColor(TileState::Missing));
     EXPECT_EQ(PixelAt(view, QPointF(843.4, 389.6)), TileStateColor(TileState::Missing));
+}
+
+// A tile image larger than its cell, as while the cell's own size is being
+// decoded, is drawn smoothly: at half size every pixel mixes four.
+TEST(TileCellPainter, ImagesLargerThanTheirCellAreDrawnSmoothly)
+{
+    for (const CheckerTile& tile : checker::AllKinds(256)) {
+        SCOPED_TRACE(tile.Kind);
+        const QImage image = DecodeTileImage(tile.Png).Image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage canvas(128, 128, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        PaintTileImage(painter, QRectF(0, 0, 128, 128), image, TileState::Stored);
+        painter.end();
+        EXPECT_LE(checker::LargestDifference(canvas, tile.Mix), 4);
+    }
 }

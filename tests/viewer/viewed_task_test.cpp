@@ -1,5 +1,9 @@
 #include "platform/app_error.h"
 #include "support/run_until.h"
+#include "support/checker_tiles.h"
+#include "support/hostile_files.h"
+#include "support/hostile_tiles.h"
+#include "viewer/tile_file_check.h"
 #include "viewer/viewed_task.h"
 #include "viewer_task_fixture.h"
 
@@ -82,5 +86,70 @@ TEST(ViewedTask, BadProjectFilesNameTheFileAndTheReason)
                 << error.Message().toStdString();
         }
         EXPECT_EQ(fixture.folder.Read(name), before);
+    }
+}
+
+// Files that would block the scan for good, fill the memory or never end
+// are unreadable, with their reason, and the scan and the view carry on.
+TEST(ViewedTask, HostileTilesAreUnreadableAndTheScanEnds)
+{
+    ViewerTask fixture;
+    const QByteArray real = ViewerTask::Png(QSize(256, 256), Qt::darkGreen);
+    ASSERT_TRUE(hostile::MakeFifo(fixture.task->TileFilePath(841, 387)));
+    ASSERT_TRUE(hostile::LinkToDevZero(fixture.task->TileFilePath(842, 387)));
+    ASSERT_TRUE(hostile::WriteSparseFile(fixture.task->TileFilePath(843, 387), real, qint64(1) << 30));
+    fixture.WriteTile(841, 388, hostile::WithHugeChunkLength(real, "tEXt"));
+    fixture.WriteTile(842, 388, hostile::WithHugeChunkLength(real, "IDAT"));
+    fixture.WriteTile(843, 388, hostile::PlainPng(5792, 5792));
+    fixture.WriteTile(841, 389, real);
+
+    ViewedTask viewed(fixture.ProjectFile());
+    ASSERT_TRUE(RunEventsUntil([&] { return viewed.IsCounted(); }));
+    // A link to a device is no file for the listing: missing until decoded.
+    ExpectCounts(viewed.Counts(), 1, 0, 5, 0, 3);
+
+    QList<TileKey> wanted;
+    for (int y = 387; y <= 389; ++y)
+        for (int x = 841; x <= 843; ++x)
+            wanted.append({x, y, 64});
+    viewed.Want(wanted);
+    ASSERT_TRUE(RunEventsUntil([&] {
+        return std::all_of(wanted.begin(), wanted.end(), [&](const TileKey& key) { return viewed.Images().Find(key); });
+    }));
+    for (const TileKey& key : wanted.mid(0, 6)) {
+        EXPECT_EQ(viewed.Images().Find(key)->State, TileState::Unreadable) << key.X << "," << key.Y;
+        EXPECT_TRUE(viewed.Images().Find(key)->Image.isNull());
+    }
+    EXPECT_EQ(viewed.Images().Find(wanted[6])->Image.size(), QSize(64, 64));
+}
+
+TEST(TileFileCheck, UnreadableTilesSayWhy)
+{
+    ViewerTask fixture;
+    const QString fifo = fixture.task->TileFilePath(841, 387);
+    ASSERT_TRUE(hostile::MakeFifo(fifo));
+    const TileStateRule rule = TileStateRule::ForTask(*fixture.task);
+    const TileFileContent content = ReadTileFile(fifo, QFileInfo(fifo).fileName(), rule, 64);
+    EXPECT_EQ(content.State, TileState::Unreadable);
+    EXPECT_EQ(content.Problem, "not a regular file");
+    fixture.WriteTile(842, 387, ViewerTask::Png(QSize(5000, 1), Qt::red));
+    EXPECT_EQ(ReadTileFile(fixture.task->TileFilePath(842, 387), "x", rule).Problem, "larger than 4096 x 4096 pixels");
+}
+
+// Shown smaller than its size, every kind of tile is the even mix of its
+// colours: a palette tile with transparency used to turn to speckle noise.
+TEST(TileFileCheck, EveryKindOfTileDecodesSmoothlyAtEverySmallerEdge)
+{
+    ViewerTask fixture;
+    const TileStateRule rule = TileStateRule::ForTask(*fixture.task);
+    const QString path = fixture.task->TileFilePath(841, 387);
+    for (const CheckerTile& tile : checker::AllKinds(256)) {
+        SCOPED_TRACE(tile.Kind);
+        fixture.WriteTile(841, 387, tile.Png);
+        for (int edge : {128, 64, 32, 16}) {
+            const TileFileContent content = ReadTileFile(path, "x", rule, edge);
+            ASSERT_EQ(content.Image.size(), QSize(edge, edge));
+            EXPECT_LE(checker::LargestDifference(content.Image, tile.Mix), 6) << "edge " << edge;
+        }
     }
 }

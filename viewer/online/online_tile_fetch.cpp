@@ -1,6 +1,7 @@
 #include "viewer/online/online_tile_fetch.h"
 
 #include "download/http_client.h"
+#include "image/tile_image.h"
 #include "viewer/online/http_cache_policy.h"
 #include "viewer/online/tile_disk_cache.h"
 
@@ -15,7 +16,7 @@ size_t qHash(const TileAddress& tile, size_t seed) noexcept
 namespace {
 QImage Decode(const QByteArray& bytes)
 {
-    return QImage::fromData(bytes);
+    return DecodeTileImage(bytes).Image;
 }
 
 bool ServerCouldNotAnswer(const HttpResult& result)

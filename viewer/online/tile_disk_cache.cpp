@@ -1,10 +1,12 @@
 #include "viewer/online/tile_disk_cache.h"
 
+#include "platform/text_files.h"
+#include "task/tile_file_read.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <vector>
 
@@ -21,10 +23,11 @@ QString TileDiskCache::FilePath(int zoom, int x, int y) const
 
 std::optional<CachedTile> TileDiskCache::Read(int zoom, int x, int y) const
 {
-    QFile file(FilePath(zoom, x, y));
-    if (!file.open(QIODevice::ReadOnly))
+    // Bounded like any tile file: a pipe, device or huge file is no copy.
+    const TileFileBytes file = ReadTileFileBytes(FilePath(zoom, x, y));
+    if (file.Result != TileFileBytes::Outcome::Read)
         return std::nullopt;
-    const QByteArray content = file.readAll();
+    const QByteArray& content = file.Bytes;
     const qsizetype headEnd = content.indexOf("\n\n");
     if (headEnd < 0 || !content.startsWith(kReceivedKey))
         return std::nullopt;
@@ -63,9 +66,18 @@ bool TileDiskCache::Write(int zoom, int x, int y, const CachedTile& tile)
         }
     }
     const qint64 replaced = QFileInfo(path).size();
-    QSaveFile file(path);
-    const bool written = QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
-        && file.write(head) == head.size() && file.write(tile.Bytes) == tile.Bytes.size() && file.commit();
+    bool written = false;
+    try {
+        if (QDir().mkpath(QFileInfo(path).path())) {
+            FileReplacement file(path);
+            file.Write(head);
+            file.Write(tile.Bytes);
+            file.Commit();
+            written = true;
+        }
+    } catch (const FileWriteError&) {
+        // The cache is a convenience: callers carry on without the copy.
+    }
     std::lock_guard lock(totalMutex_);
     pending_ -= bytes;
     if (written)

@@ -26,7 +26,12 @@ void PaintCross(QPainter& painter, const QRectF& cell, const QColor& color)
 
 void PaintTileImage(QPainter& painter, const QRectF& cell, const QImage& image, TileState state)
 {
+    // Images are decoded at up to twice their cell's size; sampled without
+    // smoothing, fine lines and dithered colours would break up.
+    const bool wasSmooth = painter.testRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(cell, image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, wasSmooth);
     if (state != TileState::Stored)
         painter.fillRect(cell, Tint(state));
 }

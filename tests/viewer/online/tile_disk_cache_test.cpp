@@ -1,5 +1,6 @@
 #include "viewer/online/tile_disk_cache.h"
 
+#include "support/hostile_files.h"
 #include "support/temp_folder.h"
 
 #include <QDirIterator>
@@ -83,4 +84,25 @@ TEST(TileDiskCacheTest, WritingNeverTakesTheFolderPastItsLimit)
     const qint64 before = BytesInFolder(source);
     EXPECT_FALSE(reopened.Write(6, 0, 0, {kReceived, {}, QByteArray(kLimit, 'x')}));
     EXPECT_EQ(BytesInFolder(source), before);
+}
+
+// A copy is written whole under a name of its own and never through a link;
+// a pipe or a link in the cache's place is no copy and is not waited for.
+TEST(TileDiskCacheTest, LinksAndPipesAtATilesPlaceAreNeitherFollowedNorRead)
+{
+    TempFolder folder;
+    TileDiskCache cache(folder.Path() + QStringLiteral("source"), 1 << 20);
+    ASSERT_TRUE(cache.Write(3, 0, 0, {kReceived, {}, "first"}));
+    folder.Write("victim.txt", "victim");
+    const QString tile = folder.File("source/3/0/0.tile");
+    QFile::remove(tile);
+    ASSERT_TRUE(QFile::link(folder.File("victim.txt"), tile));
+    EXPECT_FALSE(cache.Read(3, 0, 0));
+    ASSERT_TRUE(cache.Write(3, 0, 0, {kReceived, {}, "second"}));
+    EXPECT_EQ(folder.Read("victim.txt"), "victim");
+    EXPECT_EQ(cache.Read(3, 0, 0)->Bytes, "second");
+
+    QFile::remove(tile);
+    ASSERT_TRUE(hostile::MakeFifo(tile));
+    EXPECT_FALSE(cache.Read(3, 0, 0));
 }
