@@ -14,15 +14,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace {
 constexpr int kClientWidth = 675;
 constexpr int kClientHeight = 377;
 constexpr int kStatusBarHeight = 19;
-// Often enough that the log looks live, seldom enough that a fast task costs
-// the GUI one repaint per drain rather than one per tile.
-constexpr int kReportDrainIntervalMs = 30;
 constexpr int kInputPanelWidth = 361;
 
 // The designer's font is Tahoma; where it is missing a condensed sans serif
@@ -102,12 +98,6 @@ void TForm1::CreateControls()
     auto* statusText = new QLabel(QStringLiteral("Download images from OpenstreetMap!"), StatusBar1);
     StatusBar1->addWidget(statusText, 1);
     setStatusBar(StatusBar1);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    ReportTimer = new QTimer(this);
-    ReportTimer->setInterval(kReportDrainIntervalMs);
 
     CreateMenu();
     // Single fixed border, no maximise box.

@@ -1,9 +1,9 @@
 // How big a task is before it starts, and how far it has come while it runs:
 // the right end of the status bar and Start's question before large tasks.
 #include "app/main_window.h"
-#include "app/start_inputs.h"
+#include "task/start_inputs.h"
 #include "app/task_progress_display.h"
-#include "app/task_size_estimate.h"
+#include "task/task_size_estimate.h"
 #include "app/tile_size_survey.h"
 #include "platform/message_box.h"
 #include "settings/config_file.h"
@@ -51,29 +51,12 @@ void TForm1::RefreshEstimate()
     ProgressDisplay->ShowEstimate(count ? TileCountAndSizeText(*count, TileSizes->AverageTileBytes()) : QString());
 }
 
-// A start that continues its task is never asked: it was asked the first time.
-bool TForm1::ConfirmLargeTask(const TaskInputs& inputs)
-{
-    const auto count = AcceptedTileCount(inputs, ReadTileServers());
-    if (!count || !StartAsksFirst(*count, inputs.Zoom) || ContinuesProject(ProjectFilePathFor(inputs), inputs))
-        return true;
-    return AskYesNo(LargeTaskQuestion(*count, TileSizes->AverageTileBytes(), inputs.Zoom));
-}
-
-qint64 TForm1::FinishedTiles() const
-{
-    qint64 finished = 0;
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i)
-        finished += WorkerFinishedTiles(*CurrentTask, i, WorkerPosition(i));
-    return finished;
-}
-
 void TForm1::BeginProgress()
 {
     // The task adds tiles to the folder: the next estimate samples it again.
     TileSizes->Forget();
     progressClock_.start();
-    ProgressDisplay->BeginTask(CurrentTask->TotalCount, FinishedTiles(), 0);
+    ProgressDisplay->BeginTask(Run->CurrentTask->TotalCount, Run->FinishedTiles(), 0);
 }
 
 void TForm1::UpdateProgress()
@@ -81,5 +64,5 @@ void TForm1::UpdateProgress()
     // A tick run inside a save error's message box may have ended the task.
     if (!TaskRunning())
         return;
-    ProgressDisplay->UpdateTask(FinishedTiles(), progressClock_.elapsed());
+    ProgressDisplay->UpdateTask(Run->FinishedTiles(), progressClock_.elapsed());
 }

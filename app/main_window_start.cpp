@@ -1,121 +1,80 @@
-// Start and Stop of a download task.
+// Start and Stop of a download task, and its end as the window shows it.
 #include "app/log_pane.h"
 #include "app/main_window.h"
-#include "app/start_inputs.h"
-#include "app/tile_usage_policy.h"
-#include "platform/app_error.h"
-#include "platform/folders.h"
+#include "app/tile_size_survey.h"
 #include "platform/message_box.h"
 #include "platform/text_files.h"
+#include "run/run_panes.h"
+#include "run/task_start.h"
 #include "settings/config_file.h"
+#include "task/task_size_estimate.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
+
+namespace {
+// The window's panes: Memo1 holds the log, Memo2 the failed list, each
+// whole, and saves itself into its file.
+class WindowPanes final : public RunPanes {
+public:
+    WindowPanes(LogPane& log, LogPane& failed) : log_(log), failed_(failed) {}
+
+    void BeginTask(const MDTask& task) override
+    {
+        log_.SetLines(ReadTextLines(task.LogFileName));
+        failed_.SetLines(ReadTextLines(task.FailedFileName));
+    }
+    void AppendLog(const QStringList& lines) override { log_.AppendLines(lines); }
+    void AppendFailed(const QStringList& lines) override { failed_.AppendLines(lines); }
+    void SaveLog(const QString& fileName) override { log_.SaveToFile(fileName); }
+    void SaveFailed(const QString& fileName) override { failed_.SaveToFile(fileName); }
+
+private:
+    LogPane& log_;
+    LogPane& failed_;
+};
+}
+
+void TForm1::CreateRun()
+{
+    panes_ = std::make_unique<WindowPanes>(*Memo1, *Memo2);
+    Run = new TaskRun(*panes_, this);
+    Run->SetErrorHandler([] { ShowCurrentException(); });
+    connect(Run, &TaskRun::Ticked, this, [this] { RunGuarded([this] { UpdateProgress(); }); });
+    connect(Run, &TaskRun::Ended, this, [this](bool announce) { RunGuarded([this, announce] { TaskEnded(announce); }); });
+}
 
 void TForm1::BitBtn1Click()
 {
     if (BitBtn1->text() == QStringLiteral("Start"))
         StartTask();
     else
-        StopTask();
+        Run->Stop();
 }
 
 // Every check that fails shows its message and ends the start with nothing
 // changed; the task's files and the workers come only after all of them.
 void TForm1::StartTask()
 {
-    const ProxySettings proxy = ReadProxySettings();
-
-    if (Edit6->text().isEmpty()) {
-        ShowMessage(QStringLiteral("Please select a path to save the images."));
-        return;
-    }
     const TaskInputs inputs = CurrentInputs();
-    // Asked before the folder is made, so that No leaves nothing behind.
-    if (!ConfirmLargeTask(inputs))
-        return;
-    if (!CreateFolderOneLevel(Edit6->text())) {
-        ShowMessage(QStringLiteral("Create directory ") + Edit6->text() + QStringLiteral(" Failed."));
-        return;
-    }
-    const QString folder = WithTrailingSeparator(Edit6->text());
-
-    const auto area = ReadCheckedArea(inputs);
-    if (const auto* problem = std::get_if<QString>(&area)) {
-        ShowMessage(*problem);
+    auto prepared = PrepareTask(inputs, ReadProxySettings(), ReadTileServers(), [&](qint64 tileCount) {
+        return AskYesNo(LargeTaskQuestion(tileCount, TileSizes->AverageTileBytes(), inputs.Zoom));
+    });
+    if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
+        for (const QString& message : refusal->Messages)
+            ShowMessage(message);
         return;
     }
-    const AreaEdges& edges = std::get<AreaEdges>(area);
-
-    RunningThreads = 0;
-    auto parameters = std::make_unique<TaskParameters>();
-    parameters->LeftLongitude = edges.LeftLongitude;
-    parameters->RightLongitude = edges.RightLongitude;
-    parameters->TopLatitude = edges.TopLatitude;
-    parameters->BottomLatitude = edges.BottomLatitude;
-    parameters->Zoom = inputs.Zoom;
-    parameters->ThreadCount = MaxDownThreads;
-    parameters->ThreadSlots = MaxDownThreads;
-    parameters->MapsType = inputs.MapsType;
-    parameters->Path = folder;
-    parameters->TaskName = ProjectFileNameFor(inputs.TypedTaskName);
-    parameters->UseProxy = proxy.UseProxy;
-    parameters->ProxyServer = proxy.ProxyServer;
-    parameters->ProxyPort = proxy.ProxyPort;
-    parameters->ProxyUsername = proxy.ProxyUsername;
-    parameters->ProxyPassword = proxy.ProxyPassword;
-    parameters->Continue = ContinuesProject(parameters->Path + parameters->TaskName, inputs);
-    parameters->Servers = ReadTileServers();
-    parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
-
-    if (const auto refusal = TileUsagePolicyRefusal(*parameters)) {
-        ShowMessage(*refusal);
-        return;
-    }
-
-    // The earlier task keeps its own record: a failed build leaves both in place.
-    std::unique_ptr<MDTask> task;
-    try {
-        task = std::make_unique<MDTask>(parameters.get());
-    } catch (const AppError& error) {
-        ShowMessage(error.Message());
-        ShowMessage(QStringLiteral("Error: Create task failure."));
-        return;
-    } catch (const std::exception&) {
-        ShowMessage(QStringLiteral("Error: Create task failure."));
-        return;
-    }
-    CurrentTask = std::move(task);
-    CurrentParameters = std::move(parameters);
-    if (CurrentTask->TotalCount < CurrentParameters->ThreadCount)
-        CurrentParameters->ThreadCount = int(CurrentTask->TotalCount);
-
-    CurrentTask->WriteTaskFiles(clock_());
-
-    Memo1->SetLines(ReadTextLines(CurrentTask->LogFileName));
-    Memo2->SetLines(ReadTextLines(CurrentTask->FailedFileName));
-    LabelTotalxy->setText(QStringLiteral("Total images: ") + QString::number(CurrentTask->TotalCount));
+    Run->Start(std::move(std::get<PreparedTask>(prepared)));
+    LabelTotalxy->setText(QStringLiteral("Total images: ") + QString::number(Run->CurrentTask->TotalCount));
     BitBtn1->setText(QStringLiteral("Stop"));
-    saveErrorShown_ = false;
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-        DownThreads[i] = std::make_unique<TDownThread>(false, i, CurrentTask.get(), &reports_, pause_);
-        ++RunningThreads;
-    }
-    ReportTimer->start();
-    Timer1->start();
-    TimerTicks = 0;
     BeginProgress();
 }
 
-// Stop only asks; the progress monitor notices when the workers have ended.
-void TForm1::StopTask()
+void TForm1::TaskEnded(bool announce)
 {
-    DeliverWorkerReports();
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-        DownThreads[i]->RequestStop();
-        Memo1->AppendLine(QStringLiteral("Thread") + QString::number(i + 1)
-            + QStringLiteral("will be terminated by user. please wait..."));
-    }
+    BitBtn1->setText(QStringLiteral("Start"));
+    if (announce)
+        ShowMessage(QStringLiteral("Task stoped!") + QString(20, u' '));
 }

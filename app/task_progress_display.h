@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/task_progress.h"
+#include "run/task_progress.h"
 
 #include <QWidget>
 

@@ -7,6 +7,7 @@
 #include "task/download_task.h"
 
 #include <QFile>
+#include <algorithm>
 
 TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
     PauseFunction Pause)
@@ -86,8 +87,11 @@ void TDownThread::RunWorker()
             + (qint64(resumeY) - Task->MinY) + 1;
     }
     qint64 Seq = 0;
-    if (Client)
-        Wait(ThreadIndex * 100);
+    // Workers start apart, but never further apart than the pause itself:
+    // with no pause they all start at once.
+    const int stagger = std::min(ThreadIndex * 100, PauseAfterTileMs);
+    if (Client && stagger > 0)
+        Wait(stagger);
 
     bool walking = Client != nullptr;
     for (int x = Task->MinX; walking && x <= Task->MaxX; ++x) {

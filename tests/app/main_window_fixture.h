@@ -73,7 +73,7 @@ protected:
                 QThread::msleep(1);
         });
         made->SetClock([] { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); });
-        made->Timer1->setInterval(10);
+        made->Run->Timer1->setInterval(10);
         made->show();
         made->Edit6->setText(work.Path());
         return made;

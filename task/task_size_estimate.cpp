@@ -1,4 +1,4 @@
-#include "app/task_size_estimate.h"
+#include "task/task_size_estimate.h"
 
 #include <QDirIterator>
 #include <QLocale>

@@ -1,6 +1,6 @@
-#include "app/task_progress.h"
+#include "run/task_progress.h"
 
-#include "app/task_size_estimate.h"
+#include "task/task_size_estimate.h"
 #include "task/download_task.h"
 
 #include <algorithm>
