@@ -12,6 +12,7 @@ packages=(
   gdal-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+  parallel
   "$@"
 )
 

@@ -111,7 +111,7 @@ TEST_F(TessalyCommandTest, LargeTasksNeedYesAndOpenStreetMapKeepsItsLimit)
     EXPECT_EQ(limited.Status, 1);
     EXPECT_TRUE(limited.Err.contains("may hold at most 250 tiles")) << limited.Err.toStdString();
     EXPECT_EQ(server.RequestCount(), 0);
-    // The series counts its zoom levels together: 10 + 40 + 160 + 640 tiles.
+    // The series counts its zoom levels together: each alone holds fewer than 250 tiles, all four more.
     const Outcome series = Run({"new", "s", "--area", "10,100,10,-10", "--zoom", "4-7", "--yes", "--folder",
         work.Path()});
     EXPECT_EQ(series.Status, 1);
@@ -190,4 +190,34 @@ TEST_F(TessalyCommandTest, RedownloadFetchesTheListAndLogsToStdout)
     EXPECT_TRUE(outcome.Out.startsWith("Start...")) << outcome.Out.toStdString();
     EXPECT_TRUE(outcome.Out.contains("Download End.")) << outcome.Out.toStdString();
     EXPECT_EQ(server.RequestCount(), 1);
+}
+
+// The manual's example, run as written on a smaller area and zoom range.
+TEST_F(TessalyCommandTest, TheManualsParallelExampleRunsTheSeries)
+{
+    const QString manual = QString::fromUtf8(ReadWholeFile(QStringLiteral(TESSALY_SOURCE_DIR "/dist/help/help.html")));
+    const qsizetype start = manual.indexOf("<pre id=\"parallel-example\">");
+    ASSERT_GE(start, 0);
+    QString example = manual.mid(start, manual.indexOf("</pre>", start) - start).section(u'\n', 1);
+    example.replace("5.9,10.5,47.8,45.8", "10,100,10,-10").replace("10-13", "3-5").replace("/data/alps/", work.Path());
+    example.replace("/data/alps", work.Path());
+    work.Write("example.sh", example.toUtf8());
+
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert("PATH", exe.Path() + ":" + environment.value("PATH"));
+    environment.insert("HOME", work.Path());  // parallel keeps a folder of its own there
+    shell.setProcessEnvironment(environment);
+    shell.start("bash", {"-e", work.File("example.sh")});
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    qsizetype tiles = 0;
+    for (const QString& stem : {"alps_z3", "alps_z4", "alps_z5"}) {
+        EXPECT_TRUE(work.Read(stem + "_log.txt").endsWith(stem.toLatin1() + "_log.txt\r\n")) << stem.toStdString();
+        tiles += QDir(work.File(stem)).entryList(QDir::Files).size();
+    }
+    EXPECT_EQ(tiles, 34);
+    EXPECT_EQ(server.RequestCount(), tiles);
 }
