@@ -3,6 +3,7 @@
 #include "platform/pause.h"
 #include "run/run_panes.h"
 #include "run/task_run.h"
+#include "task/start_inputs.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class LogPane;
 class QAction;
@@ -27,7 +29,6 @@ class TfrmOptions;
 class TaskProgressDisplay;
 class TileSizeSurvey;
 class UpDownSpinner;
-struct TaskInputs;
 
 // The maker's addresses: the Help menu opens the home page, the About box
 // shows both.
@@ -101,6 +102,10 @@ public:
     QLabel* Label5 = nullptr;
     QLineEdit* Edit5 = nullptr;
     UpDownSpinner* UpDown1 = nullptr;
+    // The highest zoom level of a zoom series; equal to the zoom level for a single task.
+    QLabel* LabelZoomTo = nullptr;
+    QLineEdit* EditZoomTo = nullptr;
+    UpDownSpinner* UpDownZoomTo = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     QLabel* Label6 = nullptr;
     QLineEdit* Edit6 = nullptr;
@@ -143,8 +148,12 @@ private:
     QStringList CurrentProjectArgument() const;
 
     void CreateRun();
+    void FollowZoomLevel();
     void StartTask();
+    bool CheckSeries(const QList<TaskInputs>& members);
+    bool StartMember();
     void TaskEnded(bool announce);
+    void SeriesEnded();
     bool TaskRunning() const;
     void EndTaskBeforeClosing();
 
@@ -153,6 +162,8 @@ private:
     void RefreshEstimate();
     void BeginProgress();
     void UpdateProgress();
+    qint64 ProgressTotal() const;
+    qint64 ProgressFinished() const;
 
     TfrmAbout* frmAbout = nullptr;
     TfrmConvert* frmConvert = nullptr;
@@ -160,6 +171,20 @@ private:
     TfrmFlt* frmFlt = nullptr;
 
     bool shown_ = false;
+    int zoomFollowed_ = 13;  // the zoom level "to" last followed
+    // The zoom series being run, one member after another.
+    struct SeriesRun {
+        QList<TaskInputs> Members;
+        QList<qint64> Totals;  // of the members started so far
+        int Next = 0;
+        qint64 Total = 0;           // tiles of every member
+        qint64 FinishedBefore = 0;  // tiles of the members already ended
+        qint64 Stored = 0;
+        qint64 Failed = 0;
+        qsizetype FailedLinesAtStart = 0;
+        bool Stopped = false;
+    };
+    std::optional<SeriesRun> series_;
     QElapsedTimer progressClock_;
     std::unique_ptr<RunPanes> panes_;  // Memo1 and Memo2
 };

@@ -136,6 +136,11 @@ void TForm1::CreateInputControls(QWidget* parent)
     Edit5 = PlaceEdit(GroupBox4, "Edit5", 79, 74, 65, 21);
     Edit5->setReadOnly(true);
     UpDown1 = Place(new UpDownSpinner(Edit5, 1, 18, 13, GroupBox4), "UpDown1", 144, 74, 15, 21);
+    LabelZoomTo = PlaceLabel(GroupBox4, "LabelZoomTo", QStringLiteral("to:"), 154, 76);
+    EditZoomTo = PlaceEdit(GroupBox4, "EditZoomTo", 235, 74, 52, 21);
+    EditZoomTo->setReadOnly(true);
+    EditZoomTo->setAccessibleName(QStringLiteral("Zoom level to"));
+    UpDownZoomTo = Place(new UpDownSpinner(EditZoomTo, 1, 18, 13, GroupBox4), "UpDownZoomTo", 287, 74, 15, 21);
 
     GroupBox2 = Place(new QGroupBox(parent), "GroupBox2", 18, 228, 318, 61);
     Label6 = PlaceLabel(GroupBox2, "Label6", QStringLiteral("Path to save:"), 6, 20);

@@ -10,6 +10,7 @@
 #include "settings/config_file.h"
 #include "settings/options_dialog.h"
 #include "task/start_inputs.h"
+#include "task/zoom_series.h"
 #include "tools/about_box.h"
 #include "tools/converter_window.h"
 
@@ -49,6 +50,14 @@ void TForm1::OpenTaskFile(const QString& fileName)
     SelectMapTypeItem(ItemForMapTypeCode(inputs.MapsType));
     UpDown1->SetPosition(inputs.Zoom);
     Edit5->setText(QString::number(inputs.Zoom));
+    // A member of a zoom series: the series' name and its highest zoom, so
+    // that Start continues the series from this member on.
+    const QList<SeriesTask> series = FindSeriesBeside(fileName);
+    const auto member = ParseSeriesProjectFileName(fileName);
+    if (series.size() > 1 && member) {
+        EditTaskName->setText(QFileInfo(member->BaseProjectFile).fileName());
+        UpDownZoomTo->SetPosition(series.last().Zoom);
+    }
 }
 
 void TForm1::Exit1Click()
