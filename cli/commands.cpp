@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/error_output.h"
 #include "cli/stop_signals.h"
 #include "cli/task_files_run.h"
 #include "platform/app_error.h"
@@ -21,12 +22,6 @@
 #include <cstdio>
 
 namespace {
-void PrintError(const QString& message)
-{
-    std::fprintf(stderr, "%s\n", message.toUtf8().constData());
-    std::fflush(stderr);
-}
-
 int Print(const PrintCommand& command)
 {
     std::fputs(command.Text.toUtf8().constData(), stdout);
@@ -185,10 +180,8 @@ int RunCommandLine(const Command& command)
         if (const auto* redownload = std::get_if<RedownloadCommand>(&command))
             return Redownload(*redownload);
         return kExitWrongCommandLine;
-    } catch (const AppError& error) {
-        PrintError(error.Message());
-    } catch (const std::exception& error) {
-        PrintError(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        PrintCurrentException();
     }
     return kExitRefused;
 }

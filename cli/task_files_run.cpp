@@ -1,9 +1,9 @@
 #include "cli/task_files_run.h"
 
 #include "cli/commands.h"
+#include "cli/error_output.h"
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"
-#include "platform/app_error.h"
 #include "run/growing_task_files.h"
 #include "run/task_run.h"
 #include "settings/config_file.h"
@@ -17,25 +17,6 @@
 
 namespace {
 constexpr int kSignalWatchIntervalMs = 50;
-
-void PrintError(const QString& message)
-{
-    std::fprintf(stderr, "%s\n", message.toUtf8().constData());
-    std::fflush(stderr);
-}
-
-void PrintCurrentException()
-{
-    try {
-        throw;
-    } catch (const AppError& error) {
-        PrintError(error.Message());
-    } catch (const std::exception& error) {
-        PrintError(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        PrintError(QStringLiteral("Unknown error."));
-    }
-}
 
 // Records of a failed-tile list, read a block at a time.
 qint64 CountLines(const QString& fileName)

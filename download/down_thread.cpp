@@ -89,9 +89,8 @@ void TDownThread::RunWorker()
     qint64 Seq = 0;
     // Workers start apart, but never further apart than the pause itself:
     // with no pause they all start at once.
-    const int stagger = std::min(ThreadIndex * 100, PauseAfterTileMs);
-    if (Client && stagger > 0)
-        Wait(stagger);
+    if (Client)
+        Wait(std::min(ThreadIndex * 100, PauseAfterTileMs));
 
     bool walking = Client != nullptr;
     for (int x = Task->MinX; walking && x <= Task->MaxX; ++x) {

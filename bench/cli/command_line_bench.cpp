@@ -88,21 +88,6 @@ ProgramRun RunTask(const QString& program, const TileBlock& block, const QString
         QStringLiteral("--yes"), QStringLiteral("--run")});
 }
 
-double RunCurl(const QString& baseUrl, const QString& folder)
-{
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    const CurlRun run = FetchWithCurl(BlockTransfers(kBlock, baseUrl, folder), 8, folder);
-    if (!run.Ok)
-        std::printf("  curl failed\n");
-    return kBlock.Count() / run.Seconds;
-}
-
-void PrintSpread(const char* label, const std::vector<double>& values, const char* unit)
-{
-    const Spread spread = SpreadOf(values);
-    std::printf("  %-34s %9.2f %s (min %.2f, max %.2f)\n", label, spread.Median, unit, spread.Min, spread.Max);
-}
 
 // The program beside a config.ini that points MAPNIK at `baseUrl`.
 bool PlaceProgram(const QString& exeFolder, const QString& baseUrl)
@@ -145,7 +130,7 @@ int main(int argc, char* argv[])
                 std::printf("  tessaly run failed\n");
             programRates.push_back(kBlock.Count() / run.Seconds);
             peaks.push_back(run.PeakMegabytes);
-            curlRates.push_back(RunCurl(server.BaseUrl(), work.filePath(QStringLiteral("curl"))));
+            curlRates.push_back(CurlTilesPerSecond(kBlock, server.BaseUrl(), work.filePath(QStringLiteral("curl"))));
             std::printf("round %d: tessaly run %.0f tiles/s (peak %.1f MB), curl --parallel-max 8 %.0f tiles/s\n",
                 round, programRates.back(), peaks.back(), curlRates.back());
             std::fflush(stdout);

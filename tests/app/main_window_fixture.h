@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "support/loopback_http_server.h"
+#include "support/requested_paths.h"
 #include "support/run_until.h"
 #include "support/temp_folder.h"
 
@@ -105,14 +106,7 @@ protected:
         return count;
     }
 
-    // The paths the server was asked for, in order.
-    QStringList RequestedPaths() const
-    {
-        QStringList paths;
-        for (const QByteArray& head : server.RequestHeads())
-            paths << QString::fromLatin1(head.split(' ').value(1));
-        return paths;
-    }
+    QStringList RequestedPaths() const { return ::RequestedPaths(server); }
 
     LoopbackHttpServer server;
     TempFolder exe;

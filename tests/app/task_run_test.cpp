@@ -201,6 +201,18 @@ TEST_F(TaskRunTest, OpenTaskThenStartContinuesAStoppedTask)
     EXPECT_TRUE(window->Memo1->Lines().contains("Log continue..."));
 }
 
+// The monitor ticks once an hour here: the task must end on its own.
+TEST_F(TaskRunTest, TheEndIsNoticedWhenTheLastWorkerReportsNotAtTheNextTick)
+{
+    window->Run->Timer1->setInterval(3600 * 1000);
+    EnterArea(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds(10000));
+    EXPECT_EQ(window->Run->TimerTicks, 0);
+    const QStringList memo = window->Memo1->Lines();
+    EXPECT_EQ(memo.mid(memo.size() - 7), ClosingLines());
+}
+
 TEST_F(TaskRunTest, ClosingWhileRunningStopsWaitsAndSavesEverything)
 {
     EnterArea(*window);

@@ -3,6 +3,7 @@
 #include "download/http_client.h"
 #include "platform/folders.h"
 #include "support/loopback_http_server.h"
+#include "support/requested_paths.h"
 #include "support/temp_folder.h"
 
 #include <QDir>
@@ -77,14 +78,7 @@ protected:
         return {"new", name, "--area", "10,100,10,-10", "--zoom", zoom, "--folder", work.Path()};
     }
 
-    // The paths the server was asked for, in order.
-    QStringList RequestedPaths() const
-    {
-        QStringList paths;
-        for (const QByteArray& head : server.RequestHeads())
-            paths << QString::fromLatin1(head.split(' ').value(1));
-        return paths;
-    }
+    QStringList RequestedPaths() const { return ::RequestedPaths(server); }
 
     LoopbackHttpServer server;
     TempFolder exe;
