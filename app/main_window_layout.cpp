@@ -136,7 +136,7 @@ void TForm1::CreateInputControls(QWidget* parent)
     Edit5 = PlaceEdit(GroupBox4, "Edit5", 79, 74, 65, 21);
     Edit5->setReadOnly(true);
     UpDown1 = Place(new UpDownSpinner(Edit5, 1, 18, 13, GroupBox4), "UpDown1", 144, 74, 15, 21);
-    LabelZoomTo = PlaceLabel(GroupBox4, "LabelZoomTo", QStringLiteral("to:"), 154, 76);
+    LabelZoomTo = PlaceLabel(GroupBox4, "LabelZoomTo", QStringLiteral("to:"), 165, 76);
     EditZoomTo = PlaceEdit(GroupBox4, "EditZoomTo", 235, 74, 52, 21);
     EditZoomTo->setReadOnly(true);
     EditZoomTo->setAccessibleName(QStringLiteral("Zoom level to"));

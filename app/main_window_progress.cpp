@@ -23,8 +23,8 @@ void TForm1::CreateProgressDisplay()
     const auto refresh = [this] { RunGuarded([this] { RefreshEstimate(); }); };
     connect(Edit5, &QLineEdit::textChanged, this, [this] { RunGuarded([this] { FollowZoomLevel(); }); });
     connect(EditZoomTo, &QLineEdit::textChanged, this, [this] {
-        if (UpDownZoomTo->Position() < UpDown1->Position())
-            UpDownZoomTo->SetPosition(UpDown1->Position());
+        if (UpDownZoomTo->Position() < Edit5->text().toInt())
+            UpDownZoomTo->SetPosition(Edit5->text().toInt());
     });
     for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, EditZoomTo, Edit6})
         connect(edit, &QLineEdit::textChanged, this, refresh);

@@ -63,7 +63,7 @@ void TForm1::BitBtn1Click()
 // never below it.
 void TForm1::FollowZoomLevel()
 {
-    const int zoom = UpDown1->Position();
+    const int zoom = Edit5->text().toInt();
     if (UpDownZoomTo->Position() <= zoomFollowed_ || UpDownZoomTo->Position() < zoom)
         UpDownZoomTo->SetPosition(zoom);
     zoomFollowed_ = zoom;
