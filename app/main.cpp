@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "cli/commands.h"
 #include "download/http_client.h"
 #include "platform/message_box.h"
 #include "recovery/redownload_window.h"
@@ -7,10 +8,35 @@
 #include "tools/converter_window.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <memory>
+
+namespace {
+QStringList ArgumentsAfterProgramName(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// The commands run without a display, so without the GUI's application.
+int RunWithoutWindow(int argc, char* argv[], const Command& command)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Tessaly"));
+    InitializeHttp();
+    return RunCommandLine(command);
+}
+}
 
 int main(int argc, char* argv[])
 {
+    const Command command = ParseCommandLine(ArgumentsAfterProgramName(argc, argv));
+    const auto* window = std::get_if<WindowCommand>(&command);
+    if (!window)
+        return RunWithoutWindow(argc, argv, command);
+
     QApplication app(argc, argv);
     try {
         // The title of message boxes; a display name would be appended to every window title.
@@ -28,6 +54,8 @@ int main(int argc, char* argv[])
         frmAbout->SetSource(Form1.get(), HomePageAddress, MailAddress);
 
         Form1->show();
+        if (!window->TaskFile.isEmpty())
+            Form1->OpenTaskFile(window->TaskFile);
         return QApplication::exec();
     } catch (...) {
         ShowCurrentException();

@@ -10,13 +10,10 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QAbstractButton>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
-#include <algorithm>
 
 const QString HomePageAddress = QStringLiteral("https://tessaly.example.org/");
 const QString MailAddress = QStringLiteral("mailto:support@tessaly.example.org");
@@ -25,6 +22,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     CreateControls();
+    CreateRun();
     ConnectHandlers();
     CreateProgressDisplay();
     CenterOnScreen(*this);
@@ -45,12 +43,12 @@ void TForm1::SetCompanionWindows(TfrmAbout* about, TfrmConvert* convert, TfrmOpt
 
 void TForm1::SetPauseFunction(PauseFunction pause)
 {
-    pause_ = std::move(pause);
+    Run->SetPauseFunction(std::move(pause));
 }
 
 void TForm1::SetClock(std::function<QDateTime()> clock)
 {
-    clock_ = std::move(clock);
+    Run->SetClock(std::move(clock));
 }
 
 void TForm1::ConnectHandlers()
@@ -61,8 +59,6 @@ void TForm1::ConnectHandlers()
     connect(Button1, &QPushButton::clicked, this, guarded(&TForm1::Button1Click));
     connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
     connect(Button4, &QPushButton::clicked, this, guarded(&TForm1::LoadParametersfromprojectfilel1Click));
-    connect(Timer1, &QTimer::timeout, this, guarded(&TForm1::Timer1Timer));
-    connect(ReportTimer, &QTimer::timeout, this, guarded(&TForm1::DeliverWorkerReports));
     const std::pair<QAction*, void (TForm1::*)()> commands[] = {
         {Exit1, &TForm1::Exit1Click},
         {Options2, &TForm1::Options2Click},
@@ -120,34 +116,9 @@ void TForm1::SelectMapTypeItem(int item)
         MapTypeItems[item]->setChecked(true);
 }
 
-void TForm1::DeliverWorkerReports()
-{
-    for (const auto& thread : DownThreads)
-        if (thread)
-            thread->DeliverReports();
-    Memo1->AppendLines(reports_.Log);
-    Memo2->AppendLines(reports_.Failed);
-    const int finished = reports_.Finished;
-    reports_ = ReportCollector();
-    for (int i = 0; i < finished; ++i)
-        ThreadFinished();
-}
-
-TilePosition TForm1::WorkerPosition(int threadIndex) const
-{
-    return DownThreads[threadIndex]->DeliveredPosition();
-}
-
-void TForm1::ThreadFinished()
-{
-    --RunningThreads;
-    if (RunningThreads == 0 && workersEnded_)
-        workersEnded_->quit();
-}
-
 bool TForm1::TaskRunning() const
 {
-    return std::any_of(DownThreads.begin(), DownThreads.end(), [](const auto& thread) { return thread != nullptr; });
+    return Run->Running();
 }
 
 void TForm1::keyPressEvent(QKeyEvent* event)
@@ -179,23 +150,13 @@ void TForm1::closeEvent(QCloseEvent* event)
 }
 
 // Closing while a task runs stops it the way Stop does and waits for the
-// workers at their tile boundary, then saves what the monitor saves at the
-// end, so a continued start resumes where this one stopped. The workers'
-// reports, their ends among them, arrive through this thread's event loop,
-// which must keep running while we wait.
+// workers at their tile boundary, then saves what the end of a task saves,
+// so a continued start resumes where this one stopped.
 void TForm1::EndTaskBeforeClosing()
 {
     if (!TaskRunning())
         return;
-    Timer1->stop();
-    StopTask();
-    if (RunningThreads > 0) {
-        QEventLoop loop;
-        workersEnded_ = &loop;
-        setEnabled(false);
-        loop.exec();
-        setEnabled(true);
-        workersEnded_ = nullptr;
-    }
-    FinishTask(false);
+    setEnabled(false);
+    Run->EndBeforeClosing();
+    setEnabled(true);
 }

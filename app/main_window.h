@@ -1,8 +1,9 @@
 #pragma once
 
-#include "download/down_thread.h"
-#include "download/report_collector.h"
-#include "task/download_task.h"
+#include "platform/pause.h"
+#include "run/run_panes.h"
+#include "run/task_run.h"
+#include "task/start_inputs.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -10,10 +11,10 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class LogPane;
 class QAction;
-class QEventLoop;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -21,7 +22,6 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
-class QTimer;
 class TfrmAbout;
 class TfrmConvert;
 class TfrmFlt;
@@ -29,7 +29,6 @@ class TfrmOptions;
 class TaskProgressDisplay;
 class TileSizeSurvey;
 class UpDownSpinner;
-struct TaskInputs;
 
 // The maker's addresses: the Help menu opens the home page, the About box
 // shows both.
@@ -38,8 +37,8 @@ extern const QString MailAddress;
 
 // The window that stays open for the whole run: the inputs of one download
 // task, Start and Stop, the log of the running task, Open task and the menu
-// that reaches the other windows and tools. It owns the workers of the
-// running task and takes in their queued reports on the GUI thread.
+// that reaches the other windows and tools. The task itself runs in its
+// TaskRun, whose log and failed lines go to the two panes.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -54,17 +53,13 @@ public:
     void SetPauseFunction(PauseFunction pause);
     void SetClock(std::function<QDateTime()> clock);
 
-    // The one place that reads where a worker stands, for the position save
-    // and the progress: the position that came with the reports already in
-    // the panes, so a
-    // saved resume point never passes a failed record not yet in Memo2.
-    TilePosition WorkerPosition(int threadIndex) const;
+    // Fills the inputs from a project file, as Open task does.
+    void OpenTaskFile(const QString& fileName);
 
     // Event handlers, named after their control and event.
     void FormShow();
     void Button1Click();
     void BitBtn1Click();
-    void Timer1Timer();
     void LoadParametersfromprojectfilel1Click();
     void Exit1Click();
     void Options2Click();
@@ -81,13 +76,9 @@ public:
     QString HelpFileName;
     QString DefaultPath;
 
-    int RunningThreads = 0;
-    int TimerTicks = 0;
-    std::array<std::unique_ptr<TDownThread>, MaxDownThreads> DownThreads;
-    // The last started task and the record it was built from; they stay
-    // after the task's end (View log file still uses them).
-    std::unique_ptr<TaskParameters> CurrentParameters;
-    std::unique_ptr<MDTask> CurrentTask;
+    // The last started task stays in it after the task's end (View log file
+    // and the tools still use it).
+    TaskRun* Run = nullptr;
 
     // Controls, named as in the designer.
     QFrame* Panel1 = nullptr;
@@ -111,6 +102,10 @@ public:
     QLabel* Label5 = nullptr;
     QLineEdit* Edit5 = nullptr;
     UpDownSpinner* UpDown1 = nullptr;
+    // The highest zoom level of a zoom series; equal to the zoom level for a single task.
+    QLabel* LabelZoomTo = nullptr;
+    QLineEdit* EditZoomTo = nullptr;
+    UpDownSpinner* UpDownZoomTo = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     QLabel* Label6 = nullptr;
     QLineEdit* Edit6 = nullptr;
@@ -123,8 +118,6 @@ public:
     // The tile count and size estimate, then the progress of the task.
     TaskProgressDisplay* ProgressDisplay = nullptr;
     TileSizeSurvey* TileSizes = nullptr;
-    QTimer* Timer1 = nullptr;
-    QTimer* ReportTimer = nullptr;  // a few dozen drains a second, not one per line
     QAction* Exit1 = nullptr;
     QAction* Options2 = nullptr;
     QAction* ConvertLongitudeorLatitudetodegreen1 = nullptr;
@@ -154,40 +147,44 @@ private:
 
     QStringList CurrentProjectArgument() const;
 
-    // Hands the workers' queued reports to the panes, a batch per pane, and
-    // counts the workers that have finished. Runs on ReportTimer while a
-    // task runs, and before the monitor and Stop look at the task.
-    void DeliverWorkerReports();
-    void ThreadFinished();
+    void CreateRun();
+    void FollowZoomLevel();
     void StartTask();
-    void StopTask();
+    bool CheckSeries(const QList<TaskInputs>& members);
+    bool StartMember();
+    void TaskEnded(bool announce);
+    void SeriesEnded();
     bool TaskRunning() const;
-
-    void SaveProgress();
-    void SavePositions();
-    void SavePanes();
-    void SaveGuarded(const std::function<void()>& save);
-    void FinishTask(bool announce);
     void EndTaskBeforeClosing();
 
     void CreateProgressDisplay();
     TaskInputs CurrentInputs() const;
     void RefreshEstimate();
-    bool ConfirmLargeTask(const TaskInputs& inputs);
-    qint64 FinishedTiles() const;
     void BeginProgress();
     void UpdateProgress();
+    qint64 ProgressTotal() const;
+    qint64 ProgressFinished() const;
 
     TfrmAbout* frmAbout = nullptr;
     TfrmConvert* frmConvert = nullptr;
     TfrmOptions* frmOptions = nullptr;
     TfrmFlt* frmFlt = nullptr;
 
-    PauseFunction pause_;  // none: the workers wait for real
-    std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
     bool shown_ = false;
-    bool saveErrorShown_ = false;
-    QEventLoop* workersEnded_ = nullptr;
+    int zoomFollowed_ = 13;  // the zoom level "to" last followed
+    // The zoom series being run, one member after another.
+    struct SeriesRun {
+        QList<TaskInputs> Members;
+        QList<qint64> Totals;  // of the members started so far
+        int Next = 0;
+        qint64 Total = 0;           // tiles of every member
+        qint64 FinishedBefore = 0;  // tiles of the members already ended
+        qint64 Stored = 0;
+        qint64 Failed = 0;
+        qsizetype FailedLinesAtStart = 0;
+        bool Stopped = false;
+    };
+    std::optional<SeriesRun> series_;
     QElapsedTimer progressClock_;
-    ReportCollector reports_;  // one drain's reports, emptied by each drain
+    std::unique_ptr<RunPanes> panes_;  // Memo1 and Memo2
 };

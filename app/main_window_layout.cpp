@@ -14,15 +14,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace {
 constexpr int kClientWidth = 675;
 constexpr int kClientHeight = 377;
 constexpr int kStatusBarHeight = 19;
-// Often enough that the log looks live, seldom enough that a fast task costs
-// the GUI one repaint per drain rather than one per tile.
-constexpr int kReportDrainIntervalMs = 30;
 constexpr int kInputPanelWidth = 361;
 
 // The designer's font is Tahoma; where it is missing a condensed sans serif
@@ -103,12 +99,6 @@ void TForm1::CreateControls()
     StatusBar1->addWidget(statusText, 1);
     setStatusBar(StatusBar1);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    ReportTimer = new QTimer(this);
-    ReportTimer->setInterval(kReportDrainIntervalMs);
-
     CreateMenu();
     // Single fixed border, no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -146,6 +136,11 @@ void TForm1::CreateInputControls(QWidget* parent)
     Edit5 = PlaceEdit(GroupBox4, "Edit5", 79, 74, 65, 21);
     Edit5->setReadOnly(true);
     UpDown1 = Place(new UpDownSpinner(Edit5, 1, 18, 13, GroupBox4), "UpDown1", 144, 74, 15, 21);
+    LabelZoomTo = PlaceLabel(GroupBox4, "LabelZoomTo", QStringLiteral("to:"), 165, 76);
+    EditZoomTo = PlaceEdit(GroupBox4, "EditZoomTo", 235, 74, 52, 21);
+    EditZoomTo->setReadOnly(true);
+    EditZoomTo->setAccessibleName(QStringLiteral("Zoom level to"));
+    UpDownZoomTo = Place(new UpDownSpinner(EditZoomTo, 1, 18, 13, GroupBox4), "UpDownZoomTo", 287, 74, 15, 21);
 
     GroupBox2 = Place(new QGroupBox(parent), "GroupBox2", 18, 228, 318, 61);
     Label6 = PlaceLabel(GroupBox2, "Label6", QStringLiteral("Path to save:"), 6, 20);

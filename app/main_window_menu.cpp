@@ -8,12 +8,12 @@
 #include "platform/shell_open.h"
 #include "recovery/redownload_window.h"
 #include "settings/config_file.h"
-#include "settings/ini_file.h"
 #include "settings/options_dialog.h"
+#include "task/start_inputs.h"
+#include "task/zoom_series.h"
 #include "tools/about_box.h"
 #include "tools/converter_window.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 
@@ -33,23 +33,31 @@ QString ToolBesideExecutable(const QString& name)
 // A running task, the panes and the button stay as they are.
 void TForm1::LoadParametersfromprojectfilel1Click()
 {
-    const auto fileName = ChooseFileToOpen(
-        this, QStringLiteral("Open project file:"), QStringLiteral("Projects(*.qtsk)|*.qtsk"), DefaultPath);
-    if (!fileName)
-        return;
-    const TIniFile project(*fileName);
-    const QString area = QStringLiteral("AREA");
-    Edit1->setText(project.ReadString(area, QStringLiteral("LeftLongitude"), QString()));
-    Edit3->setText(project.ReadString(area, QStringLiteral("RightLongitude"), QString()));
-    Edit2->setText(project.ReadString(area, QStringLiteral("TopLatitude"), QString()));
-    Edit4->setText(project.ReadString(area, QStringLiteral("BottomLatitude"), QString()));
-    const QFileInfo file(*fileName);
-    Edit6->setText(WithTrailingSeparator(QDir::toNativeSeparators(file.absolutePath())));
-    EditTaskName->setText(file.fileName());
-    SelectMapTypeItem(ItemForMapTypeCode(project.ReadInteger(QStringLiteral("MapsType"), QStringLiteral("MapsType"), 0)));
-    const int zoom = project.ReadInteger(QStringLiteral("Zoom"), QStringLiteral("Zoom"), 0);
-    UpDown1->SetPosition(zoom);
-    Edit5->setText(QString::number(zoom));
+    if (const auto fileName = ChooseFileToOpen(
+            this, QStringLiteral("Open project file:"), QStringLiteral("Projects(*.qtsk)|*.qtsk"), DefaultPath))
+        OpenTaskFile(*fileName);
+}
+
+void TForm1::OpenTaskFile(const QString& fileName)
+{
+    const TaskInputs inputs = InputsOfProjectFile(fileName);
+    Edit1->setText(inputs.LeftLongitude);
+    Edit3->setText(inputs.RightLongitude);
+    Edit2->setText(inputs.TopLatitude);
+    Edit4->setText(inputs.BottomLatitude);
+    Edit6->setText(inputs.TypedFolder);
+    EditTaskName->setText(inputs.TypedTaskName);
+    SelectMapTypeItem(ItemForMapTypeCode(inputs.MapsType));
+    UpDown1->SetPosition(inputs.Zoom);
+    Edit5->setText(QString::number(inputs.Zoom));
+    // A member of a zoom series: the series' name and its highest zoom, so
+    // that Start continues the series from this member on.
+    const QList<SeriesTask> series = FindSeriesBeside(fileName);
+    const auto member = ParseSeriesProjectFileName(fileName);
+    if (series.size() > 1 && member) {
+        EditTaskName->setText(QFileInfo(member->BaseProjectFile).fileName());
+        UpDownZoomTo->SetPosition(series.last().Zoom);
+    }
 }
 
 void TForm1::Exit1Click()
@@ -69,6 +77,7 @@ void TForm1::ConvertLongitudeorLatitudetodegreen1Click()
 
 void TForm1::Viewlogfile1Click()
 {
+    const MDTask* CurrentTask = Run->CurrentTask.get();
     if (!CurrentTask) {
         ShowMessage(QStringLiteral("No task running now.") + QString(18, u' '));
         return;
@@ -84,9 +93,9 @@ void TForm1::Viewlogfile1Click()
 // the combiner joins what was just downloaded.
 QStringList TForm1::CurrentProjectArgument() const
 {
-    if (!CurrentTask)
+    if (!Run->CurrentTask)
         return {};
-    return {CurrentParameters->Path + CurrentParameters->TaskName};
+    return {Run->CurrentParameters->Path + Run->CurrentParameters->TaskName};
 }
 
 void TForm1::Mapviewer1Click()

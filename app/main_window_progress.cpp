@@ -1,11 +1,13 @@
 // How big a task is before it starts, and how far it has come while it runs:
 // the right end of the status bar and Start's question before large tasks.
 #include "app/main_window.h"
-#include "app/start_inputs.h"
+#include "task/start_inputs.h"
 #include "app/task_progress_display.h"
-#include "app/task_size_estimate.h"
+#include "task/task_size_estimate.h"
 #include "app/tile_size_survey.h"
+#include "app/up_down_spinner.h"
 #include "platform/message_box.h"
+#include "run/task_series.h"
 #include "settings/config_file.h"
 
 #include <QLineEdit>
@@ -19,7 +21,12 @@ void TForm1::CreateProgressDisplay()
     TileSizes = new TileSizeSurvey(this);
 
     const auto refresh = [this] { RunGuarded([this] { RefreshEstimate(); }); };
-    for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6})
+    connect(Edit5, &QLineEdit::textChanged, this, [this] { RunGuarded([this] { FollowZoomLevel(); }); });
+    connect(EditZoomTo, &QLineEdit::textChanged, this, [this] {
+        if (UpDownZoomTo->Position() < Edit5->text().toInt())
+            UpDownZoomTo->SetPosition(Edit5->text().toInt());
+    });
+    for (QLineEdit* edit : {Edit1, Edit2, Edit3, Edit4, Edit5, EditZoomTo, Edit6})
         connect(edit, &QLineEdit::textChanged, this, refresh);
     for (QRadioButton* item : MapTypeItems)
         connect(item, &QRadioButton::toggled, this, [refresh](bool checked) {
@@ -47,25 +54,12 @@ void TForm1::RefreshEstimate()
         return;
     const TaskInputs inputs = CurrentInputs();
     TileSizes->Survey(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType));
-    const auto count = AcceptedTileCount(inputs, ReadTileServers());
-    ProgressDisplay->ShowEstimate(count ? TileCountAndSizeText(*count, TileSizes->AverageTileBytes()) : QString());
-}
-
-// A start that continues its task is never asked: it was asked the first time.
-bool TForm1::ConfirmLargeTask(const TaskInputs& inputs)
-{
-    const auto count = AcceptedTileCount(inputs, ReadTileServers());
-    if (!count || !StartAsksFirst(*count, inputs.Zoom) || ContinuesProject(ProjectFilePathFor(inputs), inputs))
-        return true;
-    return AskYesNo(LargeTaskQuestion(*count, TileSizes->AverageTileBytes(), inputs.Zoom));
-}
-
-qint64 TForm1::FinishedTiles() const
-{
-    qint64 finished = 0;
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i)
-        finished += WorkerFinishedTiles(*CurrentTask, i, WorkerPosition(i));
-    return finished;
+    const QList<TaskInputs> members = SeriesMemberInputs(inputs, UpDownZoomTo->Position());
+    const auto count = SeriesTileCount(members, ReadTileServers());
+    const double average = TileSizes->AverageTileBytes();
+    ProgressDisplay->ShowEstimate(!count ? QString()
+            : members.size() > 1         ? SeriesCountAndSizeText(*count, int(members.size()), average)
+                                         : TileCountAndSizeText(*count, average));
 }
 
 void TForm1::BeginProgress()
@@ -73,7 +67,7 @@ void TForm1::BeginProgress()
     // The task adds tiles to the folder: the next estimate samples it again.
     TileSizes->Forget();
     progressClock_.start();
-    ProgressDisplay->BeginTask(CurrentTask->TotalCount, FinishedTiles(), 0);
+    ProgressDisplay->BeginTask(ProgressTotal(), ProgressFinished(), 0);
 }
 
 void TForm1::UpdateProgress()
@@ -81,5 +75,15 @@ void TForm1::UpdateProgress()
     // A tick run inside a save error's message box may have ended the task.
     if (!TaskRunning())
         return;
-    ProgressDisplay->UpdateTask(FinishedTiles(), progressClock_.elapsed());
+    ProgressDisplay->UpdateTask(ProgressFinished(), progressClock_.elapsed());
+}
+
+qint64 TForm1::ProgressTotal() const
+{
+    return series_ ? series_->Total : Run->CurrentTask->TotalCount;
+}
+
+qint64 TForm1::ProgressFinished() const
+{
+    return (series_ ? series_->FinishedBefore : 0) + Run->FinishedTiles();
 }

@@ -56,7 +56,7 @@ bool TaskProgressDisplay::ShowsProgress() const
 
 void TaskProgressDisplay::ShowProgress(qint64 finished)
 {
-    const QString text = ProgressText(finished, total_, rate_.TilesPerSecond());
+    const QString text = ProgressText(finished, total_, rate_.TilesPerSecond(), stage_);
     bar_->setValue(int(std::min<qint64>(finished, bar_->maximum())));
     bar_->setAccessibleDescription(text);
     text_->setText(text);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/task_progress.h"
+#include "run/task_progress.h"
 
 #include <QWidget>
 
@@ -22,6 +22,9 @@ public:
     void BeginTask(qint64 total, qint64 finished, qint64 timeMs);
     void UpdateTask(qint64 finished, qint64 timeMs);
 
+    // What the progress text names after the percentage; empty for none.
+    void SetStage(const QString& stage) { stage_ = stage; }
+
     bool ShowsProgress() const;
     QProgressBar* Bar() const { return bar_; }
     QLabel* Text() const { return text_; }
@@ -32,5 +35,6 @@ private:
     QProgressBar* bar_;
     QLabel* text_;
     qint64 total_ = 0;
+    QString stage_;
     ProgressRate rate_;
 };

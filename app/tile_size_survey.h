@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/task_size_estimate.h"
+#include "task/task_size_estimate.h"
 
 #include <QFutureWatcher>
 #include <QObject>

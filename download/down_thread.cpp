@@ -7,6 +7,7 @@
 #include "task/download_task.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 
@@ -88,8 +89,10 @@ void TDownThread::RunWorker()
             + (qint64(resumeY) - Task->MinY) + 1;
     }
     qint64 Seq = 0;
+    // Workers start apart, but never further apart than the pause itself:
+    // with no pause they all start at once.
     if (Client)
-        Wait(ThreadIndex * 100);
+        Wait(std::min(ThreadIndex * 100, PauseAfterTileMs));
 
     bool walking = Client != nullptr;
     for (int x = Task->MinX; walking && x <= Task->MaxX; ++x) {

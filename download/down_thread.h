@@ -26,7 +26,8 @@ public:
 // Life of a TDownThread
 // - Start: constructed by the main window's Start, it runs at once. It
 //   prepares its HTTP client with the task's request profile, works out its
-//   resume point and waits ThreadIndex x 100 ms so that workers start apart.
+//   resume point and waits ThreadIndex x 100 ms (at most the pause after a
+//   tile) so that workers start apart.
 // - Walk: every worker walks the task's whole range, columns outer and rows
 //   inner, and takes the tiles whose 1-based place Seq satisfies
 //   Seq mod ThreadCount == ThreadIndex, skipping places up to its resume

@@ -2,6 +2,7 @@
 
 #include "geo/tile_math.h"
 #include "platform/number_text.h"
+#include "task/task_size_estimate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,8 +10,6 @@
 namespace {
 constexpr double kMaxLongitude = 180;
 constexpr double kMaxLatitude = 85;
-// A rendered street map tile of 256 x 256 pixels.
-constexpr double kTypicalTileBytes = 15 * 1024;
 
 double Rounded(double degrees, double limit)
 {
@@ -59,7 +58,7 @@ double AverageTileBytes(const TileCounts* viewedTask)
     qint64 files = 0;
     if (viewedTask)
         files = viewedTask->Stored + viewedTask->Blank + viewedTask->Unreadable + viewedTask->Unchecked;
-    return files > 0 ? double(viewedTask->BytesOnDisk) / double(files) : kTypicalTileBytes;
+    return files > 0 ? double(viewedTask->BytesOnDisk) / double(files) : kDefaultTileBytes;
 }
 
 void WriteSelectionTask(const TaskParameters& parameters)

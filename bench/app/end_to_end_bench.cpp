@@ -97,21 +97,6 @@ WindowRun RunWindow(const QString& taskFolder, int round)
         (ProcessCpuSeconds() - processCpuBefore) * 1000 / stored, longestDelayMs};
 }
 
-double RunCurl(const QString& baseUrl, const QString& folder)
-{
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    const CurlRun run = FetchWithCurl(BlockTransfers(kBlock, baseUrl, folder), 8, folder);
-    if (!run.Ok)
-        std::printf("  curl failed\n");
-    return kBlock.Count() / run.Seconds;
-}
-
-void PrintSpread(const char* label, const std::vector<double>& values, const char* unit)
-{
-    const Spread spread = SpreadOf(values);
-    std::printf("  %-34s %9.2f %s (min %.2f, max %.2f)\n", label, spread.Median, unit, spread.Min, spread.Max);
-}
 }
 
 int main(int argc, char* argv[])
@@ -151,7 +136,7 @@ int main(int argc, char* argv[])
         guiCpu.push_back(run.GuiCpuMicrosecondsPerTile);
         processCpu.push_back(run.ProcessCpuPer1000);
         delays.push_back(run.LongestTimerDelayMs);
-        curlRates.push_back(RunCurl(server.BaseUrl(), work.filePath(QStringLiteral("curl"))));
+        curlRates.push_back(CurlTilesPerSecond(kBlock, server.BaseUrl(), work.filePath(QStringLiteral("curl"))));
         std::printf("round %d: window %.0f tiles/s, curl --parallel-max 8 %.0f tiles/s\n", round,
             windowRates.back(), curlRates.back());
         std::fflush(stdout);

@@ -2,9 +2,11 @@
 
 #include "measures.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <cstdio>
 
 QList<CurlTransfer> BlockTransfers(const TileBlock& block, const QString& baseUrl, const QString& folder)
 {
@@ -43,4 +45,14 @@ CurlRun FetchWithCurl(const QList<CurlTransfer>& transfers, int connections, con
     run.CpuSeconds = ChildrenCpuSeconds() - cpuBefore;
     QFile::remove(listFile);
     return run;
+}
+
+double CurlTilesPerSecond(const TileBlock& block, const QString& baseUrl, const QString& folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    const CurlRun run = FetchWithCurl(BlockTransfers(block, baseUrl, folder), 8, folder);
+    if (!run.Ok)
+        std::printf("  curl failed\n");
+    return double(block.Count()) / run.Seconds;
 }

@@ -1,5 +1,6 @@
 #include "measures.h"
 
+#include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
 
@@ -42,4 +43,10 @@ Spread SpreadOf(std::vector<double> values)
     const size_t middle = values.size() / 2;
     const double median = values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
     return {median, values.front(), values.back()};
+}
+
+void PrintSpread(const char* label, const std::vector<double>& values, const char* unit)
+{
+    const Spread spread = SpreadOf(values);
+    std::printf("  %-34s %9.2f %s (min %.2f, max %.2f)\n", label, spread.Median, unit, spread.Min, spread.Max);
 }

@@ -17,3 +17,6 @@ struct Spread {
     double Max = 0;
 };
 Spread SpreadOf(std::vector<double> values);
+
+// "  <label>  <median> <unit> (min .., max ..)" on stdout.
+void PrintSpread(const char* label, const std::vector<double>& values, const char* unit);

@@ -9,6 +9,7 @@
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "support/loopback_http_server.h"
+#include "support/requested_paths.h"
 #include "support/run_until.h"
 #include "support/temp_folder.h"
 
@@ -73,7 +74,7 @@ protected:
                 QThread::msleep(1);
         });
         made->SetClock([] { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); });
-        made->Timer1->setInterval(10);
+        made->Run->Timer1->setInterval(10);
         made->show();
         made->Edit6->setText(work.Path());
         return made;
@@ -105,14 +106,7 @@ protected:
         return count;
     }
 
-    // The paths the server was asked for, in order.
-    QStringList RequestedPaths() const
-    {
-        QStringList paths;
-        for (const QByteArray& head : server.RequestHeads())
-            paths << QString::fromLatin1(head.split(' ').value(1));
-        return paths;
-    }
+    QStringList RequestedPaths() const { return ::RequestedPaths(server); }
 
     LoopbackHttpServer server;
     TempFolder exe;

@@ -1,5 +1,5 @@
-#include "app/start_inputs.h"
-#include "app/tile_usage_policy.h"
+#include "task/start_inputs.h"
+#include "task/tile_usage_policy.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "app/start_inputs.h"
-#include "app/task_progress.h"
-#include "app/task_size_estimate.h"
+#include "task/start_inputs.h"
+#include "run/task_progress.h"
+#include "task/task_size_estimate.h"
 #include "support/temp_folder.h"
 #include "task/download_task.h"
 

@@ -58,14 +58,14 @@ TEST_F(TaskRunTest, TaskRunsToItsEndAndLeavesItsFiles)
     window->BitBtn1->click();
     EXPECT_EQ(window->BitBtn1->text(), "Stop");
     EXPECT_EQ(window->LabelTotalxy->text(), "Total images: 10");
-    EXPECT_EQ(window->CurrentParameters->ThreadCount, 8);
+    EXPECT_EQ(window->Run->CurrentParameters->ThreadCount, 8);
     ASSERT_TRUE(RunUntilTaskEnds());
 
     EXPECT_EQ(messages, QStringList{kTaskStopped});
     EXPECT_EQ(window->BitBtn1->text(), "Start");
-    EXPECT_FALSE(window->Timer1->isActive());
-    EXPECT_EQ(window->RunningThreads, 0);
-    for (const auto& thread : window->DownThreads)
+    EXPECT_FALSE(window->Run->Timer1->isActive());
+    EXPECT_EQ(window->Run->RunningThreads, 0);
+    for (const auto& thread : window->Run->DownThreads)
         EXPECT_FALSE(thread);
 
     const QStringList memo = window->Memo1->Lines();
@@ -92,7 +92,7 @@ TEST_F(TaskRunTest, ViewLogFileOpensTheLastTasksLogUntilItIsGone)
 {
     EnterArea(*window, "10", "10", "10", "10");
     window->BitBtn1->click();
-    EXPECT_EQ(window->CurrentParameters->ThreadCount, 1) << "one tile, one worker";
+    EXPECT_EQ(window->Run->CurrentParameters->ThreadCount, 1) << "one tile, one worker";
     ASSERT_TRUE(RunUntilTaskEnds());
     QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
         Qt::LeftButton, Qt::NoModifier);
@@ -120,7 +120,7 @@ TEST_F(TaskRunTest, StopEndsTheTaskAndAContinuedStartFetchesOnlyTheRest)
 
     messages.clear();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     ExpectEveryTileFetchedOnce();
     EXPECT_EQ(LinesContaining(*window, "Log continue..."), 1);
@@ -135,7 +135,7 @@ TEST_F(TaskRunTest, StopEndsATaskWithALongPauseAtOnce)
 {
     WriteConfig("MapnikPause=60000\r\n");
     TForm1 form;
-    form.Timer1->setInterval(10);
+    form.Run->Timer1->setInterval(10);
     form.show();
     form.Edit6->setText(work.Path());
     EnterArea(form);
@@ -175,7 +175,7 @@ TEST_F(TaskRunTest, ChangedAreaTextStartsAfresh)
     messages.clear();
     window->Edit1->setText("10.0");
     window->BitBtn1->click();
-    EXPECT_FALSE(window->CurrentParameters->Continue);
+    EXPECT_FALSE(window->Run->CurrentParameters->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     EXPECT_EQ(LinesContaining(*window, "Log continue..."), 0);
     EXPECT_EQ(RequestedPaths().size(), 20);
@@ -195,10 +195,22 @@ TEST_F(TaskRunTest, OpenTaskThenStartContinuesAStoppedTask)
     InterceptFileChooser([this](const QString&) { return std::optional<QString>(Project()); });
     window->Button4->click();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     ExpectEveryTileFetchedOnce();
     EXPECT_TRUE(window->Memo1->Lines().contains("Log continue..."));
+}
+
+// The monitor ticks once an hour here: the task must end on its own.
+TEST_F(TaskRunTest, TheEndIsNoticedWhenTheLastWorkerReportsNotAtTheNextTick)
+{
+    window->Run->Timer1->setInterval(3600 * 1000);
+    EnterArea(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds(10000));
+    EXPECT_EQ(window->Run->TimerTicks, 0);
+    const QStringList memo = window->Memo1->Lines();
+    EXPECT_EQ(memo.mid(memo.size() - 7), ClosingLines());
 }
 
 TEST_F(TaskRunTest, ClosingWhileRunningStopsWaitsAndSavesEverything)
@@ -210,8 +222,8 @@ TEST_F(TaskRunTest, ClosingWhileRunningStopsWaitsAndSavesEverything)
     window->close();
 
     EXPECT_TRUE(messages.isEmpty()) << "closing shows no message";
-    EXPECT_EQ(window->RunningThreads, 0);
-    for (const auto& thread : window->DownThreads)
+    EXPECT_EQ(window->Run->RunningThreads, 0);
+    for (const auto& thread : window->Run->DownThreads)
         EXPECT_FALSE(thread);
     const QStringList log = ReadTextLines(Log());
     EXPECT_EQ(log.mid(log.size() - 7), ClosingLines());
@@ -231,8 +243,8 @@ TEST_F(TaskRunTest, SaveErrorIsShownOnceAndTheTaskStillEnds)
     // The log's name now belongs to a folder: every save of the log fails.
     QFile::remove(Log());
     QDir().mkdir(Log());
-    const int ticks = window->TimerTicks;
-    ASSERT_TRUE(RunUntil([&] { return window->TimerTicks >= ticks + 20; }));
+    const int ticks = window->Run->TimerTicks;
+    ASSERT_TRUE(RunUntil([&] { return window->Run->TimerTicks >= ticks + 20; }));
     window->BitBtn1->click();
     afterTilePauseOpen = true;
     ASSERT_TRUE(RunUntilTaskEnds());
@@ -242,6 +254,10 @@ TEST_F(TaskRunTest, SaveErrorIsShownOnceAndTheTaskStillEnds)
     EXPECT_EQ(messages[1], kTaskStopped);
     EXPECT_EQ(window->BitBtn1->text(), "Start");
     EXPECT_GT(TIniFile(Project()).ReadInteger("THREADS", "T1X", 0), 0) << "positions are still saved";
+    const QString last = window->Memo1->Lines().last();
+    EXPECT_FALSE(window->Memo1->Lines().contains("Log file has been saved as " + Log()));
+    EXPECT_TRUE(last.startsWith("Log file could not be saved as " + Log() + ": ")) << last.toStdString();
+    EXPECT_GT(last.size(), ("Log file could not be saved as " + Log() + ": ").size()) << "and says why";
 }
 
 // What a Start killed while it wrote the task's files leaves behind.
@@ -257,7 +273,7 @@ TEST_F(TaskRunTest, AContinueRecreatesTheFilesAStartCutShortLeftOut)
 
     messages.clear();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     EXPECT_EQ(messages, QStringList{kTaskStopped});
     EXPECT_EQ(window->Memo1->Lines().value(0), "The earlier log of this task was missing; this log starts afresh.");
@@ -287,7 +303,7 @@ TEST_F(TaskRunTest, AFullDiskIsReportedOnceAndTheTaskContinuesOnceSpaceIsFreed)
     disk.FreeSpace();
     messages.clear();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     EXPECT_EQ(messages, QStringList{kTaskStopped});
     EXPECT_EQ(ReadTextLines(disk.File("newtask_log.txt")), window->Memo1->Lines());

@@ -1,4 +1,4 @@
-#include "app/tile_usage_policy.h"
+#include "task/tile_usage_policy.h"
 
 #include <gtest/gtest.h>
 

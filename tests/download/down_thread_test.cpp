@@ -152,6 +152,18 @@ TEST_F(DownThreadTest, ThreeWorkersShareSevenTilesByPlaceModuloTheirCount)
     EXPECT_EQ(server.RequestCount(), 7);
 }
 
+// A short pause shortens the start stagger with it (no pause, no stagger).
+TEST_F(DownThreadTest, WorkersStartNoFurtherApartThanThePauseAfterATile)
+{
+    parameters.ThreadCount = 3;
+    parameters.PauseAfterTile.Ms = 150;
+    Task(3, 3, 10, 16);
+    RunWorkers();
+    EXPECT_EQ(pauses[0], std::vector<int>({0, 150, 150}));
+    EXPECT_EQ(pauses[1], std::vector<int>({100, 150, 150, 150}));
+    EXPECT_EQ(pauses[2], std::vector<int>({150, 150, 150}));
+}
+
 TEST_F(DownThreadTest, AResumedWorkerSkipsEveryPlaceUpToItsResumePoint)
 {
     Task(8, 9, 5, 7);

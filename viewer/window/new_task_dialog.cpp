@@ -1,13 +1,13 @@
 #include "viewer/window/new_task_dialog.h"
 
-#include "app/start_inputs.h"
-#include "app/task_size_estimate.h"
-#include "app/tile_usage_policy.h"
 #include "platform/app_error.h"
 #include "platform/file_dialogs.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "settings/config_file.h"
+#include "task/start_inputs.h"
+#include "task/task_size_estimate.h"
+#include "task/tile_usage_policy.h"
 #include "task/zoom_series.h"
 
 #include <QDialogButtonBox>

@@ -45,6 +45,11 @@ bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs);
 // of the first check they fail, in Start's order.
 std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs);
 
+// The inputs Open task fills from a project file: its area texts, zoom and
+// map type as stored, its folder (absolute, native separators, with the
+// trailing separator) and its file name. Missing keys read as empty or 0.
+TaskInputs InputsOfProjectFile(const QString& projectFile);
+
 // The project file that Start reads and writes for these inputs.
 QString ProjectFilePathFor(const TaskInputs& inputs);
 
@@ -53,3 +58,6 @@ QString ProjectFilePathFor(const TaskInputs& inputs);
 // an area message, the task core's refusal, the tile usage policy. Reads no
 // more than the folder's existence and the configured servers.
 std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers);
+// The same before the tile usage policy looks at the count (which a zoom
+// series applies to the sum of its tasks).
+std::optional<qint64> TileCountBeforePolicy(const TaskInputs& inputs, const TileServers& servers);

@@ -1,4 +1,4 @@
-#include "app/tile_usage_policy.h"
+#include "task/tile_usage_policy.h"
 
 #include "settings/config_file.h"
 #include "task/tile_range.h"
@@ -18,10 +18,14 @@ std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
     const TaskTileRange range = ComputeTaskTileRange(parameters);
     if (range.Refusal)
         return std::nullopt;
+    return TileUsagePolicyRefusal(parameters, range.Range.TotalCount);
+}
+
+std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters, qint64 count)
+{
     const QString address = parameters.Servers.TemplateFor(parameters.MapsType);
     if (!IsOpenStreetMapAddress(address))
         return std::nullopt;
-    const qint64 count = range.Range.TotalCount;
     if (count <= kMaxTilesFromOpenStreetMap)
         return std::nullopt;
     return QStringLiteral(

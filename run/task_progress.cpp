@@ -1,6 +1,6 @@
-#include "app/task_progress.h"
+#include "run/task_progress.h"
 
-#include "app/task_size_estimate.h"
+#include "task/task_size_estimate.h"
 #include "task/download_task.h"
 
 #include <algorithm>
@@ -63,13 +63,15 @@ QString TimeLeftText(double seconds)
     return QStringLiteral("about %1 days left").arg(GroupedNumber(std::llround(seconds / 86400)));
 }
 
-QString ProgressText(qint64 finished, qint64 total, std::optional<double> tilesPerSecond)
+QString ProgressText(qint64 finished, qint64 total, std::optional<double> tilesPerSecond, const QString& stage)
 {
     const QString separator = QStringLiteral(" \u00b7 ");
     // Whole percent, rounded down: 100% only when every tile is done.
     const qint64 percent = total > 0 ? finished * 100 / total : 0;
     QString text = GroupedNumber(finished) + QStringLiteral(" / ") + GroupedNumber(total) + separator
         + QString::number(percent) + u'%';
+    if (!stage.isEmpty())
+        text += separator + stage;
     if (!tilesPerSecond)
         return text;
     text += separator + TwoSignificantDigits(*tilesPerSecond) + QStringLiteral(" tiles/s");

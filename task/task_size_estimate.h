@@ -28,6 +28,9 @@ QString ApproximateSizeText(double bytes);
 // "4,096 tiles, about 60 MB" (one tile: "1 tile, about 15 KB").
 QString TileCountAndSizeText(qint64 tileCount, double averageTileBytes);
 
+// "5,460 tiles in 4 zoom levels, about 82 MB": a zoom series.
+QString SeriesCountAndSizeText(qint64 tileCount, int zoomLevels, double averageTileBytes);
+
 // The question Start asks before a task of that size or zoom.
 QString LargeTaskQuestion(qint64 tileCount, double averageTileBytes, int zoom);
 

@@ -25,3 +25,5 @@ bool IsOpenStreetMapAddress(const QString& address);
 // the Foundation's and its area holds too many tiles. Nothing for a range the
 // task core refuses (zoom, 32-bit count): building the task reports that.
 std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters);
+// The same for `count` tiles of the map type (the tiles of a whole series).
+std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters, qint64 count);

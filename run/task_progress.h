@@ -47,5 +47,7 @@ private:
 QString TimeLeftText(double seconds);
 
 // "1,234 / 4,096 · 30% · 7.8 tiles/s · about 6 min left": the rate once it
-// is known, the time left while tiles remain and the rate is above 0.
-QString ProgressText(qint64 finished, qint64 total, std::optional<double> tilesPerSecond);
+// is known, the time left while tiles remain and the rate is above 0. A
+// stage ("zoom 12 (3 of 4)") goes after the percentage.
+QString ProgressText(qint64 finished, qint64 total, std::optional<double> tilesPerSecond,
+    const QString& stage = QString());

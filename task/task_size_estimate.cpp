@@ -1,4 +1,4 @@
-#include "app/task_size_estimate.h"
+#include "task/task_size_estimate.h"
 
 #include <QDirIterator>
 #include <QLocale>
@@ -59,6 +59,13 @@ QString TileCountAndSizeText(qint64 tileCount, double averageTileBytes)
 {
     return GroupedNumber(tileCount) + (tileCount == 1 ? QStringLiteral(" tile") : QStringLiteral(" tiles"))
         + QStringLiteral(", about ") + ApproximateSizeText(double(tileCount) * averageTileBytes);
+}
+
+QString SeriesCountAndSizeText(qint64 tileCount, int zoomLevels, double averageTileBytes)
+{
+    return GroupedNumber(tileCount) + (tileCount == 1 ? QStringLiteral(" tile") : QStringLiteral(" tiles"))
+        + QStringLiteral(" in ") + QString::number(zoomLevels) + QStringLiteral(" zoom levels, about ")
+        + ApproximateSizeText(double(tileCount) * averageTileBytes);
 }
 
 QString LargeTaskQuestion(qint64 tileCount, double averageTileBytes, int zoom)

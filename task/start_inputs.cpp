@@ -1,9 +1,9 @@
-#include "app/start_inputs.h"
+#include "task/start_inputs.h"
 
-#include "app/tile_usage_policy.h"
 #include "platform/folders.h"
 #include "settings/ini_file.h"
 #include "task/tile_range.h"
+#include "task/tile_usage_policy.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,6 +24,20 @@ bool FolderExistsOrCanBeMade(const QString& folder)
         return info.isDir();
     const QFileInfo parent(info.absolutePath());
     return parent.isDir() && parent.isWritable();
+}
+
+// What the tile range and the policy look at.
+TaskParameters ParametersOf(const AreaEdges& edges, const TaskInputs& inputs, const TileServers& servers)
+{
+    TaskParameters parameters;
+    parameters.LeftLongitude = edges.LeftLongitude;
+    parameters.RightLongitude = edges.RightLongitude;
+    parameters.TopLatitude = edges.TopLatitude;
+    parameters.BottomLatitude = edges.BottomLatitude;
+    parameters.Zoom = inputs.Zoom;
+    parameters.MapsType = inputs.MapsType;
+    parameters.Servers = servers;
+    return parameters;
 }
 }
 
@@ -83,29 +97,48 @@ std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs)
     return area;
 }
 
+TaskInputs InputsOfProjectFile(const QString& projectFile)
+{
+    const TIniFile project(projectFile);
+    const QString area = QStringLiteral("AREA");
+    const QFileInfo file(projectFile);
+    TaskInputs inputs;
+    inputs.LeftLongitude = project.ReadString(area, QStringLiteral("LeftLongitude"), QString());
+    inputs.RightLongitude = project.ReadString(area, QStringLiteral("RightLongitude"), QString());
+    inputs.TopLatitude = project.ReadString(area, QStringLiteral("TopLatitude"), QString());
+    inputs.BottomLatitude = project.ReadString(area, QStringLiteral("BottomLatitude"), QString());
+    inputs.Zoom = project.ReadInteger(QStringLiteral("Zoom"), QStringLiteral("Zoom"), 0);
+    inputs.MapsType = project.ReadInteger(QStringLiteral("MapsType"), QStringLiteral("MapsType"), 0);
+    inputs.TypedFolder = WithTrailingSeparator(QDir::toNativeSeparators(file.absolutePath()));
+    inputs.TypedTaskName = file.fileName();
+    return inputs;
+}
+
 QString ProjectFilePathFor(const TaskInputs& inputs)
 {
     return WithTrailingSeparator(inputs.TypedFolder) + ProjectFileNameFor(inputs.TypedTaskName);
 }
 
-std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers)
+std::optional<qint64> TileCountBeforePolicy(const TaskInputs& inputs, const TileServers& servers)
 {
     if (inputs.TypedFolder.isEmpty() || !FolderExistsOrCanBeMade(inputs.TypedFolder))
         return std::nullopt;
     const auto area = ReadCheckedArea(inputs);
     if (!std::holds_alternative<AreaEdges>(area))
         return std::nullopt;
-    const AreaEdges& edges = std::get<AreaEdges>(area);
-    TaskParameters parameters;
-    parameters.LeftLongitude = edges.LeftLongitude;
-    parameters.RightLongitude = edges.RightLongitude;
-    parameters.TopLatitude = edges.TopLatitude;
-    parameters.BottomLatitude = edges.BottomLatitude;
-    parameters.Zoom = inputs.Zoom;
-    parameters.MapsType = inputs.MapsType;
-    parameters.Servers = servers;
-    const TaskTileRange range = ComputeTaskTileRange(parameters);
-    if (range.Refusal || TileUsagePolicyRefusal(parameters))
+    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(std::get<AreaEdges>(area), inputs, servers));
+    if (range.Refusal)
         return std::nullopt;
     return range.Range.TotalCount;
+}
+
+std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers)
+{
+    const auto count = TileCountBeforePolicy(inputs, servers);
+    if (!count)
+        return std::nullopt;
+    const auto area = ReadCheckedArea(inputs);
+    if (TileUsagePolicyRefusal(ParametersOf(std::get<AreaEdges>(area), inputs, servers), *count))
+        return std::nullopt;
+    return count;
 }

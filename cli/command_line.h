@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+// What the program was asked to do, read from its arguments (without the
+// program's own name). Nothing is checked here but the command line itself.
+
+// No command: the main window, with a task opened when one is named.
+struct WindowCommand {
+    QString TaskFile;
+};
+
+// tessaly new NAME.qtsk --area L,R,T,B --zoom Z[-Z2] [--map M] [--folder DIR] [--yes] [--run]
+struct NewCommand {
+    QString TaskName;  // as typed
+    QStringList Area;  // left, right, top, bottom, as typed
+    int ZoomFrom = 0;
+    int ZoomTo = 0;
+    int MapsType = 0;  // MapTypeCode
+    QString Folder;    // empty: the configured default folder
+    bool Yes = false;
+    bool Run = false;
+};
+
+// tessaly run TASK.qtsk [TASK2.qtsk ...]
+struct RunCommand {
+    QStringList TaskFiles;
+};
+
+// tessaly redownload LIST.ftl
+struct RedownloadCommand {
+    QString ListFile;
+};
+
+// --help or --version: the text goes to stdout, and the program ends well.
+struct PrintCommand {
+    QString Text;
+};
+
+// The message for stderr; exit status 2.
+struct UsageError {
+    QString Message;
+};
+
+using Command = std::variant<WindowCommand, NewCommand, RunCommand, RedownloadCommand, PrintCommand, UsageError>;
+
+Command ParseCommandLine(const QStringList& arguments);
+
+// The help of each command, and of the program.
+QString ProgramHelp();
+QString NewHelp();
+QString RunHelp();
+QString RedownloadHelp();

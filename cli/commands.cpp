@@ -1,0 +1,187 @@
+#include "cli/commands.h"
+
+#include "cli/error_output.h"
+#include "cli/stop_signals.h"
+#include "cli/task_files_run.h"
+#include "platform/app_error.h"
+#include "platform/folders.h"
+#include "platform/text_files.h"
+#include "recovery/failed_tile_redownload.h"
+#include "run/task_series.h"
+#include "run/task_start.h"
+#include "settings/config_file.h"
+#include "task/download_task.h"
+#include "task/opened_task.h"
+#include "task/task_size_estimate.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+int Print(const PrintCommand& command)
+{
+    std::fputs(command.Text.toUtf8().constData(), stdout);
+    return kExitAllStored;
+}
+
+int Wrong(const UsageError& error)
+{
+    PrintError(error.Message);
+    return kExitWrongCommandLine;
+}
+
+// The inputs of `new` as the window's boxes would hold them.
+TaskInputs InputsOfNew(const NewCommand& command)
+{
+    TaskInputs inputs;
+    inputs.LeftLongitude = command.Area.value(0);
+    inputs.RightLongitude = command.Area.value(1);
+    inputs.TopLatitude = command.Area.value(2);
+    inputs.BottomLatitude = command.Area.value(3);
+    inputs.Zoom = command.ZoomFrom;
+    inputs.MapsType = command.MapsType;
+    QString folder = command.Folder;
+    QString name = command.TaskName;
+    if (folder.isEmpty() && name.contains(u'/')) {
+        folder = QFileInfo(name).absolutePath();
+        name = QFileInfo(name).fileName();
+    }
+    if (folder.isEmpty())
+        folder = ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
+    inputs.TypedFolder = WithTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()));
+    inputs.TypedTaskName = name;
+    return inputs;
+}
+
+// The checks Start makes before it asks, for the whole series at once.
+std::optional<QString> FirstProblem(const QList<TaskInputs>& members, const TileServers& servers)
+{
+    const TaskInputs& first = members.first();
+    if (first.TypedFolder.isEmpty())
+        return QStringLiteral("Please select a path to save the images.");
+    const auto area = ReadCheckedArea(first);
+    if (const auto* problem = std::get_if<QString>(&area))
+        return *problem;
+    return SeriesRefusal(members, servers);
+}
+
+// A new task the window would ask about first needs --yes; a continued one
+// was asked the first time.
+bool NeedsYes(const QList<TaskInputs>& members, const TileServers& servers, qint64& tiles)
+{
+    const auto count = SeriesTileCount(members, servers);
+    if (!count)
+        return false;
+    tiles = *count;
+    int highestZoom = 0;
+    bool allContinue = true;
+    for (const TaskInputs& member : members) {
+        highestZoom = std::max(highestZoom, member.Zoom);
+        allContinue = allContinue && ContinuesProject(ProjectFilePathFor(member), member);
+    }
+    return StartAsksFirst(*count, highestZoom) && !allContinue;
+}
+
+int New(const NewCommand& command)
+{
+    const TaskInputs inputs = InputsOfNew(command);
+    const QList<TaskInputs> members = SeriesMemberInputs(inputs, command.ZoomTo);
+    const TileServers servers = ReadTileServers();
+    if (const auto problem = FirstProblem(members, servers)) {
+        PrintError(*problem);
+        return kExitRefused;
+    }
+    qint64 tiles = 0;
+    if (!command.Yes && NeedsYes(members, servers, tiles)) {
+        const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType), 20000, {});
+        PrintError(LargeTaskQuestion(tiles, sample.AverageTileBytes(), members.last().Zoom));
+        PrintError(QStringLiteral("Not written: give --yes to accept a task of this size."));
+        return kExitRefused;
+    }
+    if (command.Run)
+        return RunTasksInTurn(members);
+
+    const ProxySettings proxy = ReadProxySettings();
+    for (const TaskInputs& member : members) {
+        auto prepared = PrepareTask(member, proxy, servers, [](qint64) { return true; });
+        if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
+            for (const QString& message : refusal->Messages)
+                PrintError(message);
+            return kExitRefused;
+        }
+        const PreparedTask& task = std::get<PreparedTask>(prepared);
+        task.Task->WriteProjectFile();
+        std::fprintf(stdout, "%s\n", (task.Parameters->Path + task.Parameters->TaskName).toUtf8().constData());
+    }
+    return kExitAllStored;
+}
+
+int Run(const RunCommand& command)
+{
+    QList<TaskInputs> tasks;
+    for (const QString& file : command.TaskFiles) {
+        OpenTaskReadOnly(file);  // a clear message for a missing or broken file
+        tasks << InputsOfProjectFile(file);
+    }
+    return RunTasksInTurn(tasks);
+}
+
+int Redownload(const RedownloadCommand& command)
+{
+    const QStringList lines = ReadTextLines(command.ListFile);
+    FailedTileRedownload run(RedownloadClientSettings(ReadTileServers()), [](const QString& line) {
+        std::fprintf(stdout, "%s\n", line.toUtf8().constData());
+        std::fflush(stdout);
+    });
+    InstallStopSignals();
+    std::exception_ptr failure;
+    QThread* thread = QThread::create([&] {
+        try {
+            run.Run(lines, QFileInfo(command.ListFile).absolutePath());
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer signalWatch;
+    QObject::connect(&signalWatch, &QTimer::timeout, [&] {
+        if (ReceivedStopSignal())
+            run.RequestStop();
+    });
+    signalWatch.start(50);
+    thread->start();
+    loop.exec();
+    thread->wait();
+    delete thread;
+    if (failure)
+        std::rethrow_exception(failure);
+    if (const int signal = ReceivedStopSignal())
+        return 128 + signal;
+    return kExitAllStored;
+}
+}
+
+int RunCommandLine(const Command& command)
+{
+    try {
+        if (const auto* print = std::get_if<PrintCommand>(&command))
+            return Print(*print);
+        if (const auto* error = std::get_if<UsageError>(&command))
+            return Wrong(*error);
+        if (const auto* create = std::get_if<NewCommand>(&command))
+            return New(*create);
+        if (const auto* run = std::get_if<RunCommand>(&command))
+            return Run(*run);
+        if (const auto* redownload = std::get_if<RedownloadCommand>(&command))
+            return Redownload(*redownload);
+        return kExitWrongCommandLine;
+    } catch (...) {
+        PrintCurrentException();
+    }
+    return kExitRefused;
+}

@@ -1,0 +1,42 @@
+#include "run/growing_task_files.h"
+
+#include "platform/text_files.h"
+
+#include <QFile>
+
+void GrowingTaskFiles::BeginTask(const MDTask&)
+{
+    log_.clear();
+    failed_.clear();
+    failedLinesAdded_ = 0;
+}
+
+void GrowingTaskFiles::AppendFailed(const QStringList& lines)
+{
+    Add(failed_, lines);
+    failedLinesAdded_ += lines.size();
+}
+
+void GrowingTaskFiles::Add(QByteArray& pending, const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        pending += line.toLocal8Bit();
+        pending += "\r\n";
+    }
+}
+
+void GrowingTaskFiles::Save(QByteArray& pending, const QString& fileName)
+{
+    if (pending.isEmpty())
+        return;
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        throw FileWriteError(fileName, file.errorString());
+    const qint64 sizeBefore = file.size();
+    if (!WriteAll(file, pending) || !file.flush()) {
+        const QString reason = file.errorString();
+        file.resize(sizeBefore);
+        throw FileWriteError(fileName, reason);
+    }
+    pending.clear();
+}

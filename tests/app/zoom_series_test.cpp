@@ -1,0 +1,149 @@
+#include "app/main_window_fixture.h"
+#include "app/task_progress_display.h"
+#include "platform/text_files.h"
+#include "settings/ini_file.h"
+
+#include <QLabel>
+#include <QSet>
+
+// A zoom series of three levels (zoom 3 to 5 over the fixture's area) in
+// the real window against the loopback server.
+class ZoomSeriesTest : public MainWindowTest {
+protected:
+    static inline const QStringList kStems{"newtask_z3", "newtask_z4", "newtask_z5"};
+
+    void EnterSeries(TForm1& form)
+    {
+        EnterArea(form);
+        form.UpDown1->SetPosition(3);
+        form.UpDownZoomTo->SetPosition(5);
+        form.EditTaskName->setText("newtask");
+    }
+
+    bool RunUntilSeriesEnds()
+    {
+        return RunUntil([this] { return !messages.filter("Zoom series").isEmpty(); });
+    }
+
+    QString Shown() const { return window->ProgressDisplay->Text()->text(); }
+};
+
+TEST_F(ZoomSeriesTest, ToFollowsTheZoomLevelAndIsNeverBelowIt)
+{
+    window->UpDown1->SetPosition(10);
+    EXPECT_EQ(window->UpDownZoomTo->Position(), 10);
+    window->UpDownZoomTo->SetPosition(12);
+    window->UpDown1->SetPosition(11);
+    EXPECT_EQ(window->UpDownZoomTo->Position(), 12) << "above the zoom level it stays";
+    window->UpDown1->SetPosition(14);
+    EXPECT_EQ(window->UpDownZoomTo->Position(), 14);
+    window->UpDownZoomTo->SetPosition(9);
+    EXPECT_EQ(window->UpDownZoomTo->Position(), 14);
+}
+
+TEST_F(ZoomSeriesTest, SeriesRunsEveryLevelAsItsOwnTaskWithOneMessage)
+{
+    EnterSeries(*window);
+    EXPECT_TRUE(Shown().startsWith("34 tiles in 3 zoom levels, about ")) << Shown().toStdString();
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilSeriesEnds());
+    EXPECT_EQ(messages, QStringList{"Zoom series ended: 34 tiles stored, 0 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(server.RequestCount(), 34);
+    EXPECT_TRUE(Shown().startsWith("34 / 34 \u00b7 100% \u00b7 zoom 5 (3 of 3)")) << Shown().toStdString();
+    for (const QString& stem : kStems) {
+        EXPECT_TRUE(work.Read(stem + "_log.txt").endsWith(stem.toLatin1() + "_log.txt\r\n")) << stem.toStdString();
+        EXPECT_TRUE(QDir(work.File(stem)).exists());
+    }
+    EXPECT_TRUE(window->Memo1->Lines().contains("Zoom level 5 begins: newtask_z5.qtsk (3 of 3)"));
+
+    // The member of zoom 4 is what a single task of zoom 4 writes.
+    messages.clear();
+    EnterArea(*window);
+    window->UpDownZoomTo->SetPosition(4);
+    window->EditTaskName->setText("single");
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilTaskEnds());
+    EXPECT_EQ(work.Read("newtask_z4.qtsk"), work.Read("single.qtsk"));
+    EXPECT_EQ(work.Read("newtask_z4_list.txt"), work.Read("single_list.txt").replace("single", "newtask_z4"));
+    EXPECT_EQ(work.Read("newtask_z4_failed.ftl"), work.Read("single_failed.ftl"));
+}
+
+TEST_F(ZoomSeriesTest, StopInTheSecondLevelThenOpenTheThirdContinuesWithoutATileTwice)
+{
+    // The last column of zoom 4 is never answered: the series is held in its second level.
+    server.SetResponder([](const QByteArray& head) {
+        return head.startsWith("GET /4/12/") ? ScriptedReply::Stall() : ScriptedReply::Ok("tile");
+    });
+    EnterSeries(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntil([this] { return LinesContaining(*window, "_4.png OK") == 8; }));
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilSeriesEnds());
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
+    EXPECT_TRUE(messages.last().startsWith("Zoom series stopped: ")) << messages.last().toStdString();
+    EXPECT_FALSE(QFile::exists(work.File("newtask_z5.qtsk"))) << "the series stops with the running level";
+
+    // After a restart, Open task on a member fills the series' inputs.
+    window = MakeWindow();
+    InterceptFileChooser([this](const QString&) {
+        return std::optional<QString>(work.File("newtask_z4.qtsk"));
+    });
+    window->Button4->click();
+    EXPECT_EQ(window->EditTaskName->text(), "newtask.qtsk");
+    EXPECT_EQ(window->UpDown1->Position(), 4);
+    EXPECT_EQ(window->UpDownZoomTo->Position(), 4) << "only the members found beside it";
+    window->UpDownZoomTo->SetPosition(5);
+    messages.clear();
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilSeriesEnds());
+    const QStringList paths = RequestedPaths();
+    EXPECT_EQ(paths.size(), 34 + 2) << "no tile twice but the two never answered";
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 34) << "none skipped";
+
+    window = MakeWindow();
+    InterceptFileChooser([this](const QString&) {
+        return std::optional<QString>(work.File("newtask_z3.qtsk"));
+    });
+    window->Button4->click();
+    EXPECT_EQ(window->UpDown1->Position(), 3);
+    EXPECT_EQ(window->UpDownZoomTo->Position(), 5) << "the highest zoom of the series beside it";
+}
+
+TEST_F(ZoomSeriesTest, LimitAndQuestionCountEveryLevelAndOtherAreasAreLeftAlone)
+{
+    exe.Write("ini/config.ini", "[Servers]\r\nMapnik=http://tile.openstreetmap.org/{z}/{x}/{y}.png\r\n");
+    EnterArea(*window);
+    window->UpDownZoomTo->SetPosition(7);
+    window->BitBtn1->click();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("may hold at most 250 tiles")) << messages[0].toStdString();
+    EXPECT_EQ(server.RequestCount(), 0);
+
+    WriteConfig(QByteArray());
+    messages.clear();
+    work.Write("newtask_z4.qtsk", "[MapsType]\r\nMapsType=8\r\n[AREA]\r\nLeftLongitude=0\r\nRightLongitude=1\r\n"
+                                  "TopLatitude=1\r\nBottomLatitude=0\r\n[Zoom]\r\nZoom=4\r\n");
+    const QByteArray other = work.Read("newtask_z4.qtsk");
+    EnterSeries(*window);
+    window->BitBtn1->click();
+    EXPECT_EQ(messages, QStringList{"newtask_z4.qtsk belongs to another area; choose another task name"});
+    EXPECT_EQ(work.Read("newtask_z4.qtsk"), other);
+    EXPECT_FALSE(QFile::exists(work.File("newtask_z3.qtsk")));
+
+    // Each level alone stays below the question's threshold, both together do not.
+    QFile::remove(work.File("newtask_z4.qtsk"));
+    messages.clear();
+    QStringList questions;
+    InterceptQuestions([&](const QString& text) {
+        questions << text;
+        return false;
+    });
+    EnterArea(*window, "0", "13", "13", "0");
+    window->UpDown1->SetPosition(12);
+    window->UpDownZoomTo->SetPosition(13);
+    window->BitBtn1->click();
+    InterceptQuestions(nullptr);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(QDir(work.Path()).entryList(QDir::Files).isEmpty()) << "No leaves nothing behind";
+}

@@ -1,0 +1,223 @@
+#include "app/main_window.h"
+#include "cli/tessaly_command_fixture.h"
+#include "platform/message_box.h"
+#include "platform/text_files.h"
+#include "settings/ini_file.h"
+#include "support/run_until.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QThread>
+#include <csignal>
+
+namespace {
+const QStringList kAllTilePaths{"/4/8/7.png", "/4/8/8.png", "/4/9/7.png", "/4/9/8.png", "/4/10/7.png",
+    "/4/10/8.png", "/4/11/7.png", "/4/11/8.png", "/4/12/7.png", "/4/12/8.png"};
+
+// The log's lines without those that hold the time, in order of text: the
+// workers' lines come in any order.
+QStringList LinesWithoutTimes(const QString& fileName)
+{
+    QStringList lines;
+    for (const QString& line : ReadTextLines(fileName))
+        if (!line.contains(QStringLiteral("time")))
+            lines << line;
+    lines.sort();
+    return lines;
+}
+}
+
+TEST_F(TessalyCommandTest, NewAndRunWritesWhatTheWindowWritesForTheSameInputs)
+{
+    const Outcome outcome = Run(NewTask("cli") << "--run");
+    EXPECT_EQ(outcome.Status, 0) << outcome.Err.toStdString();
+    EXPECT_TRUE(outcome.Err.contains("cli.qtsk: 10 of 10 tiles done, 0 failed")) << outcome.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(work.File("cli.qtsk.lock"))) << "the lock goes with the run";
+
+    // The same inputs through the window, from the same executable folder.
+    OverrideExecutableFolder(exe.Path());
+    QStringList messages;
+    InterceptMessages([&](MessageKind, const QString& text) { messages << text; });
+    {
+        TForm1 window;
+        window.SetPauseFunction([](int) {});
+        window.show();
+        window.Edit6->setText(work.Path());
+        window.EditTaskName->setText("win");
+        window.Edit1->setText("10");
+        window.Edit3->setText("100");
+        window.Edit2->setText("10");
+        window.Edit4->setText("-10");
+        window.Edit5->setText("4");
+        window.BitBtn1->click();
+        ASSERT_TRUE(RunEventsUntil([&] { return !messages.isEmpty(); }, 20000));
+    }
+    InterceptMessages(nullptr);
+    OverrideExecutableFolder(QString());
+
+    EXPECT_EQ(work.Read("cli.qtsk"), work.Read("win.qtsk"));
+    EXPECT_EQ(work.Read("cli_list.txt"), work.Read("win_list.txt").replace("win", "cli"));
+    EXPECT_EQ(work.Read("cli_failed.ftl"), work.Read("win_failed.ftl"));
+    QStringList windowLog = LinesWithoutTimes(work.File("win_log.txt"));
+    windowLog.replaceInStrings("win", "cli");
+    windowLog.sort();
+    EXPECT_EQ(LinesWithoutTimes(work.File("cli_log.txt")), windowLog);
+    EXPECT_TRUE(work.Read("cli_log.txt").endsWith("cli_log.txt\r\n"));
+    EXPECT_EQ(QDir(work.File("cli")).entryList(QDir::Files), QDir(work.File("win")).entryList(QDir::Files));
+}
+
+TEST_F(TessalyCommandTest, ExitStatusTellsStoredFailedRefusedAndWrongCommandLine)
+{
+    EXPECT_EQ(Run({"run", "--bogus"}).Status, 2);
+    EXPECT_EQ(Run({"frobnicate", "x"}).Status, 2);
+    const Outcome missing = Run({"run", work.File("none.qtsk")});
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_TRUE(missing.Err.contains("Cannot open the task")) << missing.Err.toStdString();
+    work.Write("broken.qtsk", "[AREA]\r\nLeftLongitude=x\r\n");
+    EXPECT_EQ(Run({"run", work.File("broken.qtsk")}).Status, 1);
+    const Outcome badArea = Run({"new", "a", "--area", "10,100,95,-10", "--zoom", "4", "--folder", work.Path()});
+    EXPECT_EQ(badArea.Status, 1);
+    EXPECT_TRUE(badArea.Err.contains("Top Latitude should be between -85 and 85.")) << badArea.Err.toStdString();
+
+    server.SetResponder([](const QByteArray& head) {
+        return head.startsWith("GET /4/9/8.png ") ? ScriptedReply::Status("HTTP/1.1 500 Internal Server Error")
+                                                  : ScriptedReply::Ok("tile");
+    });
+    const Outcome failed = Run(NewTask("partly") << "--run");
+    EXPECT_EQ(failed.Status, 3);
+    EXPECT_TRUE(failed.Err.contains("10 of 10 tiles done, 1 failed")) << failed.Err.toStdString();
+    EXPECT_EQ(ReadTextLines(work.File("partly_failed.ftl")).size(), 1);
+
+    const Outcome help = Run({"--help"});
+    EXPECT_EQ(help.Status, 0);
+    EXPECT_TRUE(help.Out.contains("tessaly redownload LIST.ftl"));
+}
+
+TEST_F(TessalyCommandTest, LargeTasksNeedYesAndOpenStreetMapKeepsItsLimit)
+{
+    // Zoom 19 is above the window's zoom control: the window would ask first.
+    const QStringList high{"new", "high", "--area", "10,10.001,10.001,10", "--zoom", "19", "--folder", work.Path()};
+    const Outcome refused = Run(high);
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_TRUE(refused.Err.contains("--yes")) << refused.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(work.File("high.qtsk")));
+    EXPECT_EQ(Run(QStringList(high) << "--yes").Status, 0);
+    EXPECT_TRUE(QFile::exists(work.File("high.qtsk")));
+
+    exe.Write("ini/config.ini", "[Servers]\r\nMapnik=http://tile.openstreetmap.org/{z}/{x}/{y}.png\r\n");
+    const Outcome limited = Run({"new", "big", "--area", "0,10,10,0", "--zoom", "10", "--yes", "--run",
+        "--folder", work.Path()});
+    EXPECT_EQ(limited.Status, 1);
+    EXPECT_TRUE(limited.Err.contains("may hold at most 250 tiles")) << limited.Err.toStdString();
+    EXPECT_EQ(server.RequestCount(), 0);
+    // The series counts its zoom levels together: each alone holds fewer than 250 tiles, all four more.
+    const Outcome series = Run({"new", "s", "--area", "10,100,10,-10", "--zoom", "4-7", "--yes", "--folder",
+        work.Path()});
+    EXPECT_EQ(series.Status, 1);
+    EXPECT_TRUE(series.Err.contains("may hold at most 250 tiles")) << series.Err.toStdString();
+}
+
+TEST_F(TessalyCommandTest, SeriesRunsEachZoomAsItsOwnTask)
+{
+    const Outcome outcome = Run(NewTask("alps", "3-5") << "--run");
+    EXPECT_EQ(outcome.Status, 0) << outcome.Err.toStdString();
+    EXPECT_TRUE(outcome.Err.contains("Task 2 of 3")) << outcome.Err.toStdString();
+    for (const int zoom : {3, 4, 5}) {
+        const QString stem = "alps_z" + QString::number(zoom);
+        EXPECT_TRUE(QFile::exists(work.File(stem + ".qtsk")));
+        EXPECT_TRUE(work.Read(stem + "_log.txt").endsWith(stem.toLatin1() + "_log.txt\r\n"));
+        EXPECT_TRUE(QDir(work.File(stem)).exists());
+    }
+    // The member of zoom 4 holds what a single task of zoom 4 holds.
+    EXPECT_EQ(Run(NewTask("single") << "--run").Status, 0);
+    EXPECT_EQ(work.Read("alps_z4.qtsk"), work.Read("single.qtsk"));
+    EXPECT_EQ(work.Read("alps_z4_list.txt"), work.Read("single_list.txt").replace("single", "alps_z4"));
+
+    // A member's name held by a task of another area is left alone.
+    EXPECT_EQ(Run({"new", "other_z4", "--area", "0,1,1,0", "--zoom", "4", "--folder", work.Path()}).Status, 0);
+    const QByteArray before = work.Read("other_z4.qtsk");
+    const Outcome clash = Run(NewTask("other", "3-4"));
+    EXPECT_EQ(clash.Status, 1);
+    EXPECT_TRUE(clash.Err.contains("other_z4.qtsk belongs to another area; choose another task name"))
+        << clash.Err.toStdString();
+    EXPECT_EQ(work.Read("other_z4.qtsk"), before);
+    EXPECT_FALSE(QFile::exists(work.File("other_z3.qtsk")));
+}
+
+// Each worker stores one tile, then waits out a long pause; the signal
+// ends the wait, and the next run fetches the rest.
+TEST_F(TessalyCommandTest, SignalStopsSavesAndTheNextRunContinues)
+{
+    WriteConfig("MapnikPause=30000\r\n");
+    ASSERT_EQ(Run(NewTask("held")).Status, 0);
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        const int before = server.RequestCount();
+        QProcess process;
+        Begin(process, {"run", work.File("held.qtsk")});
+        ASSERT_TRUE(RunEventsUntil([&] { return server.RequestCount() >= before + 1; }, 20000));
+        QThread::msleep(300);
+
+        // A second run of the same task is refused while the first holds it.
+        const Outcome second = Run({"run", work.File("held.qtsk")});
+        EXPECT_EQ(second.Status, 1);
+        EXPECT_TRUE(second.Err.contains("is already running")) << second.Err.toStdString();
+
+        ::kill(pid_t(process.processId()), signal);
+        const Outcome stopped = Finish(process);
+        EXPECT_EQ(stopped.Status, status) << stopped.Err.toStdString();
+        const QStringList log = ReadTextLines(work.File("held_log.txt"));
+        EXPECT_EQ(log.last(), "Log file has been saved as " + work.File("held_log.txt"));
+        EXPECT_GT(TIniFile(work.File("held.qtsk")).ReadInteger("THREADS", "T1X", 0), 0) << "positions saved";
+    }
+    WriteConfig("MapnikPause=0\r\n");
+    EXPECT_EQ(Run({"run", work.File("held.qtsk")}).Status, 0);
+    const QStringList paths = RequestedPaths();
+    EXPECT_EQ(paths.size(), kAllTilePaths.size()) << "no tile twice";
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()), QSet<QString>(kAllTilePaths.begin(), kAllTilePaths.end()))
+        << "none skipped";
+}
+
+TEST_F(TessalyCommandTest, RedownloadFetchesTheListAndLogsToStdout)
+{
+    work.Write("t_failed.ftl", work.File("t/os_8_7_4.png").toUtf8() + "|" + server.BaseUrl().toUtf8()
+            + "/4/8/7.png\r\n../outside.png|" + server.BaseUrl().toUtf8() + "/4/8/8.png\r\n");
+    QDir(work.Path()).mkdir("t");
+    const Outcome outcome = Run({"redownload", work.File("t_failed.ftl")});
+    EXPECT_EQ(outcome.Status, 0) << outcome.Err.toStdString();
+    EXPECT_EQ(work.Read("t/os_8_7_4.png"), "tile");
+    EXPECT_FALSE(QFile::exists(work.File("../outside.png")));
+    EXPECT_TRUE(outcome.Out.startsWith("Start...")) << outcome.Out.toStdString();
+    EXPECT_TRUE(outcome.Out.contains("Download End.")) << outcome.Out.toStdString();
+    EXPECT_EQ(server.RequestCount(), 1);
+}
+
+// The manual's example, run as written on a smaller area and zoom range.
+TEST_F(TessalyCommandTest, TheManualsParallelExampleRunsTheSeries)
+{
+    const QString manual = QString::fromUtf8(ReadWholeFile(QStringLiteral(TESSALY_SOURCE_DIR "/dist/help/help.html")));
+    const qsizetype start = manual.indexOf("<pre id=\"parallel-example\">");
+    ASSERT_GE(start, 0);
+    QString example = manual.mid(start, manual.indexOf("</pre>", start) - start).section(u'\n', 1);
+    example.replace("5.9,10.5,47.8,45.8", "10,100,10,-10").replace("10-13", "3-5").replace("/data/alps/", work.Path());
+    example.replace("/data/alps", work.Path());
+    work.Write("example.sh", example.toUtf8());
+
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert("PATH", exe.Path() + ":" + environment.value("PATH"));
+    environment.insert("HOME", work.Path());  // parallel keeps a folder of its own there
+    shell.setProcessEnvironment(environment);
+    shell.start("bash", {"-e", work.File("example.sh")});
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    qsizetype tiles = 0;
+    for (const QString& stem : {"alps_z3", "alps_z4", "alps_z5"}) {
+        EXPECT_TRUE(work.Read(stem + "_log.txt").endsWith(stem.toLatin1() + "_log.txt\r\n")) << stem.toStdString();
+        tiles += QDir(work.File(stem)).entryList(QDir::Files).size();
+    }
+    EXPECT_EQ(tiles, 34);
+    EXPECT_EQ(server.RequestCount(), tiles);
+}
