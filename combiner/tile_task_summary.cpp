@@ -1,6 +1,7 @@
 #include "combiner/tile_task_summary.h"
 
 #include "task/download_task.h"
+#include "task/tile_file_read.h"
 #include "task/tile_state.h"
 
 #include <QFile>
@@ -26,7 +27,14 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
                 ++(rule.ForMissingFile(name) == TileState::Failed ? summary.Failed : summary.Missing);
                 continue;
             }
-            const qint64 size = file.size();
+            // What the combiner will refuse to read is not counted as stored,
+            // nor its size in the estimate (a sparse file may claim gigabytes).
+            const QFileInfo info(file.fileName());
+            if (info.isSymLink() || !info.isFile() || info.size() > kMaxTileFileBytes) {
+                ++summary.Unreadable;
+                continue;
+            }
+            const qint64 size = info.size();
             if (size == blankSize && file.open(QIODevice::ReadOnly) && rule.IsBlank(file.readAll())) {
                 ++summary.Blank;
                 continue;

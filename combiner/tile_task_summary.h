@@ -12,6 +12,7 @@ class MDTask;
 struct TileTaskSummary {
     MosaicGeometry Geometry;
     qint64 Stored = 0, Blank = 0, Failed = 0, Missing = 0;
+    qint64 Unreadable = 0;   // links, pipes, devices and files too large for a tile
     qint64 StoredBytes = 0;  // the stored tile files together
 };
 

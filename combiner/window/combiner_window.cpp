@@ -217,9 +217,11 @@ void CombinerWindow::ShowSummary()
         return;
     const QLocale locale;
     const auto line = [&](const TileTaskSummary& s) {
-        return QStringLiteral("%1 tiles: %2 stored, %3 missing, %4 failed, %5 blank.")
+        const QString unreadable = s.Unreadable > 0
+            ? QStringLiteral(", %1 unreadable").arg(locale.toString(s.Unreadable)) : QString();
+        return QStringLiteral("%1 tiles: %2 stored, %3 missing, %4 failed, %5 blank%6.")
             .arg(locale.toString(s.Geometry.TileCount()), locale.toString(s.Stored), locale.toString(s.Missing),
-                locale.toString(s.Failed), locale.toString(s.Blank));
+                locale.toString(s.Failed), locale.toString(s.Blank), unreadable);
     };
     const OutputFormat format = SelectedFormat();
     // An image holds the deepest zoom alone.

@@ -1,9 +1,11 @@
 #include "combiner/output_file.h"
+#include "combiner/tile_task_summary.h"
 #include "combiner_fixture.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "support/hostile_files.h"
 #include "support/hostile_tiles.h"
+#include "task/tile_file_read.h"
 
 #include <gtest/gtest.h>
 
@@ -148,4 +150,23 @@ TEST(CombineTemporaryFiles, StaleOnesAreRemovedAndCancelLeavesNone)
         EXPECT_THROW(Combine({{t.ProjectFile()}, other, format}, cancelling), CombineCancelled);
     }
     EXPECT_EQ(OutputsIn(t.folder), (QStringList{"map.pgw", "map.png", "map.png.aux.xml", "map.prj"}));
+}
+
+// The count before combining agrees with the combiner: a pipe, a link or a
+// file too large for a tile is unreadable, and its claimed size stays out of
+// the estimate.
+TEST(TileTaskSummary, CountsHostileFilesAsUnreadableNotStored)
+{
+    CombinerTask t;
+    const QByteArray real = PngBytes(CombinerTask::TileImage(843, 387));
+    for (int x : {841, 842, 843})
+        QFile::remove(t.TilePath(x, 387));
+    ASSERT_TRUE(hostile::MakeFifo(t.TilePath(841, 387)));
+    ASSERT_TRUE(hostile::LinkToDevZero(t.TilePath(842, 387)));
+    ASSERT_TRUE(hostile::WriteSparseFile(t.TilePath(843, 387), real, qint64(1) << 30));
+
+    const TileTaskSummary summary = SummariseTask(*t.task);
+    EXPECT_EQ(summary.Unreadable, 3);
+    EXPECT_EQ(summary.Stored, summary.Geometry.TileCount() - 3);
+    EXPECT_LT(summary.StoredBytes, kMaxTileFileBytes);
 }
