@@ -247,8 +247,13 @@ void LogPane::SaveToFile(const QString& fileName)
         return;
     // Unbuffered, so that a refused write is seen here and not in a flush.
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)
-        || !WriteAll(file, QByteArrayView(bytes).sliced(savedSize_))) {
+    try {
+        OpenForAppend(file);
+    } catch (const FileWriteError&) {
+        savedFileName_.clear();
+        throw;
+    }
+    if (!WriteAll(file, QByteArrayView(bytes).sliced(savedSize_))) {
         const QString reason = file.errorString();
         // A partly appended tail is cut off again, so the file holds whole lines.
         if (file.isOpen() && file.resize(savedSize_))

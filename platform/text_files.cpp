@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -279,4 +280,13 @@ void TextLineWriter::Commit()
 {
     Flush();
     file_.Commit();
+}
+
+void OpenForAppend(QFile& file)
+{
+    const int handle = ::open(QFile::encodeName(file.fileName()).constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (handle < 0)
+        throw FileWriteError(file.fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+    file.open(handle, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
 }

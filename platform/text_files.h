@@ -40,6 +40,11 @@ private:
 // them; the file's errorString() then gives the reason.
 bool WriteAll(QFileDevice& file, QByteArrayView bytes);
 
+// Opens `file` (by its name) to append to it, unbuffered, creating it when
+// missing; a symbolic link at the name is never followed. Raises
+// FileWriteError when it cannot be opened.
+void OpenForAppend(QFile& file);
+
 // A file being replaced. Raises FileWriteError when the
 // temporary file cannot be created, written or flushed to disk; the old file
 // then stays as it was. Destroyed without Commit(), it changes nothing.

@@ -30,8 +30,7 @@ void GrowingTaskFiles::Save(QByteArray& pending, const QString& fileName)
     if (pending.isEmpty())
         return;
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        throw FileWriteError(fileName, file.errorString());
+    OpenForAppend(file);
     const qint64 sizeBefore = file.size();
     if (!WriteAll(file, pending) || !file.flush()) {
         const QString reason = file.errorString();

@@ -101,6 +101,28 @@ TEST(TextFiles, AWriteReplacesALinkAtItsNameAndNeverWritesThroughIt)
     EXPECT_EQ(folder.Read("task.txt"), "new\r\n");
 }
 
+// The growing log is appended to in place: a link planted at its name is
+// refused, never appended through.
+TEST(TextFiles, AppendingRefusesALinkAtTheNameAndCreatesAMissingFile)
+{
+    TempFolder folder;
+    folder.Write("victim.txt", "victim");
+    ASSERT_TRUE(QFile::link(folder.File("victim.txt"), folder.File("log.txt")));
+    QFile linked(folder.File("log.txt"));
+    EXPECT_THROW(OpenForAppend(linked), FileWriteError);
+    EXPECT_EQ(folder.Read("victim.txt"), "victim");
+
+    QFile fresh(folder.File("new_log.txt"));
+    OpenForAppend(fresh);
+    ASSERT_TRUE(WriteAll(fresh, "a\r\n"));
+    fresh.close();
+    QFile again(folder.File("new_log.txt"));
+    OpenForAppend(again);
+    ASSERT_TRUE(WriteAll(again, "b\r\n"));
+    again.close();
+    EXPECT_EQ(folder.Read("new_log.txt"), "a\r\nb\r\n");
+}
+
 // Another user swaps every new file in the folder for a link the moment it
 // appears: no write goes through a link and no link takes the file's name.
 TEST(TextFiles, LinksRacedInAtTheTemporaryNameAreNeitherFollowedNorRenamed)
