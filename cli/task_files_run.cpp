@@ -5,39 +5,33 @@
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"
 #include "run/growing_task_files.h"
+#include "platform/app_error.h"
+#include "platform/text_files.h"
 #include "run/task_run.h"
 #include "settings/config_file.h"
 #include "task/task_size_estimate.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 #include <cstdio>
 
 namespace {
 constexpr int kSignalWatchIntervalMs = 50;
 
-// Records of a failed-tile list, read a block at a time.
+// Records of a failed-tile list, read as a stream.
 qint64 CountLines(const QString& fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
+    constexpr qsizetype kRecordCap = 1 << 16;  // a longer line still counts once
     qint64 lines = 0;
-    bool lineOpen = false;
-    while (!file.atEnd()) {
-        const QByteArray block = file.read(1 << 16);
-        for (const char byte : block) {
-            if (byte == '\n') {
-                lines += lineOpen ? 1 : 0;
-                lineOpen = false;
-            } else if (byte != '\r') {
-                lineOpen = true;
-            }
-        }
+    try {
+        TextLineReader reader(fileName, kRecordCap);
+        while (const auto line = reader.Next())
+            lines += line->Text.isEmpty() ? 0 : 1;
+    } catch (const AppError&) {
+        // An unreadable list counts what was read of it.
     }
-    return lines + (lineOpen ? 1 : 0);
+    return lines;
 }
 
 struct TaskOutcome {

@@ -92,7 +92,7 @@ TEST_F(InstalledLayout, TheUsersFileIsNeverReplacedAndItsFolderFollowsXdgConfigH
     qputenv("XDG_CONFIG_HOME", root.File("xdg").toLocal8Bit());
     EXPECT_EQ(ConfigFileName(), root.File("xdg/tessaly/config.ini"));
     EXPECT_EQ(Read(root.File("xdg/tessaly/config.ini")), kShipped);
-    // The base directory specification ignores a relative path.
+    // A relative XDG_CONFIG_HOME is not a place to keep settings: it is ignored.
     qputenv("XDG_CONFIG_HOME", "relative/folder");
     EXPECT_EQ(ConfigFileName(), userConfig);
 }
