@@ -22,19 +22,19 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
             if (carryOn && !carryOn(counted++))
                 return summary;
             const QString name = task.TileFileName(x, y);
-            QFile file(task.ImageFolder + name);
-            if (!file.exists()) {
+            const QFileInfo info(task.ImageFolder + name);
+            if (!info.exists()) {
                 ++(rule.ForMissingFile(name) == TileState::Failed ? summary.Failed : summary.Missing);
                 continue;
             }
             // What the combiner will refuse to read is not counted as stored,
             // nor its size in the estimate (a sparse file may claim gigabytes).
-            const QFileInfo info(file.fileName());
             if (info.isSymLink() || !info.isFile() || info.size() > kMaxTileFileBytes) {
                 ++summary.Unreadable;
                 continue;
             }
             const qint64 size = info.size();
+            QFile file(info.filePath());
             if (size == blankSize && file.open(QIODevice::ReadOnly) && rule.IsBlank(file.readAll())) {
                 ++summary.Blank;
                 continue;
