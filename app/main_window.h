@@ -2,6 +2,7 @@
 
 #include "platform/pause.h"
 #include "run/run_panes.h"
+#include "run/series_run.h"
 #include "run/task_run.h"
 #include "task/start_inputs.h"
 
@@ -11,7 +12,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class LogPane;
 class QAction;
@@ -79,6 +79,8 @@ public:
     // The last started task stays in it after the task's end (View log file
     // and the tools still use it).
     TaskRun* Run = nullptr;
+    // Runs the task, or the members of a zoom series one after another, on Run.
+    SeriesRunner* Series = nullptr;
 
     // Controls, named as in the designer.
     QFrame* Panel1 = nullptr;
@@ -151,9 +153,8 @@ private:
     void FollowZoomLevel();
     void StartTask();
     bool CheckSeries(const QList<TaskInputs>& members);
-    bool StartMember();
-    void TaskEnded(bool announce);
-    void SeriesEnded();
+    void MemberStarted(int index, int count, const TaskInputs& member);
+    void RunEnded(const SeriesOutcome& outcome);
     bool TaskRunning() const;
     void EndTaskBeforeClosing();
 
@@ -172,19 +173,6 @@ private:
 
     bool shown_ = false;
     int zoomFollowed_ = 13;  // the zoom level "to" last followed
-    // The zoom series being run, one member after another.
-    struct SeriesRun {
-        QList<TaskInputs> Members;
-        QList<qint64> Totals;  // of the members started so far
-        int Next = 0;
-        qint64 Total = 0;           // tiles of every member
-        qint64 FinishedBefore = 0;  // tiles of the members already ended
-        qint64 Stored = 0;
-        qint64 Failed = 0;
-        qsizetype FailedLinesAtStart = 0;
-        bool Stopped = false;
-    };
-    std::optional<SeriesRun> series_;
     QElapsedTimer progressClock_;
     std::unique_ptr<RunPanes> panes_;  // Memo1 and Memo2
 };

@@ -80,10 +80,10 @@ void TForm1::UpdateProgress()
 
 qint64 TForm1::ProgressTotal() const
 {
-    return series_ ? series_->Total : Run->CurrentTask->TotalCount;
+    return Series->TotalTiles();
 }
 
 qint64 TForm1::ProgressFinished() const
 {
-    return (series_ ? series_->FinishedBefore : 0) + Run->FinishedTiles();
+    return Series->FinishedTiles();
 }

@@ -7,6 +7,7 @@
 #include "platform/message_box.h"
 #include "platform/text_files.h"
 #include "run/run_panes.h"
+#include "run/series_run.h"
 #include "run/task_series.h"
 #include "run/task_start.h"
 #include "settings/config_file.h"
@@ -43,9 +44,21 @@ void TForm1::CreateRun()
 {
     panes_ = std::make_unique<WindowPanes>(*Memo1, *Memo2);
     Run = new TaskRun(*panes_, this);
-    Run->SetErrorHandler([] { ShowCurrentException(); });
-    connect(Run, &TaskRun::Ticked, this, [this] { RunGuarded([this] { UpdateProgress(); }); });
-    connect(Run, &TaskRun::Ended, this, [this](bool announce) { RunGuarded([this, announce] { TaskEnded(announce); }); });
+    Series = new SeriesRunner(*Run, this);
+    Series->SetErrorHandler([] { ShowCurrentException(); });
+    connect(Series, &SeriesRunner::MemberStarted, this, [this](int index, int count, const TaskInputs& member) {
+        RunGuarded([&] { MemberStarted(index, count, member); });
+    });
+    connect(Series, &SeriesRunner::Ticked, this, [this] { RunGuarded([this] { UpdateProgress(); }); });
+    connect(Series, &SeriesRunner::Refused, this, [](const QStringList& messages) {
+        RunGuarded([&] {
+            for (const QString& message : messages)
+                ShowMessage(message);
+        });
+    });
+    connect(Series, &SeriesRunner::Ended, this, [this](const SeriesOutcome& outcome) {
+        RunGuarded([&] { RunEnded(outcome); });
+    });
 }
 
 void TForm1::BitBtn1Click()
@@ -54,9 +67,7 @@ void TForm1::BitBtn1Click()
         StartTask();
         return;
     }
-    if (series_)
-        series_->Stopped = true;
-    Run->Stop();
+    Series->Stop();
 }
 
 // "to" follows the zoom level while it equals it or is below it, and is
@@ -80,115 +91,60 @@ void TForm1::StartTask()
     if (members.size() > 1) {
         if (!CheckSeries(members))
             return;
-        series_ = SeriesRun{members};
-        series_->Total = SeriesTileCount(members, ReadTileServers()).value_or(0);
-        StartMember();
+        Series->Start(members, [](qint64) { return true; });
         return;
     }
-    series_.reset();
-    auto prepared = PrepareTask(inputs, ReadProxySettings(), ReadTileServers(), [&](qint64 tileCount) {
+    Series->Start(members, [&](qint64 tileCount) {
         return AskYesNo(LargeTaskQuestion(tileCount, TileSizes->AverageTileBytes(), inputs.Zoom));
     });
-    if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
-        for (const QString& message : refusal->Messages)
-            ShowMessage(message);
-        return;
-    }
-    Run->Start(std::move(std::get<PreparedTask>(prepared)));
-    LabelTotalxy->setText(QStringLiteral("Total images: ") + QString::number(Run->CurrentTask->TotalCount));
-    BitBtn1->setText(QStringLiteral("Stop"));
-    ProgressDisplay->SetStage(QString());
-    BeginProgress();
 }
 
 // Start's checks before anything is written, over the whole series: the
 // tile usage policy and the large-task question count every zoom level.
 bool TForm1::CheckSeries(const QList<TaskInputs>& members)
 {
-    const TaskInputs& first = members.first();
-    const TileServers servers = ReadTileServers();
-    if (first.TypedFolder.isEmpty()) {
-        ShowMessage(QStringLiteral("Please select a path to save the images."));
+    const SeriesPrecheck check = CheckSeriesStart(members, ReadTileServers());
+    if (check.Refusal) {
+        ShowMessage(*check.Refusal);
         return false;
     }
-    const auto area = ReadCheckedArea(first);
-    if (const auto* problem = std::get_if<QString>(&area)) {
-        ShowMessage(*problem);
-        return false;
-    }
-    if (const auto refusal = SeriesRefusal(members, servers)) {
-        ShowMessage(*refusal);
-        return false;
-    }
-    const auto count = SeriesTileCount(members, servers);
-    bool allContinue = true;
-    for (const TaskInputs& member : members)
-        allContinue = allContinue && ContinuesProject(ProjectFilePathFor(member), member);
-    const int highestZoom = members.last().Zoom;
-    if (count && StartAsksFirst(*count, highestZoom) && !allContinue
-        && !AskYesNo(LargeTaskQuestion(*count, TileSizes->AverageTileBytes(), highestZoom)))
-        return false;
-    return true;
+    return !check.AskAboutTiles
+        || AskYesNo(LargeTaskQuestion(*check.AskAboutTiles, TileSizes->AverageTileBytes(), members.last().Zoom));
 }
 
-// Starts the series' next member; false when it was refused (its messages
-// shown) or none is left.
-bool TForm1::StartMember()
+void TForm1::MemberStarted(int index, int count, const TaskInputs& member)
 {
-    SeriesRun& run = *series_;
-    if (run.Next >= run.Members.size())
-        return false;
-    const TaskInputs& member = run.Members[run.Next];
-    auto prepared = PrepareTask(member, ReadProxySettings(), ReadTileServers(), [](qint64) { return true; });
-    if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
-        for (const QString& message : refusal->Messages)
-            ShowMessage(message);
-        return false;
+    QString stage;
+    if (count > 1) {
+        stage = QStringLiteral("zoom %1 (%2 of %3)").arg(member.Zoom).arg(index + 1).arg(count);
+        Memo1->AppendLine(QStringLiteral("Zoom level %1 begins: ").arg(member.Zoom) + member.TypedTaskName
+            + QStringLiteral(" (%1 of %2)").arg(index + 1).arg(count));
     }
-    ++run.Next;
-    Run->Start(std::move(std::get<PreparedTask>(prepared)));
-    run.Totals << Run->CurrentTask->TotalCount;
-    run.FailedLinesAtStart = Memo2->LineCount();
-    const QString stage = QStringLiteral("zoom %1 (%2 of %3)").arg(member.Zoom).arg(run.Next).arg(run.Members.size());
-    Memo1->AppendLine(QStringLiteral("Zoom level %1 begins: ").arg(member.Zoom) + member.TypedTaskName
-        + QStringLiteral(" (%1 of %2)").arg(run.Next).arg(run.Members.size()));
     LabelTotalxy->setText(QStringLiteral("Total images: ") + QString::number(Run->CurrentTask->TotalCount));
     BitBtn1->setText(QStringLiteral("Stop"));
     ProgressDisplay->SetStage(stage);
-    if (run.Next == 1)
+    if (index == 0)
         BeginProgress();
     else
         UpdateProgress();
-    return true;
 }
 
-void TForm1::TaskEnded(bool announce)
+// A run refused before its first task started leaves the window as it was;
+// closing ends it without a message.
+void TForm1::RunEnded(const SeriesOutcome& outcome)
 {
-    if (series_) {
-        SeriesRun& run = *series_;
-        const qint64 failed = Memo2->LineCount() - run.FailedLinesAtStart;
-        run.Failed += failed;
-        run.Stored += Run->FinishedAtEnd - failed;
-        run.FinishedBefore += run.Totals.last();
-        // The next member starts without a message box in between.
-        if (announce && !run.Stopped && StartMember())
-            return;
-        BitBtn1->setText(QStringLiteral("Start"));
-        if (announce)
-            SeriesEnded();
+    if (outcome.MembersRun == 0)
+        return;
+    BitBtn1->setText(QStringLiteral("Start"));
+    if (!outcome.Announced)
+        return;
+    if (outcome.MemberCount == 1) {
+        ShowMessage(QStringLiteral("Task stoped!") + QString(20, u' '));
         return;
     }
-    BitBtn1->setText(QStringLiteral("Start"));
-    if (announce)
-        ShowMessage(QStringLiteral("Task stoped!") + QString(20, u' '));
-}
-
-void TForm1::SeriesEnded()
-{
-    const SeriesRun run = *series_;
-    ShowMessage((run.Stopped ? QStringLiteral("Zoom series stopped: ") : QStringLiteral("Zoom series ended: "))
+    ShowMessage((outcome.Stopped ? QStringLiteral("Zoom series stopped: ") : QStringLiteral("Zoom series ended: "))
         + QStringLiteral("%1 tiles stored, %2 failed in %3 of %4 zoom levels.")
-              .arg(GroupedNumber(run.Stored), GroupedNumber(run.Failed))
-              .arg(run.Totals.size())
-              .arg(run.Members.size()));
+              .arg(GroupedNumber(outcome.Stored), GroupedNumber(outcome.Failed))
+              .arg(outcome.MembersRun)
+              .arg(outcome.MemberCount));
 }

@@ -57,48 +57,21 @@ TaskInputs InputsOfNew(const NewCommand& command)
     return inputs;
 }
 
-// The checks Start makes before it asks, for the whole series at once.
-std::optional<QString> FirstProblem(const QList<TaskInputs>& members, const TileServers& servers)
-{
-    const TaskInputs& first = members.first();
-    if (first.TypedFolder.isEmpty())
-        return QStringLiteral("Please select a path to save the images.");
-    const auto area = ReadCheckedArea(first);
-    if (const auto* problem = std::get_if<QString>(&area))
-        return *problem;
-    return SeriesRefusal(members, servers);
-}
-
-// A new task the window would ask about first needs --yes; a continued one
-// was asked the first time.
-bool NeedsYes(const QList<TaskInputs>& members, const TileServers& servers, qint64& tiles)
-{
-    const auto count = SeriesTileCount(members, servers);
-    if (!count)
-        return false;
-    tiles = *count;
-    int highestZoom = 0;
-    bool allContinue = true;
-    for (const TaskInputs& member : members) {
-        highestZoom = std::max(highestZoom, member.Zoom);
-        allContinue = allContinue && ContinuesProject(ProjectFilePathFor(member), member);
-    }
-    return StartAsksFirst(*count, highestZoom) && !allContinue;
-}
-
 int New(const NewCommand& command)
 {
     const TaskInputs inputs = InputsOfNew(command);
     const QList<TaskInputs> members = SeriesMemberInputs(inputs, command.ZoomTo);
     const TileServers servers = ReadTileServers();
-    if (const auto problem = FirstProblem(members, servers)) {
-        PrintError(*problem);
+    const SeriesPrecheck check = CheckSeriesStart(members, servers);
+    if (check.Refusal) {
+        PrintError(*check.Refusal);
         return kExitRefused;
     }
-    qint64 tiles = 0;
-    if (!command.Yes && NeedsYes(members, servers, tiles)) {
+    // A new task the window would ask about first needs --yes; a continued
+    // one was asked the first time.
+    if (!command.Yes && check.AskAboutTiles) {
         const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType), 20000, {});
-        PrintError(LargeTaskQuestion(tiles, sample.AverageTileBytes(), members.last().Zoom));
+        PrintError(LargeTaskQuestion(*check.AskAboutTiles, sample.AverageTileBytes(), members.last().Zoom));
         PrintError(QStringLiteral("Not written: give --yes to accept a task of this size."));
         return kExitRefused;
     }

@@ -8,13 +8,6 @@ void GrowingTaskFiles::BeginTask(const MDTask&)
 {
     log_.clear();
     failed_.clear();
-    failedLinesAdded_ = 0;
-}
-
-void GrowingTaskFiles::AppendFailed(const QStringList& lines)
-{
-    Add(failed_, lines);
-    failedLinesAdded_ += lines.size();
 }
 
 void GrowingTaskFiles::Add(QByteArray& pending, const QStringList& lines)

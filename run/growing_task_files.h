@@ -12,12 +12,9 @@ class GrowingTaskFiles final : public RunPanes {
 public:
     void BeginTask(const MDTask& task) override;
     void AppendLog(const QStringList& lines) override { Add(log_, lines); }
-    void AppendFailed(const QStringList& lines) override;
+    void AppendFailed(const QStringList& lines) override { Add(failed_, lines); }
     void SaveLog(const QString& fileName) override { Save(log_, fileName); }
     void SaveFailed(const QString& fileName) override { Save(failed_, fileName); }
-
-    // Failed-tile lines appended since BeginTask.
-    qint64 FailedLinesAdded() const { return failedLinesAdded_; }
 
 private:
     static void Add(QByteArray& pending, const QStringList& lines);
@@ -27,5 +24,4 @@ private:
 
     QByteArray log_;
     QByteArray failed_;
-    qint64 failedLinesAdded_ = 0;
 };

@@ -80,6 +80,7 @@ void TaskRun::Start(PreparedTask prepared)
     panes_.BeginTask(*CurrentTask);
     saveErrorShown_ = false;
     logSaveProblem_.clear();
+    failedLinesAdded_ = 0;
     for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
         DownThreads[i] = std::make_unique<TDownThread>(false, i, CurrentTask.get(), &reports_, pause_);
         ++RunningThreads;
@@ -101,6 +102,7 @@ bool TaskRun::DeliverWorkerReports()
             thread->DeliverReports();
     panes_.AppendLog(reports_.Log);
     panes_.AppendFailed(reports_.Failed);
+    failedLinesAdded_ += reports_.Failed.size();
     const int finished = reports_.Finished;
     reports_ = ReportCollector();
     RunningThreads -= finished;

@@ -60,6 +60,8 @@ public:
     // worker's resume point and counted by the progress.
     TilePosition WorkerPosition(int threadIndex) const;
     qint64 FinishedTiles() const;
+    // Failed-tile lines the workers reported since Start.
+    qint64 FailedLinesAdded() const { return failedLinesAdded_; }
     // The last save of the log failed: why, else empty.
     QString LogSaveProblem() const { return logSaveProblem_; }
 
@@ -96,6 +98,7 @@ private:
     bool saveErrorShown_ = false;
     bool ending_ = false;
     QString logSaveProblem_;
+    qint64 failedLinesAdded_ = 0;
     TaskLock lock_;
     class QEventLoop* workersEnded_ = nullptr;
     ReportCollector reports_;  // one drain's reports, emptied by each drain

@@ -1,6 +1,7 @@
 #include "run/task_series.h"
 
 #include "task/download_task.h"
+#include "task/task_size_estimate.h"
 #include "task/tile_usage_policy.h"
 #include "task/zoom_series.h"
 
@@ -70,4 +71,23 @@ std::optional<QString> SeriesRefusal(const QList<TaskInputs>& members, const Til
     }
     const auto total = SumBeforePolicy(members, servers);
     return total ? PolicyRefusalOfSum(members, servers, *total) : std::nullopt;
+}
+
+SeriesPrecheck CheckSeriesStart(const QList<TaskInputs>& members, const TileServers& servers)
+{
+    const TaskInputs& first = members.first();
+    if (first.TypedFolder.isEmpty())
+        return {QStringLiteral("Please select a path to save the images."), std::nullopt};
+    const auto area = ReadCheckedArea(first);
+    if (const auto* problem = std::get_if<QString>(&area))
+        return {*problem, std::nullopt};
+    if (auto refusal = SeriesRefusal(members, servers))
+        return {std::move(refusal), std::nullopt};
+    const auto count = SeriesTileCount(members, servers);
+    if (!count || !StartAsksFirst(*count, members.last().Zoom))
+        return {};
+    for (const TaskInputs& member : members)
+        if (!ContinuesProject(ProjectFilePathFor(member), member))
+            return {std::nullopt, count};
+    return {};
 }

@@ -22,3 +22,13 @@ std::optional<qint64> SeriesTileCount(const QList<TaskInputs>& members, const Ti
 // area; choose another task name"), then the tile usage policy over the
 // sum. The first message, or nothing.
 std::optional<QString> SeriesRefusal(const QList<TaskInputs>& members, const TileServers& servers);
+
+// What Start does before a series' first member is written: refuse with the
+// first message of its checks (folder given, area, then SeriesRefusal), ask
+// the large-task question about the tiles of every level (not when every
+// member continues its project file), or go on.
+struct SeriesPrecheck {
+    std::optional<QString> Refusal;
+    std::optional<qint64> AskAboutTiles;
+};
+SeriesPrecheck CheckSeriesStart(const QList<TaskInputs>& members, const TileServers& servers);

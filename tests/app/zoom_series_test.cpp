@@ -1,9 +1,12 @@
 #include "app/main_window_fixture.h"
 #include "app/task_progress_display.h"
+#include "platform/number_text.h"
 #include "platform/text_files.h"
 #include "settings/ini_file.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSet>
 
 // A zoom series of three levels (zoom 3 to 5 over the fixture's area) in
@@ -146,4 +149,40 @@ TEST_F(ZoomSeriesTest, LimitAndQuestionCountEveryLevelAndOtherAreasAreLeftAlone)
     ASSERT_EQ(questions.size(), 1);
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(QDir(work.Path()).entryList(QDir::Files).isEmpty()) << "No leaves nothing behind";
+}
+
+TEST_F(ZoomSeriesTest, ExitWhileTheSecondLevelRunsEndsTheSeriesAndStartContinuesIt)
+{
+    server.SetResponder([](const QByteArray& head) {
+        return head.startsWith("GET /4/12/") ? ScriptedReply::Stall() : ScriptedReply::Ok("tile");
+    });
+    EnterSeries(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntil([this] { return LinesContaining(*window, "_4.png OK") == 8; }));
+    window->Exit1->trigger();
+
+    EXPECT_TRUE(messages.isEmpty()) << "closing shows no message";
+    EXPECT_FALSE(window->Run->Running());
+    EXPECT_EQ(window->BitBtn1->text(), "Start");
+    const QStringList log = ReadTextLines(work.File("newtask_z4_log.txt"));
+    const QStringList closing{QString(), QString(32, u'-'), "Task Stoped!", QString(),
+        "Now time:" + LocalDateTimeText(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9))), QString(),
+        "Log file has been saved as " + work.File("newtask_z4_log.txt")};
+    EXPECT_EQ(log.mid(log.size() - 7), closing);
+    EXPECT_GT(TIniFile(work.File("newtask_z4.qtsk")).ReadInteger("THREADS", "T1X", 0), 0) << "positions saved";
+    EXPECT_FALSE(QFile::exists(work.File("newtask_z5.qtsk"))) << "no further level starts";
+    // The workers' ends arrive while closing waits; nothing may start after it.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->Run->Running());
+    EXPECT_TRUE(RequestedPaths().filter(QRegularExpression("^/5/")).isEmpty());
+
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
+    window = MakeWindow();
+    EnterSeries(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilSeriesEnds());
+    EXPECT_EQ(messages, QStringList{"Zoom series ended: 34 tiles stored, 0 failed in 3 of 3 zoom levels."});
+    const QStringList paths = RequestedPaths();
+    EXPECT_EQ(paths.size(), 34 + 2) << "no tile twice but the two never answered";
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 34) << "none skipped";
 }

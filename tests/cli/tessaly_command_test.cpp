@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/up_down_spinner.h"
 #include "cli/tessaly_command_fixture.h"
 #include "platform/message_box.h"
 #include "platform/text_files.h"
@@ -143,6 +144,39 @@ TEST_F(TessalyCommandTest, SeriesRunsEachZoomAsItsOwnTask)
         << clash.Err.toStdString();
     EXPECT_EQ(work.Read("other_z4.qtsk"), before);
     EXPECT_FALSE(QFile::exists(work.File("other_z3.qtsk")));
+}
+
+TEST_F(TessalyCommandTest, SeriesTotalsAreTheWindowsTotals)
+{
+    server.SetResponder([](const QByteArray& head) {
+        return head.startsWith("GET /4/9/8.png ") ? ScriptedReply::Status("HTTP/1.1 500 Internal Server Error")
+                                                  : ScriptedReply::Ok("tile");
+    });
+    const Outcome outcome = Run(NewTask("cli", "3-5") << "--run");
+    EXPECT_EQ(outcome.Status, 3);
+    EXPECT_TRUE(outcome.Err.contains("All tasks: 33 tiles stored, 1 failed, 0 not fetched")) << outcome.Err.toStdString();
+
+    OverrideExecutableFolder(exe.Path());
+    QStringList messages;
+    InterceptMessages([&](MessageKind, const QString& text) { messages << text; });
+    {
+        TForm1 window;
+        window.SetPauseFunction([](int) {});
+        window.show();
+        window.Edit6->setText(work.Path());
+        window.EditTaskName->setText("win");
+        window.Edit1->setText("10");
+        window.Edit3->setText("100");
+        window.Edit2->setText("10");
+        window.Edit4->setText("-10");
+        window.Edit5->setText("3");
+        window.UpDownZoomTo->SetPosition(5);
+        window.BitBtn1->click();
+        EXPECT_TRUE(RunEventsUntil([&] { return !messages.isEmpty(); }, 20000));
+    }
+    InterceptMessages(nullptr);
+    OverrideExecutableFolder(QString());
+    EXPECT_EQ(messages, QStringList{"Zoom series ended: 33 tiles stored, 1 failed in 3 of 3 zoom levels."});
 }
 
 // Each worker stores one tile, then waits out a long pause; the signal

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "run/task_start.h"
+#include "task/start_inputs.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+class TaskRun;
+
+// What one task of a run came to, counted over the whole task: a continued
+// task counts what its earlier runs finished and listed as failed too, so
+// that stored plus failed plus not fetched is always its tile count.
+struct MemberOutcome {
+    qint64 Total = 0;
+    qint64 Finished = 0;  // stored, failed or blank
+    qint64 Failed = 0;    // records of its failed-tile list
+
+    qint64 Stored() const { return Finished - Failed; }
+    qint64 NotFetched() const { return Total - Finished; }
+};
+
+// The end of a whole run: the sums over the members that ran.
+struct SeriesOutcome {
+    qint64 Stored = 0;
+    qint64 Failed = 0;
+    qint64 NotFetched = 0;
+    int MembersRun = 0;  // members whose task started
+    int MemberCount = 0;
+    bool Stopped = false;   // Stop ended it
+    bool Refused = false;   // a member could not start; its messages came first
+    bool Announced = true;  // false when closing the program ended it
+};
+
+// Runs tasks one after another on one TaskRun: the members of a zoom series,
+// the tasks given to the command line's `run`, or the window's single task
+// as a list of one. Each member is prepared as Start prepares a task (with
+// the configured proxy and servers) and started; when it ends announced and
+// not stopped the next one starts, with nothing in between. Stop ends the
+// running member and the run with it; so does closing (TaskRun's
+// EndBeforeClosing), unannounced. A member that cannot start ends the run.
+//
+// The drivers show what the signals tell: the window in its widgets and
+// message boxes, the command line on stderr.
+class SeriesRunner : public QObject {
+    Q_OBJECT
+public:
+    explicit SeriesRunner(TaskRun& run, QObject* parent = nullptr);
+
+    // Runs inside the catch block of whatever cannot go through Qt's event
+    // loop: a member whose files cannot be written (which ends the run), a
+    // failed save, an error in a timer's handler. Set on the TaskRun too.
+    void SetErrorHandler(std::function<void()> handler);
+
+    // Starts the first member. `confirmLargeTask` answers Start's question
+    // for each member; a driver that asked about the whole list answers yes.
+    // The run may have ended (refused) when this returns.
+    void Start(const QList<TaskInputs>& members, const LargeTaskConfirmation& confirmLargeTask);
+    // Ends the running member; no further member starts. Between members
+    // (from a MemberEnded handler) it keeps the next one from starting.
+    void Stop();
+
+    int MemberCount() const { return int(members_.size()); }
+    // Tiles of every member: the series' sum, or the task's own count for a
+    // list of one.
+    qint64 TotalTiles() const { return total_; }
+    // Tiles of the members already ended plus those the running one finished.
+    qint64 FinishedTiles() const;
+
+signals:
+    // Before the member is prepared; it may still be refused.
+    void MemberBegins(int index, int count, const TaskInputs& member);
+    // Its task files are written and its workers run.
+    void MemberStarted(int index, int count, const TaskInputs& member);
+    void Ticked();
+    void MemberEnded(int index, const MemberOutcome& outcome);
+    // Why a member could not start, in the order the checks ran; empty when
+    // the large-task question was declined.
+    void Refused(const QStringList& messages);
+    void Ended(const SeriesOutcome& outcome);
+
+private:
+    void StartNext();
+    void MemberTaskEnded(bool announce);
+    void EndRun();
+
+    TaskRun& run_;
+    std::function<void()> errorHandler_;
+    QList<TaskInputs> members_;
+    LargeTaskConfirmation confirm_;
+    int next_ = 0;
+    qint64 total_ = 0;
+    qint64 finishedBefore_ = 0;  // tiles of the members already ended
+    qint64 failedAtStart_ = 0;   // records of the running member's failed list when it started
+    bool memberRunning_ = false;
+    bool stopped_ = false;
+    SeriesOutcome outcome_;
+};

@@ -1,0 +1,219 @@
+#include "download/http_client.h"
+#include "platform/app_error.h"
+#include "platform/folders.h"
+#include "platform/text_files.h"
+#include "run/growing_task_files.h"
+#include "run/series_run.h"
+#include "run/task_lock.h"
+#include "run/task_run.h"
+#include "run/task_series.h"
+#include "settings/ini_file.h"
+#include "support/loopback_http_server.h"
+#include "support/requested_paths.h"
+#include "support/run_until.h"
+#include "support/temp_folder.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <optional>
+
+// A zoom series of three levels (zoom 3 to 5 over 10..100 E, 10 N..10 S:
+// 6 + 10 + 18 tiles) run by the runner alone against the loopback server,
+// with the command line's growing files as its panes.
+class SeriesRunTest : public testing::Test {
+protected:
+    SeriesRunTest()
+    {
+        InitializeHttp();
+        OverrideExecutableFolder(exe.Path());
+        QDir(exe.Path()).mkpath(QStringLiteral("ini"));
+        QDir(exe.Path()).mkpath(QStringLiteral("blankimg"));
+        exe.Write("blankimg/blank.png", "blank");
+        exe.Write("ini/config.ini", "[Servers]\r\nMapnik=" + server.BaseUrl().toLatin1() + "/{z}/{x}/{y}.png\r\n");
+        run.SetPauseFunction([](int) {});
+        run.Timer1->setInterval(10);
+        series.SetErrorHandler([this] {
+            try {
+                throw;
+            } catch (const AppError& error) {
+                errors << error.Message();
+            }
+        });
+        QObject::connect(&series, &SeriesRunner::MemberBegins, [this](int index, int count, const TaskInputs& member) {
+            events << QStringLiteral("begins %1 of %2: %3").arg(index + 1).arg(count).arg(member.TypedTaskName);
+        });
+        QObject::connect(&series, &SeriesRunner::MemberStarted, [this](int index) {
+            events << QStringLiteral("started %1").arg(index + 1);
+        });
+        QObject::connect(&series, &SeriesRunner::MemberEnded, [this](int index, const MemberOutcome& outcome) {
+            events << QStringLiteral("ended %1: %2 of %3 done, %4 failed")
+                          .arg(index + 1)
+                          .arg(outcome.Finished)
+                          .arg(outcome.Total)
+                          .arg(outcome.Failed);
+        });
+        QObject::connect(&series, &SeriesRunner::Refused, [this](const QStringList& messages) { refusals << messages; });
+        QObject::connect(&series, &SeriesRunner::Ended, [this](const SeriesOutcome& outcome) { end = outcome; });
+    }
+
+    ~SeriesRunTest() override { OverrideExecutableFolder(QString()); }
+
+    QList<TaskInputs> Members() const
+    {
+        const TaskInputs inputs{"10", "100", "10", "-10", 3, MAPNIK, work.Path(), "alps"};
+        return SeriesMemberInputs(inputs, 5);
+    }
+
+    // Starts the members and runs the event loop until the run has ended.
+    bool RunToEnd(const QList<TaskInputs>& members)
+    {
+        Start(members);
+        return RunEventsUntil([this] { return end.has_value(); });
+    }
+
+    void Start(const QList<TaskInputs>& members)
+    {
+        events.clear();
+        end.reset();
+        series.Start(members, [](qint64) { return true; });
+    }
+
+    LoopbackHttpServer server;
+    TempFolder exe;
+    TempFolder work;
+    GrowingTaskFiles files;
+    TaskRun run{files};
+    SeriesRunner series{run};
+    QStringList events;
+    QStringList refusals;
+    QStringList errors;
+    std::optional<SeriesOutcome> end;
+    std::atomic<bool> afterFirstTile{true};
+};
+
+TEST_F(SeriesRunTest, MembersRunInTurnAndTheTotalsCountEveryLevel)
+{
+    server.SetResponder([](const QByteArray& head) {
+        return head.startsWith("GET /4/9/8.png ") ? ScriptedReply::Status("HTTP/1.1 500 Internal Server Error")
+                                                  : ScriptedReply::Ok("tile");
+    });
+    ASSERT_TRUE(RunToEnd(Members()));
+    EXPECT_EQ(events, QStringList({"begins 1 of 3: alps_z3.qtsk", "started 1", "ended 1: 6 of 6 done, 0 failed",
+                          "begins 2 of 3: alps_z4.qtsk", "started 2", "ended 2: 10 of 10 done, 1 failed",
+                          "begins 3 of 3: alps_z5.qtsk", "started 3", "ended 3: 18 of 18 done, 0 failed"}));
+    EXPECT_EQ(end->Stored, 33);
+    EXPECT_EQ(end->Failed, 1);
+    EXPECT_EQ(end->NotFetched, 0);
+    EXPECT_EQ(end->MembersRun, 3);
+    EXPECT_EQ(end->MemberCount, 3);
+    EXPECT_FALSE(end->Stopped);
+    EXPECT_FALSE(end->Refused);
+    EXPECT_TRUE(end->Announced);
+    EXPECT_EQ(series.TotalTiles(), 34);
+    EXPECT_EQ(series.FinishedTiles(), 34);
+    const QStringList paths = RequestedPaths(server);
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 34);
+    EXPECT_TRUE(refusals.isEmpty());
+    EXPECT_TRUE(errors.isEmpty());
+    for (const QString stem : {"alps_z3", "alps_z4", "alps_z5"})
+        EXPECT_TRUE(work.Read(stem + QStringLiteral("_log.txt")).endsWith((stem + QStringLiteral("_log.txt\r\n")).toLatin1()))
+            << stem.toStdString();
+}
+
+// The tiles of column 12 at zoom 4 are never answered, which holds the run
+// in its second member until Stop.
+TEST_F(SeriesRunTest, StopInTheSecondMemberStartsNoThirdAndTheNextRunContinues)
+{
+    server.SetResponder([](const QByteArray& head) {
+        if (head.startsWith("GET /3/5/3.png "))
+            return ScriptedReply::Status("HTTP/1.1 500 Internal Server Error");
+        return head.startsWith("GET /4/12/") ? ScriptedReply::Stall() : ScriptedReply::Ok("tile");
+    });
+    Start(Members());
+    ASSERT_TRUE(RunEventsUntil([this] { return events.contains("started 2") && series.FinishedTiles() == 6 + 8; }));
+    series.Stop();
+    ASSERT_TRUE(RunEventsUntil([this] { return end.has_value(); }));
+    EXPECT_EQ(events.last(), "ended 2: 8 of 10 done, 0 failed");
+    EXPECT_TRUE(end->Stopped);
+    EXPECT_EQ(end->MembersRun, 2);
+    EXPECT_EQ(end->Stored, 6 - 1 + 8);
+    EXPECT_EQ(end->Failed, 1);
+    EXPECT_EQ(end->NotFetched, 2);
+    EXPECT_FALSE(QFile::exists(work.File("alps_z5.qtsk"))) << "no third member";
+    const QStringList before = RequestedPaths(server);
+    EXPECT_TRUE(before.filter(QRegularExpression("^/5/")).isEmpty());
+    EXPECT_GT(TIniFile(work.File("alps_z4.qtsk")).ReadInteger("THREADS", "T1X", 0), 0) << "positions saved";
+    EXPECT_TRUE(ReadTextLines(work.File("alps_z4_log.txt")).last().startsWith("Log file has been saved as "));
+
+    // The first member is complete and fetches nothing; its earlier failure
+    // still counts, so that the totals add up to the series' tiles.
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
+    ASSERT_TRUE(RunToEnd(Members()));
+    EXPECT_EQ(events.filter("ended"), QStringList({"ended 1: 6 of 6 done, 1 failed", "ended 2: 10 of 10 done, 0 failed",
+                                          "ended 3: 18 of 18 done, 0 failed"}));
+    EXPECT_EQ(end->Stored, 33);
+    EXPECT_EQ(end->Failed, 1);
+    EXPECT_EQ(end->NotFetched, 0);
+    EXPECT_FALSE(end->Stopped);
+    const QStringList after = RequestedPaths(server).mid(before.size());
+    const QSet<QString> again = QSet<QString>(after.begin(), after.end()).intersect({before.begin(), before.end()});
+    EXPECT_EQ(again, QSet<QString>({"/4/12/7.png", "/4/12/8.png"})) << "no tile twice but the two never answered";
+    EXPECT_EQ(after.size(), 2 + 18);
+    EXPECT_EQ(QSet<QString>(after.begin(), after.end()).unite({before.begin(), before.end()}).size(), 34)
+        << "none skipped";
+}
+
+TEST_F(SeriesRunTest, MemberThatCannotStartEndsTheRunWithItsMessage)
+{
+    // Start's own checks refuse the second member.
+    QList<TaskInputs> members = Members();
+    members[1].TopLatitude = "95";
+    ASSERT_TRUE(RunToEnd(members));
+    EXPECT_EQ(refusals, QStringList{"Top Latitude should be between -85 and 85."});
+    EXPECT_EQ(events, QStringList({"begins 1 of 3: alps_z3.qtsk", "started 1", "ended 1: 6 of 6 done, 0 failed",
+                          "begins 2 of 3: alps_z4.qtsk"}));
+    EXPECT_TRUE(end->Refused);
+    EXPECT_FALSE(end->Stopped);
+    EXPECT_EQ(end->MembersRun, 1);
+    EXPECT_EQ(end->Stored, 6);
+    EXPECT_EQ(server.RequestCount(), 6);
+
+    // Another run holds the second member: its files cannot be taken.
+    refusals.clear();
+    TaskLock other;
+    other.Acquire(work.File("alps_z4.qtsk"));
+    ASSERT_TRUE(RunToEnd(Members()));
+    EXPECT_TRUE(refusals.isEmpty());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("is already running")) << errors[0].toStdString();
+    EXPECT_TRUE(end->Refused);
+    EXPECT_EQ(end->MembersRun, 1);
+    EXPECT_EQ(server.RequestCount(), 6) << "the complete first member fetched nothing, no later member ran";
+    EXPECT_FALSE(QFile::exists(work.File("alps_z5.qtsk")));
+    EXPECT_FALSE(run.Running());
+}
+
+TEST_F(SeriesRunTest, TaskAloneIsAListOfOneAndClosingEndsItUnannounced)
+{
+    const TaskInputs single{"10", "100", "10", "-10", 4, MAPNIK, work.Path(), "single"};
+    afterFirstTile = false;
+    run.SetPauseFunction([this](int milliseconds) {
+        while (milliseconds == 1000 && !afterFirstTile)
+            QThread::msleep(1);
+    });
+    Start({single});
+    EXPECT_EQ(series.TotalTiles(), 10) << "the task's own count";
+    ASSERT_TRUE(RunEventsUntil([this] { return server.RequestCount() >= 8; }));
+    QTimer::singleShot(20, [this] { afterFirstTile = true; });
+    run.EndBeforeClosing();
+    ASSERT_TRUE(end.has_value());
+    EXPECT_FALSE(end->Announced);
+    EXPECT_FALSE(end->Stopped);
+    EXPECT_EQ(end->MembersRun, 1);
+    EXPECT_EQ(end->MemberCount, 1);
+    EXPECT_EQ(end->Stored + end->NotFetched, 10);
+}
