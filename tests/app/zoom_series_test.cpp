@@ -2,6 +2,7 @@
 #include "app/task_progress_display.h"
 #include "platform/number_text.h"
 #include "platform/text_files.h"
+#include "run/task_lock.h"
 #include "settings/ini_file.h"
 
 #include <QAction>
@@ -185,4 +186,34 @@ TEST_F(ZoomSeriesTest, ExitWhileTheSecondLevelRunsEndsTheSeriesAndStartContinues
     const QStringList paths = RequestedPaths();
     EXPECT_EQ(paths.size(), 34 + 2) << "no tile twice but the two never answered";
     EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 34) << "none skipped";
+}
+
+// A level held by another run cannot start: the series ends there with the
+// window ready to start again, and the totals of a later continue count the
+// failure of the first run's complete level.
+TEST_F(ZoomSeriesTest, LevelThatCannotStartEndsTheSeriesAndTheContinueCountsEarlierFailures)
+{
+    server.SetResponder([](const QByteArray& head) {
+        return head.startsWith("GET /3/5/3.png ") ? ScriptedReply::Status("HTTP/1.1 500 Internal Server Error")
+                                                  : ScriptedReply::Ok("tile");
+    });
+    auto other = std::make_unique<TaskLock>();
+    other->Acquire(work.File("newtask_z4.qtsk"));
+    EnterSeries(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilSeriesEnds());
+    EXPECT_EQ(messages, QStringList({"The task " + work.File("newtask_z4.qtsk") + " is already running.",
+                            "Zoom series ended: 5 tiles stored, 1 failed in 1 of 3 zoom levels."}));
+    EXPECT_EQ(window->BitBtn1->text(), "Start");
+    EXPECT_FALSE(window->Run->Running());
+
+    other.reset();
+    const qsizetype levelThreeRequests = RequestedPaths().filter(QRegularExpression("^/3/")).size();
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
+    messages.clear();
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilSeriesEnds());
+    EXPECT_EQ(messages, QStringList{"Zoom series ended: 33 tiles stored, 1 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(RequestedPaths().filter(QRegularExpression("^/3/")).size(), levelThreeRequests)
+        << "the complete level fetches nothing";
 }
