@@ -123,7 +123,7 @@ void TForm1::MemberStarted(int index, int count, const TaskInputs& member)
     LabelTotalxy->setText(QStringLiteral("Total images: ") + QString::number(Run->CurrentTask->TotalCount));
     BitBtn1->setText(QStringLiteral("Stop"));
     ProgressDisplay->SetStage(stage);
-    if (index == 0)
+    if (Series->MembersStarted() == 1)
         BeginProgress();
     else
         UpdateProgress();

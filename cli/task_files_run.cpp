@@ -17,11 +17,11 @@
 namespace {
 constexpr int kSignalWatchIntervalMs = 50;
 
-QString MemberLine(const QString& projectFile, const MemberOutcome& outcome, const QString& failedFile)
+QString MemberLine(const QString& projectFile, const MemberOutcome& outcome)
 {
     return QStringLiteral("%1: %2 of %3 tiles done, %4 failed%5")
         .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total), GroupedNumber(outcome.Failed),
-            outcome.Failed > 0 ? QStringLiteral(" (listed in ") + failedFile + u')' : QString());
+            outcome.Failed > 0 ? QStringLiteral(" (listed in ") + outcome.FailedList + u')' : QString());
 }
 }
 
@@ -51,9 +51,11 @@ int RunTasksInTurn(const QList<TaskInputs>& tasks)
     });
     QObject::connect(&series, &SeriesRunner::Ticked, [&] { progress.Update(run.FinishedTiles(), clock.elapsed()); });
     QObject::connect(&series, &SeriesRunner::MemberEnded, [&](int index, const MemberOutcome& outcome) {
-        progress.Update(outcome.Finished, clock.elapsed());
-        progress.End();
-        progress.Say(MemberLine(ProjectFilePathFor(tasks[index]), outcome, run.CurrentTask->FailedFileName));
+        if (!outcome.PassedOver) {
+            progress.Update(outcome.Finished, clock.elapsed());
+            progress.End();
+        }
+        progress.Say(MemberLine(ProjectFilePathFor(tasks[index]), outcome));
         // A signal that came while the task ended keeps the next from starting.
         if (ReceivedStopSignal())
             series.Stop();

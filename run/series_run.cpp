@@ -2,8 +2,11 @@
 
 #include "platform/app_error.h"
 #include "platform/text_files.h"
+#include "run/task_progress.h"
 #include "run/task_run.h"
 #include "settings/config_file.h"
+
+#include <optional>
 
 namespace {
 // Records of a failed-tile list, read as a stream: the list of a continued
@@ -20,6 +23,17 @@ qint64 FailedListRecords(const QString& fileName)
         // An unreadable list counts what was read of it.
     }
     return records;
+}
+
+// Every worker's resume point in the project file is the end of its share.
+bool FinishedEarlier(const PreparedTask& prepared)
+{
+    if (!prepared.Parameters->Continue)
+        return false;
+    qint64 finished = 0;
+    for (int i = 0; i < prepared.Parameters->ThreadCount; ++i)
+        finished += WorkerFinishedTiles(*prepared.Task, i, TilePosition{});
+    return finished == prepared.Task->TotalCount;
 }
 }
 
@@ -51,6 +65,7 @@ void SeriesRunner::Start(const QList<TaskInputs>& members, const LargeTaskConfir
     members_ = members;
     confirm_ = confirmLargeTask;
     next_ = 0;
+    membersStarted_ = 0;
     finishedBefore_ = 0;
     stopped_ = false;
     outcome_ = SeriesOutcome{};
@@ -61,10 +76,7 @@ void SeriesRunner::Start(const QList<TaskInputs>& members, const LargeTaskConfir
         for (const TaskInputs& member : members_)
             total_ += TileCountBeforePolicy(member, servers).value_or(0);
     }
-    if (!members_.isEmpty())
-        StartNext();
-    else
-        EndRun();
+    StartNext();
 }
 
 void SeriesRunner::Stop()
@@ -83,31 +95,64 @@ qint64 SeriesRunner::FinishedTiles() const
 // the run: the members after it would meet the same folder and settings.
 void SeriesRunner::StartNext()
 {
-    const int index = next_++;
+    while (next_ < members_.size() && !stopped_) {
+        switch (StartMember(next_++)) {
+        case MemberStart::Started:
+            return;
+        case MemberStart::Refused:
+            outcome_.Refused = true;
+            EndRun();
+            return;
+        case MemberStart::PassedOver:
+            break;
+        }
+    }
+    EndRun();
+}
+
+SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
+{
     const TaskInputs& member = members_[index];
     emit MemberBegins(index, MemberCount(), member);
+    std::optional<MemberOutcome> passedOver;
     try {
         auto prepared = PrepareTask(member, ReadProxySettings(), ReadTileServers(), confirm_);
         if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
             emit Refused(refusal->Messages);
-            outcome_.Refused = true;
-            EndRun();
-            return;
+            return MemberStart::Refused;
         }
-        run_.Start(std::move(std::get<PreparedTask>(prepared)));
+        PreparedTask& task = std::get<PreparedTask>(prepared);
+        if (members_.size() > 1 && FinishedEarlier(task))
+            passedOver = MemberOutcome{task.Task->TotalCount, task.Task->TotalCount,
+                FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, true};
+        else
+            run_.Start(std::move(task));
     } catch (...) {
         if (errorHandler_)
             errorHandler_();
-        outcome_.Refused = true;
-        EndRun();
-        return;
+        return MemberStart::Refused;
+    }
+    if (passedOver) {
+        AddToTotals(index, *passedOver);
+        return MemberStart::PassedOver;
     }
     memberRunning_ = true;
-    ++outcome_.MembersRun;
+    ++membersStarted_;
     failedAtStart_ = FailedListRecords(run_.CurrentTask->FailedFileName);
     if (members_.size() == 1)
         total_ = run_.CurrentTask->TotalCount;
     emit MemberStarted(index, MemberCount(), member);
+    return MemberStart::Started;
+}
+
+void SeriesRunner::AddToTotals(int index, const MemberOutcome& member)
+{
+    outcome_.Stored += member.Stored();
+    outcome_.Failed += member.Failed;
+    outcome_.NotFetched += member.NotFetched();
+    ++outcome_.MembersRun;
+    finishedBefore_ += member.Total;
+    emit MemberEnded(index, member);
 }
 
 // The next member starts without anything in between: no message, no
@@ -121,17 +166,13 @@ void SeriesRunner::MemberTaskEnded(bool announce)
     member.Total = run_.CurrentTask->TotalCount;
     member.Finished = run_.FinishedAtEnd;
     member.Failed = failedAtStart_ + run_.FailedLinesAdded();
-    outcome_.Stored += member.Stored();
-    outcome_.Failed += member.Failed;
-    outcome_.NotFetched += member.NotFetched();
-    finishedBefore_ += member.Total;
-    emit MemberEnded(next_ - 1, member);
+    member.FailedList = run_.CurrentTask->FailedFileName;
     outcome_.Announced = announce;
-    if (announce && !stopped_ && next_ < members_.size()) {
+    AddToTotals(next_ - 1, member);
+    if (announce && !stopped_)
         StartNext();
-        return;
-    }
-    EndRun();
+    else
+        EndRun();
 }
 
 void SeriesRunner::EndRun()

@@ -17,6 +17,8 @@ struct MemberOutcome {
     qint64 Total = 0;
     qint64 Finished = 0;  // stored, failed or blank
     qint64 Failed = 0;    // records of its failed-tile list
+    QString FailedList;   // that list's file
+    bool PassedOver = false;  // complete already: not started again
 
     qint64 Stored() const { return Finished - Failed; }
     qint64 NotFetched() const { return Total - Finished; }
@@ -27,7 +29,7 @@ struct SeriesOutcome {
     qint64 Stored = 0;
     qint64 Failed = 0;
     qint64 NotFetched = 0;
-    int MembersRun = 0;  // members whose task started
+    int MembersRun = 0;  // members that ran, or were passed over as complete
     int MemberCount = 0;
     bool Stopped = false;   // Stop ended it
     bool Refused = false;   // a member could not start; its messages came first
@@ -38,7 +40,9 @@ struct SeriesOutcome {
 // the tasks given to the command line's `run`, or the window's single task
 // as a list of one. Each member is prepared as Start prepares a task (with
 // the configured proxy and servers) and started; when it ends announced and
-// not stopped the next one starts, with nothing in between. Stop ends the
+// not stopped the next one starts, with nothing in between. In a list of
+// several, a member whose project file says every tile is finished is passed
+// over: no worker starts and its log is left as it is. Stop ends the
 // running member and the run with it; so does closing (TaskRun's
 // EndBeforeClosing), unannounced. A member that cannot start ends the run.
 //
@@ -63,6 +67,8 @@ public:
     void Stop();
 
     int MemberCount() const { return int(members_.size()); }
+    // Members whose task started in this run.
+    int MembersStarted() const { return membersStarted_; }
     // Tiles of every member: the series' sum, or the task's own count for a
     // list of one.
     qint64 TotalTiles() const { return total_; }
@@ -82,7 +88,12 @@ signals:
     void Ended(const SeriesOutcome& outcome);
 
 private:
+    enum class MemberStart { Started, PassedOver, Refused };
+    // Starts the members in turn from the next one, until one starts; ends
+    // the run when none is left, one is refused or Stop came in between.
     void StartNext();
+    MemberStart StartMember(int index);
+    void AddToTotals(int index, const MemberOutcome& member);
     void MemberTaskEnded(bool announce);
     void EndRun();
 
@@ -91,6 +102,7 @@ private:
     QList<TaskInputs> members_;
     LargeTaskConfirmation confirm_;
     int next_ = 0;
+    int membersStarted_ = 0;
     qint64 total_ = 0;
     qint64 finishedBefore_ = 0;  // tiles of the members already ended
     qint64 failedAtStart_ = 0;   // records of the running member's failed list when it started

@@ -177,12 +177,15 @@ TEST_F(ZoomSeriesTest, ExitWhileTheSecondLevelRunsEndsTheSeriesAndStartContinues
     EXPECT_FALSE(window->Run->Running());
     EXPECT_TRUE(RequestedPaths().filter(QRegularExpression("^/5/")).isEmpty());
 
+    const QByteArray completeLog = work.Read("newtask_z3_log.txt");
     server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
     window = MakeWindow();
     EnterSeries(*window);
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilSeriesEnds());
     EXPECT_EQ(messages, QStringList{"Zoom series ended: 34 tiles stored, 0 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(work.Read("newtask_z3_log.txt"), completeLog) << "the complete level is passed over";
+    EXPECT_EQ(LinesContaining(*window, "Zoom level 3 begins"), 0);
     const QStringList paths = RequestedPaths();
     EXPECT_EQ(paths.size(), 34 + 2) << "no tile twice but the two never answered";
     EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 34) << "none skipped";

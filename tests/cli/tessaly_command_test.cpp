@@ -156,6 +156,17 @@ TEST_F(TessalyCommandTest, SeriesTotalsAreTheWindowsTotals)
     EXPECT_EQ(outcome.Status, 3);
     EXPECT_TRUE(outcome.Err.contains("All tasks: 33 tiles stored, 1 failed, 0 not fetched")) << outcome.Err.toStdString();
 
+    // Run again, the complete tasks are passed over and still count their failure.
+    const QByteArray log = work.Read("cli_z4_log.txt");
+    const int requests = server.RequestCount();
+    const Outcome again = Run({"run", work.File("cli_z3.qtsk"), work.File("cli_z4.qtsk"), work.File("cli_z5.qtsk")});
+    EXPECT_EQ(again.Status, 3);
+    EXPECT_TRUE(again.Err.contains("cli_z4.qtsk: 10 of 10 tiles done, 1 failed (listed in " + work.File("cli_z4_failed.ftl")))
+        << again.Err.toStdString();
+    EXPECT_TRUE(again.Err.contains("All tasks: 33 tiles stored, 1 failed, 0 not fetched")) << again.Err.toStdString();
+    EXPECT_EQ(server.RequestCount(), requests);
+    EXPECT_EQ(work.Read("cli_z4_log.txt"), log);
+
     OverrideExecutableFolder(exe.Path());
     QStringList messages;
     InterceptMessages([&](MessageKind, const QString& text) { messages << text; });

@@ -149,10 +149,14 @@ TEST_F(SeriesRunTest, StopInTheSecondMemberStartsNoThirdAndTheNextRunContinues)
     EXPECT_GT(TIniFile(work.File("alps_z4.qtsk")).ReadInteger("THREADS", "T1X", 0), 0) << "positions saved";
     EXPECT_TRUE(ReadTextLines(work.File("alps_z4_log.txt")).last().startsWith("Log file has been saved as "));
 
-    // The first member is complete and fetches nothing; its earlier failure
-    // still counts, so that the totals add up to the series' tiles.
+    // The first member is complete: it is passed over, and its earlier
+    // failure still counts, so that the totals add up to the series' tiles.
+    const QByteArray completeLog = work.Read("alps_z3_log.txt");
     server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
     ASSERT_TRUE(RunToEnd(Members()));
+    EXPECT_FALSE(events.contains("started 1"));
+    EXPECT_EQ(work.Read("alps_z3_log.txt"), completeLog) << "no continuation block";
+    EXPECT_TRUE(ReadTextLines(work.File("alps_z4_log.txt")).contains("Task Stoped!"));
     EXPECT_EQ(events.filter("ended"), QStringList({"ended 1: 6 of 6 done, 1 failed", "ended 2: 10 of 10 done, 0 failed",
                                           "ended 3: 18 of 18 done, 0 failed"}));
     EXPECT_EQ(end->Stored, 33);
@@ -191,8 +195,11 @@ TEST_F(SeriesRunTest, MemberThatCannotStartEndsTheRunWithItsMessage)
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains("is already running")) << errors[0].toStdString();
     EXPECT_TRUE(end->Refused);
+    EXPECT_EQ(events, QStringList({"begins 1 of 3: alps_z3.qtsk", "ended 1: 6 of 6 done, 0 failed",
+                          "begins 2 of 3: alps_z4.qtsk"}))
+        << "the complete first member is passed over";
     EXPECT_EQ(end->MembersRun, 1);
-    EXPECT_EQ(server.RequestCount(), 6) << "the complete first member fetched nothing, no later member ran";
+    EXPECT_EQ(server.RequestCount(), 6);
     EXPECT_FALSE(QFile::exists(work.File("alps_z5.qtsk")));
     EXPECT_FALSE(run.Running());
 }
