@@ -27,6 +27,34 @@ QStringList LinesWithoutTimes(const QString& fileName)
     lines.sort();
     return lines;
 }
+
+// The area of NewTask typed into the main window of the same executable
+// folder, started, and run until its message: the messages shown, none when
+// it did not end in time.
+QStringList StartInWindow(const TempFolder& exe, const TempFolder& work, const QString& taskName, int zoom, int zoomTo)
+{
+    OverrideExecutableFolder(exe.Path());
+    QStringList messages;
+    InterceptMessages([&](MessageKind, const QString& text) { messages << text; });
+    {
+        TForm1 window;
+        window.SetPauseFunction([](int) {});
+        window.show();
+        window.Edit6->setText(work.Path());
+        window.EditTaskName->setText(taskName);
+        window.Edit1->setText("10");
+        window.Edit3->setText("100");
+        window.Edit2->setText("10");
+        window.Edit4->setText("-10");
+        window.Edit5->setText(QString::number(zoom));
+        window.UpDownZoomTo->SetPosition(zoomTo);
+        window.BitBtn1->click();
+        RunEventsUntil([&] { return !messages.isEmpty(); }, 20000);
+    }
+    InterceptMessages(nullptr);
+    OverrideExecutableFolder(QString());
+    return messages;
+}
 }
 
 TEST_F(TessalyCommandTest, NewAndRunWritesWhatTheWindowWritesForTheSameInputs)
@@ -37,25 +65,7 @@ TEST_F(TessalyCommandTest, NewAndRunWritesWhatTheWindowWritesForTheSameInputs)
     EXPECT_FALSE(QFile::exists(work.File("cli.qtsk.lock"))) << "the lock goes with the run";
 
     // The same inputs through the window, from the same executable folder.
-    OverrideExecutableFolder(exe.Path());
-    QStringList messages;
-    InterceptMessages([&](MessageKind, const QString& text) { messages << text; });
-    {
-        TForm1 window;
-        window.SetPauseFunction([](int) {});
-        window.show();
-        window.Edit6->setText(work.Path());
-        window.EditTaskName->setText("win");
-        window.Edit1->setText("10");
-        window.Edit3->setText("100");
-        window.Edit2->setText("10");
-        window.Edit4->setText("-10");
-        window.Edit5->setText("4");
-        window.BitBtn1->click();
-        ASSERT_TRUE(RunEventsUntil([&] { return !messages.isEmpty(); }, 20000));
-    }
-    InterceptMessages(nullptr);
-    OverrideExecutableFolder(QString());
+    ASSERT_FALSE(StartInWindow(exe, work, "win", 4, 4).isEmpty());
 
     EXPECT_EQ(work.Read("cli.qtsk"), work.Read("win.qtsk"));
     EXPECT_EQ(work.Read("cli_list.txt"), work.Read("win_list.txt").replace("win", "cli"));
@@ -167,27 +177,7 @@ TEST_F(TessalyCommandTest, SeriesTotalsAreTheWindowsTotals)
     EXPECT_EQ(server.RequestCount(), requests);
     EXPECT_EQ(work.Read("cli_z4_log.txt"), log);
 
-    OverrideExecutableFolder(exe.Path());
-    QStringList messages;
-    InterceptMessages([&](MessageKind, const QString& text) { messages << text; });
-    {
-        TForm1 window;
-        window.SetPauseFunction([](int) {});
-        window.show();
-        window.Edit6->setText(work.Path());
-        window.EditTaskName->setText("win");
-        window.Edit1->setText("10");
-        window.Edit3->setText("100");
-        window.Edit2->setText("10");
-        window.Edit4->setText("-10");
-        window.Edit5->setText("3");
-        window.UpDownZoomTo->SetPosition(5);
-        window.BitBtn1->click();
-        EXPECT_TRUE(RunEventsUntil([&] { return !messages.isEmpty(); }, 20000));
-    }
-    InterceptMessages(nullptr);
-    OverrideExecutableFolder(QString());
-    EXPECT_EQ(messages, QStringList{"Zoom series ended: 33 tiles stored, 1 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(StartInWindow(exe, work, "win", 3, 5), QStringList{"Zoom series ended: 33 tiles stored, 1 failed in 3 of 3 zoom levels."});
 }
 
 // Each worker stores one tile, then waits out a long pause; the signal
