@@ -94,8 +94,8 @@ void TForm1::StartTask()
         Series->Start(members, [](qint64) { return true; });
         return;
     }
-    Series->Start(members, [&](qint64 tileCount) {
-        return AskYesNo(LargeTaskQuestion(tileCount, TileSizes->AverageTileBytes(), inputs.Zoom));
+    Series->Start(members, [this, zoom = inputs.Zoom](qint64 tileCount) {
+        return AskYesNo(LargeTaskQuestion(tileCount, TileSizes->AverageTileBytes(), zoom));
     });
 }
 

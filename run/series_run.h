@@ -24,7 +24,8 @@ struct MemberOutcome {
     qint64 NotFetched() const { return Total - Finished; }
 };
 
-// The end of a whole run: the sums over the members that ran.
+// The end of a whole run: the sums over the members that ran or were
+// passed over.
 struct SeriesOutcome {
     qint64 Stored = 0;
     qint64 Failed = 0;
@@ -81,6 +82,7 @@ signals:
     // Its task files are written and its workers run.
     void MemberStarted(int index, int count, const TaskInputs& member);
     void Ticked();
+    // A started member has ended, or a complete one was passed over.
     void MemberEnded(int index, const MemberOutcome& outcome);
     // Why a member could not start, in the order the checks ran; empty when
     // the large-task question was declined.

@@ -122,6 +122,16 @@ TEST_F(SeriesRunTest, MembersRunInTurnAndTheTotalsCountEveryLevel)
     for (const QString stem : {"alps_z3", "alps_z4", "alps_z5"})
         EXPECT_TRUE(work.Read(stem + QStringLiteral("_log.txt")).endsWith((stem + QStringLiteral("_log.txt\r\n")).toLatin1()))
             << stem.toStdString();
+
+    // Run again, every member is complete and passed over.
+    const int requests = server.RequestCount();
+    ASSERT_TRUE(RunToEnd(Members()));
+    EXPECT_EQ(events.filter("started"), QStringList());
+    EXPECT_EQ(events.filter("ended").size(), 3);
+    EXPECT_EQ(end->Stored, 33);
+    EXPECT_EQ(end->Failed, 1);
+    EXPECT_EQ(end->MembersRun, 3);
+    EXPECT_EQ(server.RequestCount(), requests);
 }
 
 // The tiles of column 12 at zoom 4 are never answered, which holds the run
