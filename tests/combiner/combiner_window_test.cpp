@@ -159,3 +159,33 @@ TEST_F(CombinerWindowTest, OffersTheZoomSeriesOfTheTaskOpenedWithEachZoomsCounts
     ASSERT_TRUE(OpenAndCount(t.ProjectFile()));
     EXPECT_FALSE(window.SeriesBox()->isVisibleTo(&window));
 }
+
+TEST_F(CombinerWindowTest, TasksGivenTogetherAreSummedAndJoinedIntoOneImage)
+{
+    // Three columns east of the example task, and a zoom below it.
+    const OtherTask east(t, QStringLiteral("east.qtsk"), 10, 200, 3 * 360.0 / 1024);
+    ASSERT_EQ(east.task->MinX, 844);
+    const OtherTask low(t, QStringLiteral("low.qtsk"), 9);
+    QFile::remove(t.TilePath(841, 387));
+    window.OpenTasks({t.ProjectFile(), east.ProjectFile(), low.ProjectFile()});
+    ASSERT_TRUE(RunEventsUntil([&] { return window.SummaryLabel()->text().contains(QStringLiteral(" tiles: ")); }));
+    EXPECT_FALSE(window.SeriesBox()->isVisibleTo(&window));
+    EXPECT_EQ(window.SummaryLabel()->text().section(u'\n', 0, 1),
+        QStringLiteral("Zoom 9: 4 tiles: 4 stored, 0 missing, 0 failed, 0 blank.\nZoom 10: 12 tiles: 11 stored, 1 missing, 0 failed, 0 blank."))
+        << window.SummaryLabel()->text().toStdString();
+    EXPECT_TRUE(window.SummaryLabel()->text().section(u'\n', 2).startsWith(QStringLiteral("Output 1,536 x 512 pixels (zoom 10), about ")))
+        << window.SummaryLabel()->text().toStdString();
+    EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("area.tif"));
+    EXPECT_EQ(window.LowerZoomBox()->value(), 6);
+
+    window.FormatBox()->setCurrentIndex(1);  // PNG
+    ASSERT_TRUE(StartAndWait());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(window.Report()->toPlainText().startsWith(QStringLiteral("left out: low.qtsk (zoom 9): ")));
+    EXPECT_TRUE(window.Report()->toPlainText().endsWith(QStringLiteral("\nmissing: os_841_387_10.png")));
+    EXPECT_EQ(QImage(t.folder.File("area.png")).size(), QSize(1536, 512));
+
+    // One task opened afterwards is that task alone again.
+    ASSERT_TRUE(OpenAndCount(east.ProjectFile()));
+    EXPECT_TRUE(window.SummaryLabel()->text().startsWith(QStringLiteral("6 tiles: 6 stored"))) << window.SummaryLabel()->text().toStdString();
+}
