@@ -44,12 +44,6 @@ struct AreaTask {
     QString ProjectFile() const { return parameters.Path + parameters.TaskName; }
 };
 
-QImage ReadImage(const QString& file, OutputFormat format)
-{
-    const QImage image = format == OutputFormat::Png ? QImage(file) : ReadTiffLevel(file, 0);
-    return image.convertToFormat(QImage::Format_RGBA8888);
-}
-
 // The tile at column `column`, row `row` of the image (counted from its corner).
 QImage TileOf(const QImage& image, int column, int row)
 {
@@ -70,14 +64,6 @@ bool Transparent(const QImage& tile)
     return true;
 }
 
-CombineCounts CombineInto(const QStringList& projectFiles, const QString& target, OutputFormat format,
-    RecordingObserver& observer, bool overviews = true)
-{
-    CombineRequest request{projectFiles, target, format};
-    request.Overviews = overviews;
-    return Combine(request, observer);
-}
-
 struct ImageCase {
     OutputFormat Format;
     bool Overviews;
@@ -88,6 +74,32 @@ const ImageCase kImageCases[] = {
     {OutputFormat::GeoTiff, false, "plain.tif"},
     {OutputFormat::Png, true, "joined.png"},
 };
+
+// What one image format made of the tasks.
+struct ImageRun {
+    ImageCase Case;
+    QString Target;
+    CombineCounts Counts;
+    RecordingObserver Observer;
+    QImage Image;
+};
+
+// The tasks combined into a COG, a GeoTIFF without overviews and a PNG.
+std::vector<ImageRun> CombineIntoEachImageFormat(const TempFolder& folder, const QStringList& projectFiles)
+{
+    std::vector<ImageRun> runs(std::size(kImageCases));
+    for (size_t i = 0; i < runs.size(); ++i) {
+        ImageRun& run = runs[i];
+        run.Case = kImageCases[i];
+        run.Target = folder.File(run.Case.Name);
+        CombineRequest request{projectFiles, run.Target, run.Case.Format};
+        request.Overviews = run.Case.Overviews;
+        run.Counts = Combine(request, run.Observer);
+        run.Image = (run.Case.Format == OutputFormat::Png ? QImage(run.Target) : ReadTiffLevel(run.Target, 0))
+                        .convertToFormat(QImage::Format_RGBA8888);
+    }
+    return runs;
+}
 
 // The geotransform GDAL reads puts the image's corners on the outer edges of
 // tiles minX..maxX x minY..maxY.
@@ -118,21 +130,17 @@ TEST(JoinedImage, SideBySideTasksMakeOneImageWhosePixelsAreTheTiles)
     const AreaTask east(t, QStringLiteral("east.qtsk"), QRect(QPoint(844, 387), QPoint(846, 388)), 200);
     ASSERT_EQ(east.task->MinX, 844);
     ASSERT_EQ(east.task->MaxY, 388);
-    for (const ImageCase& c : kImageCases) {
-        SCOPED_TRACE(c.Name);
-        RecordingObserver observer;
-        const QString target = t.folder.File(c.Name);
-        const CombineCounts counts = CombineInto({t.ProjectFile(), east.ProjectFile()}, target, c.Format, observer, c.Overviews);
-        EXPECT_EQ(counts.Stored, 12);
-        EXPECT_EQ(counts.Duplicate, 0);
-        EXPECT_TRUE(observer.notes.isEmpty()) << observer.notes.join(u'\n').toStdString();
-        EXPECT_EQ(observer.last.Done, 12);
-        const QImage image = ReadImage(target, c.Format);
-        ASSERT_EQ(image.size(), QSize(6 * 256, 2 * 256));
+    for (const ImageRun& run : CombineIntoEachImageFormat(t.folder, {t.ProjectFile(), east.ProjectFile()})) {
+        SCOPED_TRACE(run.Case.Name);
+        EXPECT_EQ(run.Counts.Stored, 12);
+        EXPECT_EQ(run.Counts.Duplicate, 0);
+        EXPECT_TRUE(run.Observer.notes.isEmpty()) << run.Observer.notes.join(u'\n').toStdString();
+        EXPECT_EQ(run.Observer.last.Done, 12);
+        ASSERT_EQ(run.Image.size(), QSize(6 * 256, 2 * 256));
         for (int x = 841; x <= 846; ++x)
             for (int y = 387; y <= 388; ++y)
-                EXPECT_EQ(TileOf(image, x - 841, y - 387), TileFile(x < 844 ? *t.task : *east.task, x, y)) << "tile " << x << "," << y;
-        ExpectGeoreferencedAt(target, 10, QRect(QPoint(841, 387), QPoint(846, 388)));
+                EXPECT_EQ(TileOf(run.Image, x - 841, y - 387), TileFile(x < 844 ? *t.task : *east.task, x, y)) << "tile " << x << "," << y;
+        ExpectGeoreferencedAt(run.Target, 10, QRect(QPoint(841, 387), QPoint(846, 388)));
     }
     // The overviews cover the joined image too.
     EXPECT_EQ(ReadTiffLevel(t.folder.File("joined.tif"), 1).size(), QSize(768, 256));
@@ -143,27 +151,22 @@ TEST(JoinedImage, WhereTasksOverlapTheFirstGivenThatStoresATileWinsAndTheOtherIs
     CombinerTask t;  // columns 841..843
     const AreaTask east(t, QStringLiteral("east.qtsk"), QRect(QPoint(843, 387), QPoint(845, 388)), 200);
     QFile::remove(east.task->TileFilePath(843, 388));  // the later task's tile shows there
-    for (const ImageCase& c : kImageCases) {
-        SCOPED_TRACE(c.Name);
-        RecordingObserver observer;
-        const QString target = t.folder.File(c.Name);
-        const CombineCounts counts = CombineInto({east.ProjectFile(), t.ProjectFile()}, target, c.Format, observer, c.Overviews);
-        EXPECT_EQ(counts.Duplicate, 1);
-        EXPECT_EQ(counts.Stored, 11);
-        EXPECT_EQ(counts.Missing, 1);
-        EXPECT_EQ(observer.notes, QStringList({"duplicate: os_843_387_10.png of area.qtsk, kept from east.qtsk",
-                                      "missing: os_843_388_10.png"}));
-        const QImage image = ReadImage(target, c.Format);
-        ASSERT_EQ(image.size(), QSize(5 * 256, 2 * 256));
-        EXPECT_EQ(TileOf(image, 2, 0), TileFile(*east.task, 843, 387));
-        EXPECT_EQ(TileOf(image, 2, 1), TileFile(*t.task, 843, 388));
-        EXPECT_EQ(TileOf(image, 0, 1), TileFile(*t.task, 841, 388));
-        EXPECT_EQ(TileOf(image, 4, 0), TileFile(*east.task, 845, 387));
+    for (const ImageRun& run : CombineIntoEachImageFormat(t.folder, {east.ProjectFile(), t.ProjectFile()})) {
+        SCOPED_TRACE(run.Case.Name);
+        EXPECT_EQ(run.Counts.Duplicate, 1);
+        EXPECT_EQ(run.Counts.Stored, 11);
+        EXPECT_EQ(run.Counts.Missing, 1);
+        EXPECT_EQ(run.Observer.notes, QStringList({"duplicate: os_843_387_10.png of area.qtsk, kept from east.qtsk",
+                                          "missing: os_843_388_10.png"}));
+        ASSERT_EQ(run.Image.size(), QSize(5 * 256, 2 * 256));
+        EXPECT_EQ(TileOf(run.Image, 2, 0), TileFile(*east.task, 843, 387));
+        EXPECT_EQ(TileOf(run.Image, 2, 1), TileFile(*t.task, 843, 388));
+        EXPECT_EQ(TileOf(run.Image, 0, 1), TileFile(*t.task, 841, 388));
+        EXPECT_EQ(TileOf(run.Image, 4, 0), TileFile(*east.task, 845, 387));
     }
     // MBTiles tells the same story of the same tasks.
     RecordingObserver observer;
-    const CombineCounts counts = CombineInto({east.ProjectFile(), t.ProjectFile()}, t.folder.File("joined.mbtiles"),
-        OutputFormat::MBTiles, observer);
+    const CombineCounts counts = Combine({{east.ProjectFile(), t.ProjectFile()}, t.folder.File("joined.mbtiles"), OutputFormat::MBTiles}, observer);
     EXPECT_EQ(counts.Text(), QStringLiteral("11 stored, 1 missing, 0 failed, 0 blank, 0 unreadable, 0 scaled, 1 duplicate"));
 }
 
@@ -174,21 +177,16 @@ TEST(JoinedImage, AGapBetweenTasksIsTransparentUnreportedAndTheGeoreferenceCover
     const AreaTask far(t, QStringLiteral("far.qtsk"), farTiles, 50);
     const AreaTask low(t, QStringLiteral("low.qtsk"), QRect(QPoint(420, 193), QPoint(421, 194)), 10, 9);
     const QRect joined(QPoint(841, 387), farTiles.bottomRight());
-    for (const ImageCase& c : kImageCases) {
-        SCOPED_TRACE(c.Name);
-        RecordingObserver observer;
-        const QString target = t.folder.File(c.Name);
-        const CombineCounts counts = CombineInto({t.ProjectFile(), low.ProjectFile(), far.ProjectFile()}, target, c.Format,
-            observer, c.Overviews);
-        EXPECT_EQ(counts.Text(), QStringLiteral("10 stored, 0 missing, 0 failed, 0 blank, 0 unreadable, 0 scaled"));
-        const QString format = c.Format == OutputFormat::Png ? QStringLiteral("a PNG") : QStringLiteral("a GeoTIFF");
-        EXPECT_EQ(observer.notes, QStringList(QStringLiteral("left out: low.qtsk (zoom 9): %1 holds one zoom level, zoom 10 of area.qtsk, far.qtsk").arg(format)));
-        EXPECT_EQ(observer.last.Total, joined.width() * joined.height());
-        const QImage image = ReadImage(target, c.Format);
-        ASSERT_EQ(image.size(), joined.size() * 256);
+    for (const ImageRun& run : CombineIntoEachImageFormat(t.folder, {t.ProjectFile(), low.ProjectFile(), far.ProjectFile()})) {
+        SCOPED_TRACE(run.Case.Name);
+        EXPECT_EQ(run.Counts.Text(), QStringLiteral("10 stored, 0 missing, 0 failed, 0 blank, 0 unreadable, 0 scaled"));
+        const QString format = run.Case.Format == OutputFormat::Png ? QStringLiteral("a PNG") : QStringLiteral("a GeoTIFF");
+        EXPECT_EQ(run.Observer.notes, QStringList(QStringLiteral("left out: low.qtsk (zoom 9): %1 holds one zoom level, zoom 10 of area.qtsk, far.qtsk").arg(format)));
+        EXPECT_EQ(run.Observer.last.Total, joined.width() * joined.height());
+        ASSERT_EQ(run.Image.size(), joined.size() * 256);
         for (int x = joined.left(); x <= joined.right(); ++x)
             for (int y = joined.top(); y <= joined.bottom(); ++y) {
-                const QImage tile = TileOf(image, x - joined.left(), y - joined.top());
+                const QImage tile = TileOf(run.Image, x - joined.left(), y - joined.top());
                 if (t.task->MinX <= x && x <= t.task->MaxX && t.task->MinY <= y && y <= t.task->MaxY)
                     EXPECT_EQ(tile, TileFile(*t.task, x, y)) << "tile " << x << "," << y;
                 else if (farTiles.contains(x, y))
@@ -196,7 +194,7 @@ TEST(JoinedImage, AGapBetweenTasksIsTransparentUnreportedAndTheGeoreferenceCover
                 else
                     EXPECT_TRUE(Transparent(tile)) << "tile " << x << "," << y;
             }
-        ExpectGeoreferencedAt(target, 10, joined);
+        ExpectGeoreferencedAt(run.Target, 10, joined);
     }
     const MosaicGeometry g = MosaicGeometry::ForArea(10, joined.left(), joined.top(), joined.right(), joined.bottom());
     EXPECT_EQ(t.folder.Read("joined.pgw"), PngWriter::WorldFileText(g));
@@ -216,7 +214,7 @@ TEST(JoinedImage, ARectangleTooLargeForTheFormatIsRefusedBeforeAnyWork)
     const auto refusal = [&](const QString& name, OutputFormat format) {
         RecordingObserver observer;
         try {
-            CombineInto(both, t.folder.File(name), format, observer);
+            Combine({both, t.folder.File(name), format}, observer);
         } catch (const AppError& error) {
             EXPECT_EQ(observer.last.Done, 0);
             return error.Message();
