@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QEventLoop>
+#include <QMimeData>
 #include <QThreadPool>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -167,7 +168,13 @@ TEST_F(CombinerWindowTest, TasksGivenTogetherAreSummedAndJoinedIntoOneImage)
     ASSERT_EQ(east.task->MinX, 844);
     const OtherTask low(t, QStringLiteral("low.qtsk"), 9);
     QFile::remove(t.TilePath(841, 387));
-    window.OpenTasks({t.ProjectFile(), east.ProjectFile(), low.ProjectFile()});
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(t.ProjectFile()), QUrl::fromLocalFile(east.ProjectFile()), QUrl::fromLocalFile(low.ProjectFile())});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
     ASSERT_TRUE(RunEventsUntil([&] { return window.SummaryLabel()->text().contains(QStringLiteral(" tiles: ")); }));
     EXPECT_FALSE(window.SeriesBox()->isVisibleTo(&window));
     EXPECT_EQ(window.SummaryLabel()->text().section(u'\n', 0, 1),
