@@ -28,8 +28,8 @@ public:
     void ReadMosaic(const MosaicTileReader& reader, int spanLength, bool wantPixels,
         const std::function<void(SourceTile&)>& prepare,
         const std::function<void(const std::vector<SourceTile>&)>& consume);
-    // The report line of a tile of task `index` left out because task
-    // `keptFrom` holds the same one.
+    // Counts and reports a stored tile of task `index` left out because
+    // task `keptFrom` gave the same one.
     void NoteDuplicate(const SourceTile& tile, size_t index, size_t keptFrom);
 
     void AddToTotal(qint64 tiles) { progress_.Total += tiles; }

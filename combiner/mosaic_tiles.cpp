@@ -5,6 +5,7 @@
 #include "task/opened_task.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 MosaicGeometry Joined(const std::vector<OpenedTask>& tasks, const std::vector<size_t>& chosen)
@@ -72,7 +73,7 @@ MosaicSpan MosaicTileReader::ReadSpan(int y, int firstX, int count, bool wantPix
                 [](const SourceTile& tile) { return tile.State == TileState::Stored; });
             const size_t chosen = first == tiles.end() ? 0 : size_t(first - tiles.begin());
             shown = std::move(tiles[chosen]);
-            tiles.erase(tiles.begin() + qsizetype(chosen));
+            tiles.erase(tiles.begin() + std::ptrdiff_t(chosen));
             for (SourceTile& other : tiles) {
                 other.Bytes.clear();
                 other.Pixels = QImage();
