@@ -187,6 +187,8 @@ void CombinerWindow::OpenTask(const QString& projectFile)
 
 void CombinerWindow::OpenTasks(const QStringList& projectFiles)
 {
+    if (projectFiles.isEmpty())
+        return;
     try {
         const QString& firstFile = projectFiles.constFirst();
         const OpenedTask first = OpenTaskReadOnly(firstFile);
@@ -194,7 +196,7 @@ void CombinerWindow::OpenTasks(const QStringList& projectFiles)
         QStringList shown;
         for (const QString& file : projectFiles) {
             if (projectFiles.size() > 1)
-                tasks.append({file, file == firstFile ? first.Parameters->Zoom : OpenTaskReadOnly(file).Parameters->Zoom});
+                tasks.append({file, OpenTaskReadOnly(file).Parameters->Zoom});
             shown << QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
         }
         together_ = projectFiles.size() > 1;
