@@ -1,5 +1,6 @@
 #include "combiner/window/combiner_window.h"
 #include "combiner_fixture.h"
+#include "geo/tile_math.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "support/run_until.h"
@@ -195,4 +196,30 @@ TEST_F(CombinerWindowTest, TasksGivenTogetherAreSummedAndJoinedIntoOneImage)
     // One task opened afterwards is that task alone again.
     ASSERT_TRUE(OpenAndCount(east.ProjectFile()));
     EXPECT_TRUE(window.SummaryLabel()->text().startsWith(QStringLiteral("6 tiles: 6 stored"))) << window.SummaryLabel()->text().toStdString();
+}
+
+TEST_F(CombinerWindowTest, AnImageTooLargeForMemoryIsRefusedInWordsNotAsAnException)
+{
+    // Two tiles of zoom 23 nearly eight million columns apart: a PNG of 2
+    // billion pixels a row, whose lines do not fit in memory.
+    const auto oneTile = [&](const QString& name, int x) {
+        TaskParameters p = t.parameters;
+        p.TaskName = name;
+        p.Zoom = 23;
+        p.LeftLongitude = TileXToLongitude(x + 0.25, 23);
+        p.RightLongitude = TileXToLongitude(x + 0.75, 23);
+        p.TopLatitude = TileYToLatitude(3000000.25, 23);
+        p.BottomLatitude = TileYToLatitude(3000000.75, 23);
+        MDTask task(&p);
+        task.WriteProjectFile();
+        task.CreateFailedTileList();
+        return p.Path + p.TaskName;
+    };
+    window.OpenTasks({oneTile(QStringLiteral("west.qtsk"), 1), oneTile(QStringLiteral("east.qtsk"), 8000000)});
+    ASSERT_TRUE(RunEventsUntil([&] { return window.SummaryLabel()->text().contains(QStringLiteral(" tiles: ")); }));
+    window.FormatBox()->setCurrentIndex(1);  // PNG
+    ASSERT_TRUE(StartAndWait());
+    EXPECT_EQ(messages, QStringList(QStringLiteral("Not enough memory; nothing was written.")));
+    EXPECT_EQ(window.ProgressLabel()->text(), "Nothing was written.");
+    EXPECT_FALSE(QFile::exists(t.folder.File("west.png")));
 }
