@@ -119,18 +119,38 @@ void CombineRun::CheckCancel() const
         throw CombineCancelled{};
 }
 
-// Counts the tiles and reports those that are not stored or were scaled; in
+// Counts the tile and reports it when it is not stored or was scaled; in
 // strict mode the first tile that is not stored ends the run.
-void CombineRun::ReportTiles(const std::vector<SourceTile>& tiles)
+void CombineRun::ReportTile(const SourceTile& tile)
 {
-    for (const SourceTile& tile : tiles) {
-        counts_.Count(tile);
-        const QString note = TileNoteLine(tile);
-        if (!note.isEmpty())
-            observer_.TileNote(note);
-        if (request_.Strict && tile.State != TileState::Stored)
-            throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
-                               .arg(tile.FileName, TileStateName(tile.State)));
+    counts_.Count(tile);
+    const QString note = TileNoteLine(tile);
+    if (!note.isEmpty())
+        observer_.TileNote(note);
+    if (request_.Strict && tile.State != TileState::Stored)
+        throw AppError(QStringLiteral("Nothing was written: the tile %1 is %2, and strict mode takes only stored tiles.")
+                           .arg(tile.FileName, TileStateName(tile.State)));
+}
+
+void CombineRun::NoteDuplicate(const SourceTile& tile, size_t index, size_t keptFrom)
+{
+    ++counts_.Duplicate;
+    observer_.TileNote(QStringLiteral("duplicate: %1 of %2, kept from %3")
+                           .arg(tile.FileName, tasks_[index].Parameters->TaskName, tasks_[keptFrom].Parameters->TaskName));
+}
+
+// Places no task covers are no task's tiles: neither counted nor reported.
+void CombineRun::ReportTiles(const MosaicSpan& span)
+{
+    for (const SourceTile& tile : span.Shown)
+        if (tile.Task >= 0)
+            ReportTile(tile);
+    const int firstX = span.Shown.empty() ? 0 : span.Shown.front().X;
+    for (const SourceTile& tile : span.Hidden) {
+        ReportTile(tile);
+        const SourceTile& shown = span.Shown[size_t(tile.X - firstX)];
+        if (tile.State == TileState::Stored && shown.State == TileState::Stored)
+            NoteDuplicate(tile, size_t(tile.Task), size_t(shown.Task));
     }
 }
 
@@ -142,43 +162,41 @@ struct TileSpan {
 // Rows top to bottom, each cut into spans of at most `length` tiles.
 class TileSpans {
 public:
-    TileSpans(const MDTask& task, int length)
-        : task_(task), length_(length), perRow_((qint64(task.MaxX) - task.MinX + length) / length) {}
+    TileSpans(const MosaicGeometry& area, int length)
+        : area_(area), length_(length), perRow_((area.Columns + length - 1) / length) {}
 
-    qint64 Count() const { return perRow_ * (qint64(task_.MaxY) - task_.MinY + 1); }
+    qint64 Count() const { return perRow_ * area_.Rows; }
 
     TileSpan operator[](qint64 index) const
     {
-        const qint64 x = task_.MinX + (index % perRow_) * length_;
-        return {int(task_.MinY + index / perRow_), int(x), int(std::min<qint64>(length_, qint64(task_.MaxX) - x + 1))};
+        const qint64 column = (index % perRow_) * length_;
+        return {int(area_.MinY + index / perRow_), int(area_.MinX + column), int(std::min<qint64>(length_, area_.Columns - column))};
     }
 
 private:
-    const MDTask& task_;
+    const MosaicGeometry& area_;
     qint64 length_;
     qint64 perRow_;
 };
 }
 
-void CombineRun::ReadTask(const OpenedTask& opened, int spanLength, bool wantPixels,
+void CombineRun::ReadMosaic(const MosaicTileReader& reader, int spanLength, bool wantPixels,
     const std::function<void(SourceTile&)>& prepare, const std::function<void(const std::vector<SourceTile>&)>& consume)
 {
-    const MDTask& task = *opened.Task;
-    const TaskTileReader reader(task, TileStateRule::ForTask(task));
     observer_.Progress(progress_);
     // The next span is read (on all cores) while this one is consumed: two
     // spans in memory at most.
-    const TileSpans spans(task, spanLength);
+    const TileSpans spans(reader.Geometry(), spanLength);
     const auto read = [&](const TileSpan& span) { return reader.ReadSpan(span.Y, span.FirstX, span.Count, wantPixels, prepare); };
-    std::future<std::vector<SourceTile>> next = std::async(std::launch::async, read, spans[0]);
+    std::future<MosaicSpan> next = std::async(std::launch::async, read, spans[0]);
     for (qint64 i = 0; i < spans.Count(); ++i) {
-        const std::vector<SourceTile> tiles = next.get();
+        const MosaicSpan span = next.get();
         CheckCancel();
         if (i + 1 < spans.Count())
             next = std::async(std::launch::async, read, spans[i + 1]);
-        ReportTiles(tiles);
-        consume(tiles);
-        Advance(qint64(tiles.size()));
+        ReportTiles(span);
+        consume(span.Shown);
+        Advance(qint64(span.Shown.size()));
     }
 }
 

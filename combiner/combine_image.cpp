@@ -14,34 +14,37 @@ std::unique_ptr<MosaicWriter> CreateImageWriter(const CombineRun& run, const Mos
         GeoTiffOptions{request.Overviews, request.Servers.AttributionFor(run.MapType())});
 }
 
-// An image holds one zoom level: the deepest given, from the first task of
-// that zoom. The report says which tasks it leaves out.
-size_t ChooseTask(CombineRun& run)
+// An image holds one zoom level: the deepest given, joining every task of
+// that zoom in the order given. The report says which tasks it leaves out.
+std::vector<size_t> ChooseTasks(CombineRun& run)
 {
     const std::vector<OpenedTask>& tasks = run.Tasks();
-    size_t chosen = 0;
-    for (size_t i = 1; i < tasks.size(); ++i)
-        if (tasks[i].Parameters->Zoom > tasks[chosen].Parameters->Zoom)
-            chosen = i;
+    int deepest = 0;
+    for (const OpenedTask& task : tasks)
+        deepest = std::max(deepest, task.Parameters->Zoom);
+    std::vector<size_t> chosen;
+    QStringList names;
+    for (size_t i = 0; i < tasks.size(); ++i)
+        if (tasks[i].Parameters->Zoom == deepest) {
+            chosen.push_back(i);
+            names << tasks[i].Parameters->TaskName;
+        }
     const QString format = run.Request().Format == OutputFormat::Png ? QStringLiteral("a PNG") : QStringLiteral("a GeoTIFF");
-    for (size_t i = 0; i < tasks.size(); ++i) {
-        if (i == chosen)
-            continue;
-        run.Observer().TileNote(QStringLiteral("left out: %1 (zoom %2): %3 holds one zoom level, zoom %4 of %5")
-                                    .arg(tasks[i].Parameters->TaskName).arg(tasks[i].Parameters->Zoom).arg(format)
-                                    .arg(tasks[chosen].Parameters->Zoom).arg(tasks[chosen].Parameters->TaskName));
-    }
+    for (const OpenedTask& task : tasks)
+        if (task.Parameters->Zoom != deepest)
+            run.Observer().TileNote(QStringLiteral("left out: %1 (zoom %2): %3 holds one zoom level, zoom %4 of %5")
+                                        .arg(task.Parameters->TaskName).arg(task.Parameters->Zoom).arg(format)
+                                        .arg(deepest).arg(names.join(QStringLiteral(", "))));
     return chosen;
 }
 }
 
 void CombineImage(CombineRun& run)
 {
-    const OpenedTask& task = run.Tasks()[ChooseTask(run)];
-    const MosaicGeometry geometry = MosaicGeometry::ForTask(*task.Task);
-    const auto writer = CreateImageWriter(run, geometry);
-    run.AddToTotal(geometry.TileCount());
-    run.ReadTask(task, writer->SpanLength(), writer->NeedsPixels(),
+    const MosaicTileReader reader(run.Tasks(), ChooseTasks(run));
+    const auto writer = CreateImageWriter(run, reader.Geometry());
+    run.AddToTotal(reader.Geometry().TileCount());
+    run.ReadMosaic(reader, writer->SpanLength(), writer->NeedsPixels(),
         [&writer](SourceTile& tile) { writer->PrepareTile(tile); },
         [&writer](const std::vector<SourceTile>& tiles) { writer->WriteSpan(tiles); });
     run.CheckCancel();

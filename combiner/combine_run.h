@@ -1,6 +1,7 @@
 #pragma once
 
 #include "combiner/combine.h"
+#include "combiner/mosaic_tiles.h"
 #include "task/opened_task.h"
 
 #include <functional>
@@ -20,19 +21,24 @@ public:
     // The name a file made of these tasks goes by: the first task's name.
     QString Name() const;
 
-    // Reads `task` span by span (rows top to bottom) with `prepare` run on
-    // the reading threads, reports each tile and hands each span to
+    // Reads the mosaic span by span (rows top to bottom) with `prepare` run
+    // on the reading threads, reports every task's tile (and where a later
+    // task's tile is a duplicate) and hands each span's shown tiles to
     // `consume`; the next span is read while this one is consumed.
-    void ReadTask(const OpenedTask& task, int spanLength, bool wantPixels,
+    void ReadMosaic(const MosaicTileReader& reader, int spanLength, bool wantPixels,
         const std::function<void(SourceTile&)>& prepare,
         const std::function<void(const std::vector<SourceTile>&)>& consume);
+    // Counts and reports a stored tile of task `index` left out because
+    // task `keptFrom` gave the same one.
+    void NoteDuplicate(const SourceTile& tile, size_t index, size_t keptFrom);
 
     void AddToTotal(qint64 tiles) { progress_.Total += tiles; }
     void Advance(qint64 tiles);
     void CheckCancel() const;
 
 private:
-    void ReportTiles(const std::vector<SourceTile>& tiles);
+    void ReportTiles(const MosaicSpan& span);
+    void ReportTile(const SourceTile& tile);
 
     const CombineRequest& request_;
     CombineObserver& observer_;

@@ -121,14 +121,13 @@ void CombineTileSet(CombineRun& run)
     CombineCounts& counts = run.Counts();
     for (size_t index = 0; index < tasks.size(); ++index) {
         const int zoom = areas[index].Zoom;
-        run.ReadTask(tasks[index], kTilesPerSpan, false, ConvertToPng, [&](const std::vector<SourceTile>& tiles) {
+        const MosaicTileReader reader(tasks, {index});
+        run.ReadMosaic(reader, kTilesPerSpan, false, ConvertToPng, [&](const std::vector<SourceTile>& tiles) {
             for (const SourceTile& tile : tiles) {
                 if (tile.State != TileState::Stored || !areas[index].Contains(tile.X, tile.Y))
                     continue;
                 if (const auto owner = owners.Claim(index, tile.X, tile.Y)) {
-                    ++counts.Duplicate;
-                    run.Observer().TileNote(QStringLiteral("duplicate: %1 of %2, kept from %3")
-                                                .arg(tile.FileName, tasks[index].Parameters->TaskName, tasks[*owner].Parameters->TaskName));
+                    run.NoteDuplicate(tile, index, *owner);
                     continue;
                 }
                 writer->AddTile(zoom, tile.X, tile.Y, tile.Bytes);

@@ -43,16 +43,21 @@ double MercatorYToLatitude(double metres)
 
 MosaicGeometry MosaicGeometry::ForTask(const MDTask& task)
 {
+    return ForArea(task.Parameters->Zoom, task.MinX, task.MinY, task.MaxX, task.MaxY);
+}
+
+MosaicGeometry MosaicGeometry::ForArea(int zoom, int minX, int minY, int maxX, int maxY)
+{
     MosaicGeometry g;
-    g.Zoom = task.Parameters->Zoom;
-    g.MinX = task.MinX;
-    g.MinY = task.MinY;
-    g.Columns = qint64(task.MaxX) - task.MinX + 1;
-    g.Rows = qint64(task.MaxY) - task.MinY + 1;
-    g.West = TileXToLongitude(task.MinX, g.Zoom);
-    g.East = TileXToLongitude(double(task.MaxX) + 1, g.Zoom);
-    g.North = TileYToLatitude(task.MinY, g.Zoom);
-    g.South = TileYToLatitude(double(task.MaxY) + 1, g.Zoom);
+    g.Zoom = zoom;
+    g.MinX = minX;
+    g.MinY = minY;
+    g.Columns = qint64(maxX) - minX + 1;
+    g.Rows = qint64(maxY) - minY + 1;
+    g.West = TileXToLongitude(minX, zoom);
+    g.East = TileXToLongitude(double(maxX) + 1, zoom);
+    g.North = TileYToLatitude(minY, zoom);
+    g.South = TileYToLatitude(double(maxY) + 1, zoom);
     g.WestMetres = LongitudeToMercatorX(g.West);
     g.EastMetres = LongitudeToMercatorX(g.East);
     g.NorthMetres = LatitudeToMercatorY(g.North);

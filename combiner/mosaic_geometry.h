@@ -4,7 +4,7 @@
 
 class MDTask;
 
-// Where a task's tiles lie as one image: the grid of columns and rows, the
+// Where a task's tiles (or a rectangle of tiles) lie as one image: the grid of columns and rows, the
 // outer tile edges in degrees (from the same tile math as the tile list) and
 // the same edges in Web Mercator (EPSG:3857) metres, the projection of the
 // tiles themselves.
@@ -18,6 +18,8 @@ struct MosaicGeometry {
     double WestMetres = 0, EastMetres = 0, NorthMetres = 0, SouthMetres = 0;
 
     static MosaicGeometry ForTask(const MDTask& task);
+    // The tiles minX..maxX x minY..maxY of zoom level `zoom`.
+    static MosaicGeometry ForArea(int zoom, int minX, int minY, int maxX, int maxY);
 
     qint64 TileCount() const { return Columns * Rows; }
     qint64 WidthPixels() const { return Columns * kTileSize; }

@@ -22,29 +22,23 @@ struct SourceTile {
     QByteArray Bytes;        // the file's bytes (stored tiles)
     QImage Pixels;           // 256 x 256, RGBA with unassociated alpha (stored tiles, when asked for)
     QByteArray Encoded;      // what a writer made of the pixels on a reading thread
+    int Task = -1;           // which of the run's tasks it was read from; -1: a place no task covers
 };
 
-// Reads a task's tiles a span of one row at a time, on all cores: each tile
-// is read, given its state by the same rule as the viewer's and decoded;
-// then `prepare` (a writer's per-tile work, such as compressing) runs on the
-// same thread. Only the span is held in memory.
+// Reads the tiles of one task: each tile is read, given its state by the
+// same rule as the viewer's and decoded. Safe to use from several threads.
 class TaskTileReader {
 public:
     TaskTileReader(const MDTask& task, TileStateRule rule);
 
-    // The tiles (firstX .. firstX + count - 1, y), in column order. Without
+    // Fills `tile` (whose X and Y are set) from its file. Without
     // `wantPixels` a stored tile is only checked to decode, and its pixels
     // are not kept.
-    std::vector<SourceTile> ReadSpan(int y, int firstX, int count, bool wantPixels,
-        const std::function<void(SourceTile&)>& prepare) const;
-
-    const MosaicGeometry& Geometry() const { return geometry_; }
-
-private:
     void ReadTile(SourceTile& tile, bool wantPixels) const;
 
+    const MDTask& Task() const { return task_; }
+
+private:
     const MDTask& task_;
     TileStateRule rule_;
-    MosaicGeometry geometry_;
-    int threadCount_;
 };

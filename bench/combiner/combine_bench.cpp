@@ -13,8 +13,13 @@
 //
 //   build/bench/combiner/combine_bench [side|WIDTHxHEIGHT ...]
 //
-// A task's memory in quiltry depends on its width alone, so a wide strip
-// (200x10) shows what 200 x 200 would take in a fraction of the time.
+//   build/bench/combiner/combine_bench --memory 10 200
+//
+// With --memory only quiltry's five outputs run (no GDAL, no series): their
+// time and peak memory at true sizes such as 200 x 200 (some 30 minutes on
+// two busy cores, nearly all of it decoding and compressing in the GeoTIFFs
+// and the PNG). The tiles are hard links to the few distinct tile files, so
+// 40,000 of them are made in seconds.
 //
 // Every run is a child process, so its peak memory is its own. With
 // COMBINE_BENCH_KEEP set the generated tasks and outputs stay for a look.
@@ -133,10 +138,19 @@ void WriteFile(const QString& name, const QByteArray& bytes)
         file.write(bytes);
 }
 
+// Places `pool` file `index` at `path`: a hard link, a copy where links fail.
+void PlaceTile(const QString& pool, int index, const QString& path)
+{
+    const QString source = pool + QStringLiteral("/%1.png").arg(index);
+    if (::link(QFile::encodeName(source).constData(), QFile::encodeName(path).constData()) != 0)
+        QFile::copy(source, path);
+}
+
 // A task as the downloader leaves it: project file, tile list, empty failed
-// list and every tile; with a world file per tile for GDAL. Returns the
+// list and every tile; with `forGdal` a world file per tile. Returns the
 // project file. `zoom` below kZoom covers the same area in fewer tiles.
-QString GenerateTask(const QString& folder, QSize size, int zoom = kZoom, const QString& name = QStringLiteral("bench.qtsk"))
+QString GenerateTask(const QString& folder, QSize size, bool forGdal, int zoom = kZoom,
+    const QString& name = QStringLiteral("bench.qtsk"))
 {
     TaskParameters p;
     p.Zoom = zoom;
@@ -152,9 +166,10 @@ QString GenerateTask(const QString& folder, QSize size, int zoom = kZoom, const 
     task.CreateFailedTileList();
 
     QRandomGenerator random(42);
-    std::vector<QByteArray> tiles;
+    const QString pool = folder + QStringLiteral("/pool-") + name;
+    QDir().mkpath(pool);
     for (int i = 0; i < kDistinctTiles; ++i)
-        tiles.push_back(MakeTile(random));
+        WriteFile(pool + QStringLiteral("/%1.png").arg(i), MakeTile(random));
     QFile list(folder + QStringLiteral("/gdal_inputs.txt"));
     list.open(QIODevice::WriteOnly);
     const double metresPerTile = 2 * 20037508.342789244 / (1 << zoom);
@@ -162,7 +177,9 @@ QString GenerateTask(const QString& folder, QSize size, int zoom = kZoom, const 
     for (int x = task.MinX; x <= task.MaxX; ++x)
         for (int y = task.MinY; y <= task.MaxY; ++y) {
             const QString path = task.TileFilePath(x, y);
-            WriteFile(path, tiles[random.bounded(kDistinctTiles)]);
+            PlaceTile(pool, random.bounded(kDistinctTiles), path);
+            if (!forGdal)
+                continue;
             const double west = -20037508.342789244 + x * metresPerTile;
             const double north = 20037508.342789244 - y * metresPerTile;
             WriteFile(path.chopped(3) + QStringLiteral("pgw"),
@@ -215,7 +232,12 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QList<QSize> sides;
+    bool memoryOnly = false;
     for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--memory") {
+            memoryOnly = true;
+            continue;
+        }
         const QStringList parts = QString::fromLocal8Bit(argv[i]).split(u'x');
         sides << QSize(parts[0].toInt(), parts.value(1, parts[0]).toInt());
     }
@@ -226,7 +248,8 @@ int main(int argc, char* argv[])
     for (const QSize side : sides) {
         QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/combine_bench-XXXXXX"));
         folder.setAutoRemove(qEnvironmentVariableIsEmpty("COMBINE_BENCH_KEEP"));
-        const QString project = GenerateTask(folder.path(), side);
+        const bool withGdal = !memoryOnly && side.width() <= 100 && side.height() <= 100;
+        const QString project = GenerateTask(folder.path(), side, withGdal);
         const QString out = folder.path() + QStringLiteral("/out");
         const int tiles = side.width() * side.height();
         std::printf("%d x %d tiles (%d x %d pixels), %d cores\n", side.width(), side.height(), side.width() * 256, side.height() * 256,
@@ -242,7 +265,9 @@ int main(int argc, char* argv[])
             const QString target = folder.path() + u'/' + arguments[0];
             Report(what, tiles, RunChild(QStringList{quiltry, project, QStringLiteral("-o"), target} + arguments.mid(1)), target);
         }
-        if (side.width() <= 100 && side.height() <= 100) {
+        if (memoryOnly)
+            continue;
+        if (withGdal) {
             const QString vrt = folder.path() + QStringLiteral("/mosaic.vrt");
             const QString gdalTif = folder.path() + QStringLiteral("/gdal.tif");
             const Run build = RunChild({QStringLiteral("gdalbuildvrt"), QStringLiteral("-input_file_list"),
@@ -261,7 +286,7 @@ int main(int argc, char* argv[])
         QStringList members;
         QStringList imageFolders;
         for (int zoom = kZoom - 2; zoom <= kZoom; ++zoom) {
-            members << GenerateTask(seriesFolder, side, zoom, SeriesProjectFileName(QStringLiteral("series.qtsk"), zoom));
+            members << GenerateTask(seriesFolder, side, false, zoom, SeriesProjectFileName(QStringLiteral("series.qtsk"), zoom));
             imageFolders << members.last().chopped(5);
         }
         qint64 seriesTiles = 0;

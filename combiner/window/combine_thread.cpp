@@ -17,6 +17,8 @@ void CombineThread::run()
         emit Ended(Outcome::Cancelled, QString());
     } catch (const AppError& error) {
         emit Ended(Outcome::Failed, error.Message());
+    } catch (const std::bad_alloc&) {
+        emit Ended(Outcome::Failed, QStringLiteral("Not enough memory; nothing was written."));
     } catch (const std::exception& error) {
         emit Ended(Outcome::Failed, QString::fromLocal8Bit(error.what()));
     }

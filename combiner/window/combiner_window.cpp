@@ -41,13 +41,48 @@ QString FormatCaption(OutputFormat format)
     return {};
 }
 
-QString ProjectFileOf(const QMimeData* data)
+// The project files dropped; none unless every file is one.
+QStringList ProjectFilesOf(const QMimeData* data)
 {
-    if (!data || !data->hasUrls() || data->urls().size() != 1)
+    if (!data || !data->hasUrls())
         return {};
-    const QString file = data->urls().constFirst().toLocalFile();
-    return file.endsWith(QStringLiteral(".qtsk"), Qt::CaseInsensitive) ? file : QString();
+    QStringList files;
+    for (const QUrl& url : data->urls()) {
+        const QString file = url.toLocalFile();
+        if (!file.endsWith(QStringLiteral(".qtsk"), Qt::CaseInsensitive))
+            return {};
+        files << file;
+    }
+    return files;
 }
+
+int DeepestZoom(const QList<SeriesTask>& tasks)
+{
+    int zoom = 0;
+    for (const SeriesTask& task : tasks)
+        zoom = std::max(zoom, task.Zoom);
+    return zoom;
+}
+
+// What the chosen tasks of one zoom hold together: their tiles, and as one
+// summary the counts added up over the rectangle that holds them all (the
+// image an image format makes of them).
+struct ZoomHoldings {
+    qint64 Tiles = 0;
+    TileTaskSummary Joined;
+
+    void Add(const TileTaskSummary& s)
+    {
+        const MosaicGeometry& g = s.Geometry;
+        const MosaicGeometry& j = Joined.Geometry;
+        Joined.Geometry = Tiles == 0 ? g
+            : MosaicGeometry::ForArea(g.Zoom, std::min(j.MinX, g.MinX), std::min(j.MinY, g.MinY),
+                int(std::max(j.MinX + j.Columns, g.MinX + g.Columns) - 1), int(std::max(j.MinY + j.Rows, g.MinY + g.Rows) - 1));
+        Tiles += g.TileCount();
+        Joined.Stored += s.Stored, Joined.Blank += s.Blank, Joined.Failed += s.Failed, Joined.Missing += s.Missing;
+        Joined.Unreadable += s.Unreadable, Joined.StoredBytes += s.StoredBytes;
+    }
+};
 }
 
 CombinerWindow::CombinerWindow(QWidget* parent)
@@ -147,18 +182,35 @@ OutputFormat CombinerWindow::SelectedFormat() const
 
 void CombinerWindow::OpenTask(const QString& projectFile)
 {
+    OpenTasks({projectFile});
+}
+
+void CombinerWindow::OpenTasks(const QStringList& projectFiles)
+{
+    if (projectFiles.isEmpty())
+        return;
     try {
-        const OpenedTask opened = OpenTaskReadOnly(projectFile);
-        taskEdit_->setText(QDir::toNativeSeparators(QFileInfo(projectFile).absoluteFilePath()));
-        series_ = FindSeriesBeside(projectFile);
-        const auto series = ParseSeriesProjectFileName(projectFile);
+        const QString& firstFile = projectFiles.constFirst();
+        const OpenedTask first = OpenTaskReadOnly(firstFile);
+        QList<SeriesTask> tasks;
+        QStringList shown;
+        for (const QString& file : projectFiles) {
+            if (projectFiles.size() > 1)
+                tasks.append({file, OpenTaskReadOnly(file).Parameters->Zoom});
+            shown << QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+        }
+        together_ = projectFiles.size() > 1;
+        series_ = together_ ? tasks : FindSeriesBeside(firstFile);
+        taskEdit_->setText(shown.join(QStringLiteral("; ")));
+        const auto series = ParseSeriesProjectFileName(firstFile);
         const QString name = series ? MDTask::TaskBase(QFileInfo(series->BaseProjectFile).fileName())
-                                    : MDTask::TaskBase(opened.Parameters->TaskName);
-        outputEdit_->setText(opened.Parameters->Path + name + u'.' + OutputFormatSuffix(SelectedFormat()));
+                                    : MDTask::TaskBase(first.Parameters->TaskName);
+        outputEdit_->setText(first.Parameters->Path + name + u'.' + OutputFormatSuffix(SelectedFormat()));
+        const bool offerSeries = !together_ && series_.size() > 1;
         const QSignalBlocker quiet(seriesBox_);
-        seriesBox_->setVisible(series_.size() > 1);
-        seriesBox_->setChecked(series_.size() > 1);
-        if (series_.size() > 1)
+        seriesBox_->setVisible(offerSeries);
+        seriesBox_->setChecked(offerSeries);
+        if (offerSeries)
             seriesBox_->setText(QStringLiteral("&Whole zoom series: %1 tasks, zoom %2 to %3")
                                     .arg(series_.size()).arg(series_.constFirst().Zoom).arg(series_.constLast().Zoom));
         report_->clear();
@@ -167,7 +219,7 @@ void CombinerWindow::OpenTask(const QString& projectFile)
         CountTiles(ChosenTasks());
         // Offered at the deepest zoom minus 4: the levels a phone's or web
         // map's overview needs.
-        lowerZoomBox_->setValue(std::max(0, ChosenTasks().constLast().Zoom - 4));
+        lowerZoomBox_->setValue(std::max(0, DeepestZoom(ChosenTasks()) - 4));
     } catch (const AppError& error) {
         ShowMessage(error.Message());
     }
@@ -176,7 +228,7 @@ void CombinerWindow::OpenTask(const QString& projectFile)
 
 QList<SeriesTask> CombinerWindow::ChosenTasks() const
 {
-    if (seriesBox_->isChecked())
+    if (together_ || seriesBox_->isChecked())
         return series_;
     const QString shown = QDir::fromNativeSeparators(taskEdit_->text());
     for (const SeriesTask& task : series_)
@@ -193,16 +245,16 @@ void CombinerWindow::CountTiles(const QList<SeriesTask>& tasks)
     tileCounts_.clear();
     summaries_.clear();
     summaryLabel_->setText(QStringLiteral("Counting the tiles..."));
-    for (const SeriesTask& task : tasks) {
-        auto* count = new TileCount(std::make_shared<const OpenedTask>(OpenTaskReadOnly(task.ProjectFile)), this);
+    for (qsizetype index = 0; index < tasks.size(); ++index) {
+        auto* count = new TileCount(std::make_shared<const OpenedTask>(OpenTaskReadOnly(tasks[index].ProjectFile)), this);
         tileCounts_.push_back(count);
         connect(count, &TileCount::Progressed, this, [this](int percent) {
             if (summaries_.empty())
                 summaryLabel_->setText(QStringLiteral("Counting the tiles... %1%").arg(percent));
         });
-        connect(count, &TileCount::Counted, this, [this, tasks](const TileTaskSummary& summary) {
-            summaries_[summary.Geometry.Zoom] = summary;
-            if (summaries_.size() == size_t(tasks.size()))
+        connect(count, &TileCount::Counted, this, [this, index, total = tasks.size()](const TileTaskSummary& summary) {
+            summaries_[index] = summary;
+            if (summaries_.size() == size_t(total))
                 ShowSummary();
         });
         connect(count, &TileCount::Failed, this,
@@ -216,31 +268,38 @@ void CombinerWindow::ShowSummary()
     if (summaries_.empty() || summaries_.size() != tileCounts_.size())
         return;
     const QLocale locale;
-    const auto line = [&](const TileTaskSummary& s) {
+    const auto line = [&](const ZoomHoldings& zoom) {
+        const TileTaskSummary& s = zoom.Joined;
         const QString unreadable = s.Unreadable > 0
             ? QStringLiteral(", %1 unreadable").arg(locale.toString(s.Unreadable)) : QString();
         return QStringLiteral("%1 tiles: %2 stored, %3 missing, %4 failed, %5 blank%6.")
-            .arg(locale.toString(s.Geometry.TileCount()), locale.toString(s.Stored), locale.toString(s.Missing),
+            .arg(locale.toString(zoom.Tiles), locale.toString(s.Stored), locale.toString(s.Missing),
                 locale.toString(s.Failed), locale.toString(s.Blank), unreadable);
     };
+    std::map<int, ZoomHoldings> zooms;
+    for (const auto& [index, summary] : summaries_)
+        zooms[summary.Geometry.Zoom].Add(summary);
     const OutputFormat format = SelectedFormat();
-    // An image holds the deepest zoom alone.
-    const TileTaskSummary& deepest = summaries_.rbegin()->second;
+    // An image holds the deepest zoom alone, its tasks joined.
+    const TileTaskSummary& deepest = zooms.rbegin()->second.Joined;
     qint64 bytes = 0;
-    for (const auto& [zoom, summary] : summaries_)
-        bytes += IsTileSetFormat(format) || &summary == &deepest ? EstimateOutputBytes(summary, format) : 0;
+    if (IsTileSetFormat(format))
+        for (const auto& [index, summary] : summaries_)
+            bytes += EstimateOutputBytes(summary, format);
+    else
+        bytes = EstimateOutputBytes(deepest, format);
     QStringList lines;
-    if (summaries_.size() == 1) {
-        lines << line(deepest);
+    if (zooms.size() == 1) {
+        lines << line(zooms.begin()->second);
     } else {
-        for (const auto& [zoom, summary] : summaries_)
-            lines << QStringLiteral("Zoom %1: ").arg(zoom) + line(summary);
+        for (const auto& [zoom, holdings] : zooms)
+            lines << QStringLiteral("Zoom %1: ").arg(zoom) + line(holdings);
     }
     lines << (IsTileSetFormat(format) ? QStringLiteral("Output about %1.").arg(locale.formattedDataSize(bytes))
                                       : QStringLiteral("Output %1 x %2 pixels%3, about %4.")
                                             .arg(locale.toString(deepest.Geometry.WidthPixels()),
                                                 locale.toString(deepest.Geometry.HeightPixels()),
-                                                summaries_.size() > 1 ? QStringLiteral(" (zoom %1)").arg(deepest.Geometry.Zoom) : QString(),
+                                                zooms.size() > 1 ? QStringLiteral(" (zoom %1)").arg(deepest.Geometry.Zoom) : QString(),
                                                 locale.formattedDataSize(bytes)));
     summaryLabel_->setText(lines.join(u'\n'));
 }
@@ -248,7 +307,7 @@ void CombinerWindow::ShowSummary()
 void CombinerWindow::ChooseTask()
 {
     const auto file = ChooseFileToOpen(this, QStringLiteral("Open task"),
-        QStringLiteral("Projects(*.qtsk)|*.qtsk"), QFileInfo(taskEdit_->text()).absolutePath());
+        QStringLiteral("Projects(*.qtsk)|*.qtsk"), QFileInfo(series_.value(0).ProjectFile).absolutePath());
     if (file)
         OpenTask(*file);
 }
@@ -352,13 +411,13 @@ void CombinerWindow::SetRunning(bool running)
 
 void CombinerWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!thread_ && !ProjectFileOf(event->mimeData()).isEmpty())
+    if (!thread_ && !ProjectFilesOf(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void CombinerWindow::dropEvent(QDropEvent* event)
 {
-    RunGuarded([&] { OpenTask(ProjectFileOf(event->mimeData())); });
+    RunGuarded([&] { OpenTasks(ProjectFilesOf(event->mimeData())); });
 }
 
 void CombinerWindow::closeEvent(QCloseEvent* event)

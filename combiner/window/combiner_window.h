@@ -26,7 +26,8 @@ class QSpinBox;
 // argument) and, when it belongs to a zoom series, the offer of the whole
 // series; what each zoom holds, the output's format and file, the lowest
 // zoom to build for tile sets, Start, progress with rate and time left,
-// Cancel, and the report of the tiles that were not stored. The tiles are
+// Cancel, and the report of the tiles that were not stored. Several tasks
+// dropped together are combined together. The tiles are
 // counted by TileCounts and combined by a CombineThread, off the GUI thread.
 class CombinerWindow : public QWidget {
     Q_OBJECT
@@ -38,6 +39,10 @@ public:
     // belongs to and starts counting the tiles of each zoom; the summary
     // follows when they are counted.
     void OpenTask(const QString& projectFile);
+    // Opens tasks given together (dropped together): all are combined, in
+    // the order given; the output is proposed beside the first. One task is
+    // opened as OpenTask does.
+    void OpenTasks(const QStringList& projectFiles);
 
     // The controls, for tests that drive the window.
     QLineEdit* TaskEdit() const { return taskEdit_; }
@@ -87,8 +92,9 @@ private:
     QProgressBar* progressBar_;
     QLabel* progressLabel_;
     QPlainTextEdit* report_;
-    QList<SeriesTask> series_;                  // the task shown and its series' other members
-    std::map<int, TileTaskSummary> summaries_;  // by zoom, of the chosen tasks counted so far
+    QList<SeriesTask> series_;                  // the task shown and its series' other members, or the tasks given together
+    bool together_ = false;                     // several tasks given at once: all are chosen
+    std::map<qsizetype, TileTaskSummary> summaries_;  // by place among the chosen tasks, of those counted so far
     std::vector<TileCount*> tileCounts_;        // of the chosen tasks
     CombineThread* thread_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "combiner/window/combiner_window.h"
 #include "combiner_fixture.h"
+#include "geo/tile_math.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "support/run_until.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QEventLoop>
+#include <QMimeData>
 #include <QThreadPool>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -158,4 +160,66 @@ TEST_F(CombinerWindowTest, OffersTheZoomSeriesOfTheTaskOpenedWithEachZoomsCounts
 
     ASSERT_TRUE(OpenAndCount(t.ProjectFile()));
     EXPECT_FALSE(window.SeriesBox()->isVisibleTo(&window));
+}
+
+TEST_F(CombinerWindowTest, TasksGivenTogetherAreSummedAndJoinedIntoOneImage)
+{
+    // Three columns east of the example task, and a zoom below it.
+    const OtherTask east(t, QStringLiteral("east.qtsk"), 10, 200, 3 * 360.0 / 1024);
+    ASSERT_EQ(east.task->MinX, 844);
+    const OtherTask low(t, QStringLiteral("low.qtsk"), 9);
+    QFile::remove(t.TilePath(841, 387));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(t.ProjectFile()), QUrl::fromLocalFile(east.ProjectFile()), QUrl::fromLocalFile(low.ProjectFile())});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    ASSERT_TRUE(RunEventsUntil([&] { return window.SummaryLabel()->text().contains(QStringLiteral(" tiles: ")); }));
+    EXPECT_FALSE(window.SeriesBox()->isVisibleTo(&window));
+    EXPECT_EQ(window.SummaryLabel()->text().section(u'\n', 0, 1),
+        QStringLiteral("Zoom 9: 4 tiles: 4 stored, 0 missing, 0 failed, 0 blank.\nZoom 10: 12 tiles: 11 stored, 1 missing, 0 failed, 0 blank."))
+        << window.SummaryLabel()->text().toStdString();
+    EXPECT_TRUE(window.SummaryLabel()->text().section(u'\n', 2).startsWith(QStringLiteral("Output 1,536 x 512 pixels (zoom 10), about ")))
+        << window.SummaryLabel()->text().toStdString();
+    EXPECT_EQ(window.OutputEdit()->text(), t.folder.File("area.tif"));
+    EXPECT_EQ(window.LowerZoomBox()->value(), 6);
+
+    window.FormatBox()->setCurrentIndex(1);  // PNG
+    ASSERT_TRUE(StartAndWait());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(window.Report()->toPlainText().startsWith(QStringLiteral("left out: low.qtsk (zoom 9): ")));
+    EXPECT_TRUE(window.Report()->toPlainText().endsWith(QStringLiteral("\nmissing: os_841_387_10.png")));
+    EXPECT_EQ(QImage(t.folder.File("area.png")).size(), QSize(1536, 512));
+
+    // One task opened afterwards is that task alone again.
+    ASSERT_TRUE(OpenAndCount(east.ProjectFile()));
+    EXPECT_TRUE(window.SummaryLabel()->text().startsWith(QStringLiteral("6 tiles: 6 stored"))) << window.SummaryLabel()->text().toStdString();
+}
+
+TEST_F(CombinerWindowTest, AnImageTooLargeForMemoryIsRefusedInWordsNotAsAnException)
+{
+    // Two tiles of zoom 23 nearly eight million columns apart: a PNG of 2
+    // billion pixels a row, whose lines do not fit in memory.
+    const auto oneTile = [&](const QString& name, int x) {
+        TaskParameters p = t.parameters;
+        p.TaskName = name;
+        p.Zoom = 23;
+        p.LeftLongitude = TileXToLongitude(x + 0.25, 23);
+        p.RightLongitude = TileXToLongitude(x + 0.75, 23);
+        p.TopLatitude = TileYToLatitude(3000000.25, 23);
+        p.BottomLatitude = TileYToLatitude(3000000.75, 23);
+        MDTask task(&p);
+        task.WriteProjectFile();
+        task.CreateFailedTileList();
+        return p.Path + p.TaskName;
+    };
+    window.OpenTasks({oneTile(QStringLiteral("west.qtsk"), 1), oneTile(QStringLiteral("east.qtsk"), 8000000)});
+    ASSERT_TRUE(RunEventsUntil([&] { return window.SummaryLabel()->text().contains(QStringLiteral(" tiles: ")); }));
+    window.FormatBox()->setCurrentIndex(1);  // PNG
+    ASSERT_TRUE(StartAndWait());
+    EXPECT_EQ(messages, QStringList(QStringLiteral("Not enough memory; nothing was written.")));
+    EXPECT_EQ(window.ProgressLabel()->text(), "Nothing was written.");
+    EXPECT_FALSE(QFile::exists(t.folder.File("west.png")));
 }
