@@ -11,13 +11,19 @@
 // inserted in one transaction, fsync). Reports seconds, tiles per second,
 // peak memory of each process and the output's size.
 //
-//   build/bench/combiner/combine_bench [side|WIDTHxHEIGHT ...]
+//   build/bench/combiner/combine_bench [--map-like] [--geotiff-only] [side|WIDTHxHEIGHT ...]
+//
+// --map-like makes tiles like a street map's (flat areas, roads, labels; see
+// map_like_tiles.h) instead of the dithered ones; --geotiff-only runs the
+// two GeoTIFFs and GDAL's route alone.
 //
 // A task's memory in quiltry depends on its width alone, so a wide strip
 // (200x10) shows what 200 x 200 would take in a fraction of the time.
 //
 // Every run is a child process, so its peak memory is its own. With
 // COMBINE_BENCH_KEEP set the generated tasks and outputs stay for a look.
+
+#include "map_like_tiles.h"
 
 #include "geo/tile_math.h"
 #include "platform/folders.h"
@@ -48,6 +54,7 @@ namespace {
 constexpr int kZoom = 14;
 constexpr int kFirstX = 8000, kFirstY = 5000;
 constexpr int kDistinctTiles = 64;
+bool mapLikeTiles = false;
 
 struct Run {
     double Seconds = 0;
@@ -154,7 +161,7 @@ QString GenerateTask(const QString& folder, QSize size, int zoom = kZoom, const 
     QRandomGenerator random(42);
     std::vector<QByteArray> tiles;
     for (int i = 0; i < kDistinctTiles; ++i)
-        tiles.push_back(MakeTile(random));
+        tiles.push_back(mapLikeTiles ? MakeMapLikeTile(random) : MakeTile(random));
     QFile list(folder + QStringLiteral("/gdal_inputs.txt"));
     list.open(QIODevice::WriteOnly);
     const double metresPerTile = 2 * 20037508.342789244 / (1 << zoom);
@@ -215,7 +222,12 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QList<QSize> sides;
+    bool geotiffOnly = false;
     for (int i = 1; i < argc; ++i) {
+        if (argv[i] == QByteArrayView("--map-like") || argv[i] == QByteArrayView("--geotiff-only")) {
+            (argv[i][2] == 'm' ? mapLikeTiles : geotiffOnly) = true;
+            continue;
+        }
         const QStringList parts = QString::fromLocal8Bit(argv[i]).split(u'x');
         sides << QSize(parts[0].toInt(), parts.value(1, parts[0]).toInt());
     }
@@ -239,6 +251,8 @@ int main(int argc, char* argv[])
             {"quiltry gpkg", {QStringLiteral("out.gpkg")}},
         };
         for (const auto& [what, arguments] : runs) {
+            if (geotiffOnly && !arguments[0].endsWith(QStringLiteral(".tif")))
+                continue;
             const QString target = folder.path() + u'/' + arguments[0];
             Report(what, tiles, RunChild(QStringList{quiltry, project, QStringLiteral("-o"), target} + arguments.mid(1)), target);
         }
@@ -255,6 +269,8 @@ int main(int argc, char* argv[])
             Report("gdalbuildvrt + gdal_translate COG", tiles, gdal, gdalTif);
         }
 
+        if (geotiffOnly)
+            continue;
         // A zoom series over the same area: kZoom and the two levels above it.
         const QString seriesFolder = folder.path() + QStringLiteral("/series");
         QDir().mkpath(seriesFolder);
