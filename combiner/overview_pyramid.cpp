@@ -26,7 +26,8 @@ struct OverviewPyramid::Job {
     QImage Half;
 };
 
-OverviewPyramid::OverviewPyramid(qint64 columns, qint64 rows, int levels, const QString& folder, const QString& target)
+OverviewPyramid::OverviewPyramid(qint64 columns, qint64 rows, int levels, const QString& folder, const QString& target,
+    qint64 unpackedUpperBytes)
     : columnsOfFull_(columns), rowsOfFull_(rows)
 {
     for (int level = 1; level <= levels; ++level) {
@@ -41,7 +42,7 @@ OverviewPyramid::OverviewPyramid(qint64 columns, qint64 rows, int levels, const 
     qint64 upperBytes = 0;
     for (const Level& l : levels_)
         upperBytes += l.Columns * kHalfTileBytes;
-    packUpper_ = upperBytes > kUnpackedUpperBytes;
+    packUpper_ = upperBytes > unpackedUpperBytes;
 }
 
 OverviewPyramid::~OverviewPyramid() = default;

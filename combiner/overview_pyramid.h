@@ -17,8 +17,13 @@
 // out in the same order whatever the threads do.
 class OverviewPyramid {
 public:
-    // Levels 1..levels of an image of `columns` x `rows` tiles.
-    OverviewPyramid(qint64 columns, qint64 rows, int levels, const QString& folder, const QString& target);
+    // The most the upper halves waiting for their lower ones take unpacked.
+    static constexpr qint64 kUnpackedUpperBytes = qint64(48) << 20;
+
+    // Levels 1..levels of an image of `columns` x `rows` tiles; scratch
+    // files in `folder`, errors naming `target`.
+    OverviewPyramid(qint64 columns, qint64 rows, int levels, const QString& folder, const QString& target,
+        qint64 unpackedUpperBytes = kUnpackedUpperBytes);
     ~OverviewPyramid();
 
     // How many overviews an image of `columns` x `rows` tiles needs so the
@@ -32,9 +37,6 @@ public:
     // Builds every overview tile whose quarters are in, and what follows
     // from them at the smaller levels.
     void Settle();
-
-    // The most the upper halves waiting for their lower ones take unpacked.
-    static constexpr qint64 kUnpackedUpperBytes = qint64(48) << 20;
 
     // The upper half of a tile, waiting for its lower half: its quarters
     // (null: transparent), or all of it packed (empty: transparent).
