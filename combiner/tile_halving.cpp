@@ -15,23 +15,33 @@ inline unsigned Premultiply(unsigned c, unsigned a)
     return (t + (t >> 8) + 0x80) >> 8;
 }
 
-// The 2 x 2 average of the pixels at p and p + 4 of two lines.
-template <bool kUnassociated>
-void HalveLine(const uchar* top, const uchar* bottom, uchar* out, int width)
+// The 2 x 2 averages of two lines whose pixels are opaque or premultiplied.
+void HalveLines(const uchar* top, const uchar* bottom, uchar* out, int width)
+{
+    for (int i = 0; i < width * 4; ++i) {
+        const int in = (i >> 2) * 8 + (i & 3);
+        out[i] = uchar((top[in] + top[in + 4] + bottom[in] + bottom[in + 4] + 2) >> 2);
+    }
+}
+
+// The same of two lines with unassociated alpha, premultiplied on the way.
+void HalveUnassociatedLines(const uchar* top, const uchar* bottom, uchar* out, int width)
 {
     for (int x = 0; x < width; ++x, top += 8, bottom += 8, out += 4) {
         const uchar* p[4] = {top, top + 4, bottom, bottom + 4};
-        if (kUnassociated && (p[0][3] & p[1][3] & p[2][3] & p[3][3]) != 255) {
-            for (int c = 0; c < 3; ++c)
-                out[c] = uchar((Premultiply(p[0][c], p[0][3]) + Premultiply(p[1][c], p[1][3]) + Premultiply(p[2][c], p[2][3])
-                                   + Premultiply(p[3][c], p[3][3]) + 2) / 4);
-            out[3] = uchar((p[0][3] + p[1][3] + p[2][3] + p[3][3] + 2) / 4);
-            continue;
-        }
-        // Opaque (or already premultiplied) pixels average as they are.
-        for (int c = 0; c < 4; ++c)
-            out[c] = uchar((p[0][c] + p[1][c] + p[2][c] + p[3][c] + 2) / 4);
+        for (int c = 0; c < 3; ++c)
+            out[c] = uchar((Premultiply(p[0][c], p[0][3]) + Premultiply(p[1][c], p[1][3]) + Premultiply(p[2][c], p[2][3])
+                               + Premultiply(p[3][c], p[3][3]) + 2) / 4);
+        out[3] = uchar((p[0][3] + p[1][3] + p[2][3] + p[3][3] + 2) / 4);
     }
+}
+
+bool Opaque(const uchar* line, int pixels)
+{
+    uchar all = 255;
+    for (int x = 0; x < pixels; ++x)
+        all &= line[x * 4 + 3];
+    return all == 255;
 }
 }
 
@@ -52,10 +62,11 @@ QImage HalveImage(const QImage& source)
     for (int y = 0; y < height; ++y) {
         const uchar* top = source.constScanLine(2 * y);
         const uchar* bottom = source.constScanLine(2 * y + 1);
-        if (unassociated)
-            HalveLine<true>(top, bottom, half.scanLine(y), width);
+        // Opaque pixels are the same premultiplied: most lines of a map.
+        if (unassociated && !(Opaque(top, 2 * width) && Opaque(bottom, 2 * width)))
+            HalveUnassociatedLines(top, bottom, half.scanLine(y), width);
         else
-            HalveLine<false>(top, bottom, half.scanLine(y), width);
+            HalveLines(top, bottom, half.scanLine(y), width);
     }
     return half;
 }
