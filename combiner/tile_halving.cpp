@@ -15,40 +15,23 @@ inline unsigned Premultiply(unsigned c, unsigned a)
     return (t + (t >> 8) + 0x80) >> 8;
 }
 
-// The 2 x 2 averages of two lines whose pixels are opaque or premultiplied:
-// the four bytes of a pixel summed two at a time in 16-bit lanes of a word.
-void HalveLines(const uchar* top, const uchar* bottom, uchar* out, int width)
-{
-    constexpr quint32 kLanes = 0x00FF00FF, kRounding = 0x00020002;
-    for (int x = 0; x < width; ++x) {
-        quint32 p[4];
-        std::memcpy(p, top + x * 8, 8);
-        std::memcpy(p + 2, bottom + x * 8, 8);
-        const quint32 even = (p[0] & kLanes) + (p[1] & kLanes) + (p[2] & kLanes) + (p[3] & kLanes) + kRounding;
-        const quint32 odd = ((p[0] >> 8) & kLanes) + ((p[1] >> 8) & kLanes) + ((p[2] >> 8) & kLanes) + ((p[3] >> 8) & kLanes) + kRounding;
-        const quint32 average = ((even >> 2) & kLanes) | (((odd >> 2) & kLanes) << 8);
-        std::memcpy(out + x * 4, &average, 4);
-    }
-}
-
-// The same of two lines with unassociated alpha, premultiplied on the way.
-void HalveUnassociatedLines(const uchar* top, const uchar* bottom, uchar* out, int width)
+// The 2 x 2 average of the pixels at p and p + 4 of two lines.
+template <bool kUnassociated>
+void HalveLine(const uchar* top, const uchar* bottom, uchar* out, int width)
 {
     for (int x = 0; x < width; ++x, top += 8, bottom += 8, out += 4) {
         const uchar* p[4] = {top, top + 4, bottom, bottom + 4};
-        for (int c = 0; c < 3; ++c)
-            out[c] = uchar((Premultiply(p[0][c], p[0][3]) + Premultiply(p[1][c], p[1][3]) + Premultiply(p[2][c], p[2][3])
-                               + Premultiply(p[3][c], p[3][3]) + 2) / 4);
-        out[3] = uchar((p[0][3] + p[1][3] + p[2][3] + p[3][3] + 2) / 4);
+        if (kUnassociated && (p[0][3] & p[1][3] & p[2][3] & p[3][3]) != 255) {
+            for (int c = 0; c < 3; ++c)
+                out[c] = uchar((Premultiply(p[0][c], p[0][3]) + Premultiply(p[1][c], p[1][3]) + Premultiply(p[2][c], p[2][3])
+                                   + Premultiply(p[3][c], p[3][3]) + 2) / 4);
+            out[3] = uchar((p[0][3] + p[1][3] + p[2][3] + p[3][3] + 2) / 4);
+            continue;
+        }
+        // Opaque (or already premultiplied) pixels average as they are.
+        for (int c = 0; c < 4; ++c)
+            out[c] = uchar((p[0][c] + p[1][c] + p[2][c] + p[3][c] + 2) / 4);
     }
-}
-
-bool Opaque(const uchar* line, int pixels)
-{
-    uchar all = 255;
-    for (int x = 0; x < pixels; ++x)
-        all &= line[x * 4 + 3];
-    return all == 255;
 }
 }
 
@@ -69,11 +52,10 @@ QImage HalveImage(const QImage& source)
     for (int y = 0; y < height; ++y) {
         const uchar* top = source.constScanLine(2 * y);
         const uchar* bottom = source.constScanLine(2 * y + 1);
-        // Opaque pixels are the same premultiplied: most lines of a map.
-        if (unassociated && !(Opaque(top, 2 * width) && Opaque(bottom, 2 * width)))
-            HalveUnassociatedLines(top, bottom, half.scanLine(y), width);
+        if (unassociated)
+            HalveLine<true>(top, bottom, half.scanLine(y), width);
         else
-            HalveLines(top, bottom, half.scanLine(y), width);
+            HalveLine<false>(top, bottom, half.scanLine(y), width);
     }
     return half;
 }
