@@ -21,6 +21,11 @@
 
 namespace {
 constexpr int kDeflateLevel = 6;  // zlib's and GDAL's default
+// Averaged tiles have many more colours than the source's and cost 1.4 to 3
+// times as much at level 6; at level 1 they take 2.5 to 5 times less time and
+// 4 to 15% more room, 2 to 8% of the file.
+constexpr int kOverviewDeflateLevel = 1;
+constexpr int kMaxDeflateLevel = 12;  // libdeflate's
 constexpr int kSize = MosaicGeometry::kTileSize;
 constexpr size_t kTileBytes = size_t(kSize) * kSize * 4;
 constexpr int kWebMercator = 3857;
@@ -76,10 +81,12 @@ void RefuseWithoutTableMemory(const MosaicGeometry& geometry, bool overviews)
 }
 }
 
-QByteArray DeflateTileData(const uchar* data, size_t size)
+QByteArray DeflateTileData(const uchar* data, size_t size, int level)
 {
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(kDeflateLevel));
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressors[kMaxDeflateLevel + 1];
+    auto& compressor = compressors[level];
+    if (!compressor)
+        compressor.reset(libdeflate_alloc_compressor(level));
     if (!compressor)
         throw std::bad_alloc();
     QByteArray out(qsizetype(libdeflate_zlib_compress_bound(compressor.get(), size)), Qt::Uninitialized);
@@ -90,14 +97,21 @@ QByteArray DeflateTileData(const uchar* data, size_t size)
 
 QByteArray DeflateTilePixels(const QImage& rgba)
 {
-    return DeflateTileData(rgba.constBits(), kTileBytes);
+    return DeflateTileData(rgba.constBits(), kTileBytes, kDeflateLevel);
+}
+
+QByteArray DeflateOverviewTile(const QImage& premultiplied)
+{
+    thread_local std::vector<uchar> pixels(kTileBytes);
+    UnpremultiplyInto(premultiplied, pixels.data());
+    return DeflateTileData(pixels.data(), kTileBytes, kOverviewDeflateLevel);
 }
 
 const QByteArray& TransparentTileData()
 {
     static const QByteArray data = [] {
         const std::vector<uchar> clear(kTileBytes, 0);
-        return DeflateTileData(clear.data(), clear.size());
+        return DeflateTileData(clear.data(), clear.size(), kDeflateLevel);
     }();
     return data;
 }
@@ -203,7 +217,7 @@ void GeoTiffWriter::PrepareTile(SourceTile& tile) const
         return;
     tile.Encoded = DeflateTilePixels(tile.Pixels);
     // What the overviews need of the tile: its half, premultiplied.
-    tile.Pixels = overviews_ ? HalveImage(PremultipliedTile(tile.Pixels)) : QImage();
+    tile.Pixels = overviews_ ? HalveImage(tile.Pixels) : QImage();
 }
 
 void GeoTiffWriter::WriteSpan(const std::vector<SourceTile>& tiles)
@@ -218,8 +232,10 @@ void GeoTiffWriter::WriteSpan(const std::vector<SourceTile>& tiles)
         }
         fullTiles_->Append(data);
         fullSizes_.push_back(quint32(data.size()));
-        overviews_->AddHalf(0, column, row, tile.Pixels);
+        overviews_->AddHalf(column, row, tile.Pixels);
     }
+    if (overviews_)
+        overviews_->Settle();
 }
 
 void GeoTiffWriter::AppendTile(uint32_t index, const QByteArray& data, bool framed)

@@ -21,7 +21,7 @@ struct GeoTiffOptions {
 //
 // With overviews, the file is a Cloud Optimized GeoTIFF: internal overviews
 // each half the size of the one above down to one tile, made as the rows go
-// by; the tiles wait in scratch files until the end, when the directories
+// by on all cores and compressed at a faster DEFLATE level; the tiles wait in scratch files until the end, when the directories
 // are written first, then the smallest overview's tiles, then each larger
 // one's, the full image's last. Without, tiles go straight into the file.
 class GeoTiffWriter : public MosaicWriter {
@@ -57,9 +57,12 @@ private:
     std::unique_ptr<OverviewPyramid> overviews_;
 };
 
-// Compresses `size` bytes into a zlib stream, as TIFF's DEFLATE stores it.
-QByteArray DeflateTileData(const uchar* data, size_t size);
+// Compresses `size` bytes into a zlib stream at libdeflate's `level` (1-12),
+// as TIFF's DEFLATE stores it.
+QByteArray DeflateTileData(const uchar* data, size_t size, int level);
 // The TIFF tile of 256 x 256 RGBA pixels (unassociated alpha).
 QByteArray DeflateTilePixels(const QImage& rgba);
+// The TIFF tile of an overview's 256 x 256 premultiplied RGBA pixels.
+QByteArray DeflateOverviewTile(const QImage& premultiplied);
 // The TIFF tile of a transparent 256 x 256 tile.
 const QByteArray& TransparentTileData();

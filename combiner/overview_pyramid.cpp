@@ -1,10 +1,33 @@
 #include "combiner/overview_pyramid.h"
 
 #include "combiner/geotiff_writer.h"
+#include "combiner/mosaic_geometry.h"
+#include "combiner/parallel_for.h"
 #include "combiner/tile_bands.h"
 #include "combiner/tile_halving.h"
 
-OverviewPyramid::OverviewPyramid(qint64 columns, qint64 rows, int levels, const QString& folder, const QString& target)
+#include <algorithm>
+
+namespace {
+constexpr qint64 kHalfTileBytes = qint64(MosaicGeometry::kTileSize) * MosaicGeometry::kTileSize * 4 / 2;
+}
+
+// A tile whose quarters are in, to be made whole, or an upper half to be
+// packed while it waits for its lower half.
+struct OverviewPyramid::Job {
+    int Level = 0;  // of the tile (1: half the full image)
+    qint64 Column = 0, Row = 0;
+    bool Whole = false;  // false: the upper half alone, to be packed
+    QImage Quarters[4];  // upper left, upper right, lower left, lower right; null: transparent
+    QByteArray Packed;   // the upper half, packed instead of in Quarters; empty: none
+    // What the job makes: the packed upper half, or the tile's TIFF data and
+    // its half for the next level (null when transparent or not needed).
+    QByteArray Data;
+    QImage Half;
+};
+
+OverviewPyramid::OverviewPyramid(qint64 columns, qint64 rows, int levels, const QString& folder, const QString& target,
+    qint64 unpackedUpperBytes)
     : columnsOfFull_(columns), rowsOfFull_(rows)
 {
     for (int level = 1; level <= levels; ++level) {
@@ -16,7 +39,13 @@ OverviewPyramid::OverviewPyramid(qint64 columns, qint64 rows, int levels, const 
         l.Upper.resize(size_t(columns));
         levels_.push_back(std::move(l));
     }
+    qint64 upperBytes = 0;
+    for (const Level& l : levels_)
+        upperBytes += l.Columns * kHalfTileBytes;
+    packUpper_ = upperBytes > unpackedUpperBytes;
 }
+
+OverviewPyramid::~OverviewPyramid() = default;
 
 int OverviewPyramid::LevelsFor(qint64 columns, qint64 rows)
 {
@@ -26,41 +55,83 @@ int OverviewPyramid::LevelsFor(qint64 columns, qint64 rows)
     return levels;
 }
 
-void OverviewPyramid::AddHalf(int from, qint64 column, qint64 row, const QImage& half)
+void OverviewPyramid::AddHalf(qint64 column, qint64 row, QImage half)
 {
-    if (from >= Levels())
-        return;
-    Level& l = levels_[size_t(from)];
-    const qint64 columnsAbove = from == 0 ? columnsOfFull_ : levels_[size_t(from - 1)].Columns;
-    const qint64 rowsAbove = from == 0 ? rowsOfFull_ : levels_[size_t(from - 1)].Rows;
-    QByteArray& upper = l.Upper[size_t(column / 2)];
-    const bool first = column % 2 == 0;
-    if (first && !upper.isEmpty()) {
-        l.Building = UnpackTile(upper);
-        upper.clear();
-    }
-    if (!half.isNull()) {
-        if (l.Building.isNull())
-            l.Building = PremultipliedTile(QImage());
-        PlaceQuarter(l.Building, half, int(column % 2), int(row % 2));
-    }
-    if (!(column % 2 == 1 || column == columnsAbove - 1))
-        return;
-    if (row % 2 == 0 && row != rowsAbove - 1) {
-        // The lower half comes with the next row: wait compressed.
-        if (!l.Building.isNull())
-            upper = PackTileBands(l.Building);
-        l.Building = QImage();
-        return;
-    }
-    Complete(from + 1, column / 2, row / 2, std::exchange(l.Building, QImage()));
+    Place(1, column, row, std::move(half));
 }
 
-void OverviewPyramid::Complete(int level, qint64 column, qint64 row, QImage tile)
+// Quarter (column, row) of the level above `level`: a job once its pair is in.
+void OverviewPyramid::Place(int level, qint64 column, qint64 row, QImage half)
 {
+    if (level > Levels())
+        return;
     Level& l = levels_[size_t(level - 1)];
-    const QByteArray data = tile.isNull() ? TransparentTileData() : DeflateTilePixels(tile.convertToFormat(QImage::Format_RGBA8888));
-    l.Data->Append(data);
-    l.Sizes.push_back(quint32(data.size()));
-    AddHalf(level, column, row, tile.isNull() || level == Levels() ? QImage() : HalveImage(tile));
+    const qint64 columnsAbove = level == 1 ? columnsOfFull_ : levels_[size_t(level - 2)].Columns;
+    const qint64 rowsAbove = level == 1 ? rowsOfFull_ : levels_[size_t(level - 2)].Rows;
+    if (column % 2 == 0 && column != columnsAbove - 1) {
+        l.Left = std::move(half);
+        return;
+    }
+    QImage left = column % 2 == 0 ? std::move(half) : std::exchange(l.Left, QImage());
+    QImage right = column % 2 == 0 ? QImage() : std::move(half);
+    UpperHalf& upper = l.Upper[size_t(column / 2)];
+    const bool lower = row % 2 == 1;
+    if (!lower && row != rowsAbove - 1 && !packUpper_) {
+        upper = UpperHalf{std::move(left), std::move(right), {}};
+        return;
+    }
+    Job job;
+    job.Level = level, job.Column = column / 2, job.Row = row / 2;
+    job.Whole = lower || row == rowsAbove - 1;
+    job.Quarters[lower ? 2 : 0] = std::move(left);
+    job.Quarters[lower ? 3 : 1] = std::move(right);
+    // The upper half came in an earlier Settle: rows of a level are made
+    // whole by different rows of the full image.
+    if (lower) {
+        UpperHalf waiting = std::exchange(upper, UpperHalf());
+        job.Quarters[0] = std::move(waiting.Left), job.Quarters[1] = std::move(waiting.Right);
+        job.Packed = std::move(waiting.Packed);
+    }
+    queued_.push_back(std::move(job));
+}
+
+void OverviewPyramid::Make(Job& job) const
+{
+    const bool transparent = std::all_of(std::begin(job.Quarters), std::end(job.Quarters), [](const QImage& q) { return q.isNull(); });
+    if (transparent && job.Packed.isEmpty()) {
+        if (job.Whole)
+            job.Data = TransparentTileData();
+        return;
+    }
+    QImage tile = job.Packed.isEmpty() ? PremultipliedTile(QImage()) : UnpackTile(job.Packed);
+    job.Packed.clear();
+    for (int i = 0; i < 4; ++i)
+        if (!job.Quarters[i].isNull())
+            PlaceQuarter(tile, std::exchange(job.Quarters[i], QImage()), i % 2, i / 2);
+    if (!job.Whole) {
+        job.Data = PackTileBands(tile);
+        return;
+    }
+    job.Data = DeflateOverviewTile(tile);
+    if (job.Level < Levels())
+        job.Half = HalveImage(tile);
+}
+
+void OverviewPyramid::Settle()
+{
+    while (!queued_.empty()) {
+        std::vector<Job> batch = std::exchange(queued_, {});
+        ParallelFor(int(batch.size()), [&](int i) { Make(batch[size_t(i)]); });
+        // In order, so the files are the same whatever the threads did.
+        for (Job& job : batch) {
+            Level& l = levels_[size_t(job.Level - 1)];
+            if (!job.Whole) {
+                l.Upper[size_t(job.Column)].Packed = std::move(job.Data);
+                continue;
+            }
+            l.Data->Append(job.Data);
+            l.Sizes.push_back(quint32(job.Data.size()));
+            Place(job.Level + 1, job.Column, job.Row, std::move(job.Half));
+        }
+    }
 }

@@ -10,9 +10,15 @@
 // transparent where `tile` is null.
 QImage PremultipliedTile(const QImage& tile);
 
-// `source` (premultiplied RGBA, even sides) at half its width and height.
+// `source` (even sides; premultiplied RGBA, or RGBA with unassociated alpha,
+// premultiplied on the way) at half its width and height, premultiplied.
 QImage HalveImage(const QImage& source);
 
 // Copies `half` (premultiplied RGBA, 128 x 128) into quarter (qx, qy) of
 // `tile` (premultiplied RGBA, 256 x 256).
 void PlaceQuarter(QImage& tile, const QImage& half, int qx, int qy);
+
+// `tile` (premultiplied RGBA) as RGBA with unassociated alpha into `out`
+// (width x height x 4 bytes, lines packed), as a TIFF with unassociated alpha
+// holds it.
+void UnpremultiplyInto(const QImage& tile, uchar* out);

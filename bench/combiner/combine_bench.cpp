@@ -11,7 +11,11 @@
 // inserted in one transaction, fsync). Reports seconds, tiles per second,
 // peak memory of each process and the output's size.
 //
-//   build/bench/combiner/combine_bench [side|WIDTHxHEIGHT ...]
+//   build/bench/combiner/combine_bench [--map-like] [--geotiff-only] [side|WIDTHxHEIGHT ...]
+//
+// --map-like makes tiles like a street map's (flat areas, roads, labels; see
+// map_like_tiles.h) instead of the dithered ones; --geotiff-only runs the
+// two GeoTIFFs and GDAL's route alone.
 //
 //   build/bench/combiner/combine_bench --memory 10 200
 //
@@ -23,6 +27,8 @@
 //
 // Every run is a child process, so its peak memory is its own. With
 // COMBINE_BENCH_KEEP set the generated tasks and outputs stay for a look.
+
+#include "map_like_tiles.h"
 
 #include "geo/tile_math.h"
 #include "platform/folders.h"
@@ -53,6 +59,7 @@ namespace {
 constexpr int kZoom = 14;
 constexpr int kFirstX = 8000, kFirstY = 5000;
 constexpr int kDistinctTiles = 64;
+bool mapLikeTiles = false;
 
 struct Run {
     double Seconds = 0;
@@ -169,7 +176,7 @@ QString GenerateTask(const QString& folder, QSize size, bool forGdal, int zoom =
     const QString pool = folder + QStringLiteral("/pool-") + name;
     QDir().mkpath(pool);
     for (int i = 0; i < kDistinctTiles; ++i)
-        WriteFile(pool + QStringLiteral("/%1.png").arg(i), MakeTile(random));
+        WriteFile(pool + QStringLiteral("/%1.png").arg(i), mapLikeTiles ? MakeMapLikeTile(random) : MakeTile(random));
     QFile list(folder + QStringLiteral("/gdal_inputs.txt"));
     list.open(QIODevice::WriteOnly);
     const double metresPerTile = 2 * 20037508.342789244 / (1 << zoom);
@@ -233,9 +240,11 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QList<QSize> sides;
     bool memoryOnly = false;
+    bool geotiffOnly = false;
     for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--memory") {
-            memoryOnly = true;
+        const QByteArrayView option(argv[i]);
+        if (option == "--memory" || option == "--map-like" || option == "--geotiff-only") {
+            (option == "--memory" ? memoryOnly : option == "--map-like" ? mapLikeTiles : geotiffOnly) = true;
             continue;
         }
         const QStringList parts = QString::fromLocal8Bit(argv[i]).split(u'x');
@@ -262,6 +271,8 @@ int main(int argc, char* argv[])
             {"quiltry gpkg", {QStringLiteral("out.gpkg")}},
         };
         for (const auto& [what, arguments] : runs) {
+            if (geotiffOnly && !arguments[0].endsWith(QStringLiteral(".tif")))
+                continue;
             const QString target = folder.path() + u'/' + arguments[0];
             Report(what, tiles, RunChild(QStringList{quiltry, project, QStringLiteral("-o"), target} + arguments.mid(1)), target);
         }
@@ -280,6 +291,8 @@ int main(int argc, char* argv[])
             Report("gdalbuildvrt + gdal_translate COG", tiles, gdal, gdalTif);
         }
 
+        if (geotiffOnly)
+            continue;
         // A zoom series over the same area: kZoom and the two levels above it.
         const QString seriesFolder = folder.path() + QStringLiteral("/series");
         QDir().mkpath(seriesFolder);
