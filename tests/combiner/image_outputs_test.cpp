@@ -245,8 +245,9 @@ TEST(GeoTiffOutput, WithoutOverviewsOneImageAndNoLayoutClaim)
     EXPECT_EQ(ReadTiffLevel(request.Target, 0).size(), QSize(768, 512));
     EXPECT_TRUE(ReadTiffLevel(request.Target, 1).isNull());
     const QJsonObject info = GdalInfo(request.Target);
-    if (!info.isEmpty())
+    if (!info.isEmpty()) {
         EXPECT_FALSE(info[QStringLiteral("metadata")].toObject()[QStringLiteral("IMAGE_STRUCTURE")].toObject().contains(QStringLiteral("LAYOUT")));
+    }
 }
 
 TEST(ImageOutputs, SeveralTasksGiveTheDeepestZoomAndTheReportSaysSo)
