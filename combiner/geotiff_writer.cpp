@@ -102,9 +102,8 @@ QByteArray DeflateTilePixels(const QImage& rgba)
 
 QByteArray DeflateOverviewTile(const QImage& premultiplied)
 {
-    thread_local std::vector<uchar> pixels(kTileBytes);
-    UnpremultiplyInto(premultiplied, pixels.data());
-    return DeflateTileData(pixels.data(), kTileBytes, kOverviewDeflateLevel);
+    const QImage rgba = premultiplied.convertToFormat(QImage::Format_RGBA8888);
+    return DeflateTileData(rgba.constBits(), kTileBytes, kOverviewDeflateLevel);
 }
 
 const QByteArray& TransparentTileData()

@@ -21,9 +21,10 @@ struct GeoTiffOptions {
 //
 // With overviews, the file is a Cloud Optimized GeoTIFF: internal overviews
 // each half the size of the one above down to one tile, made as the rows go
-// by on all cores and compressed at a faster DEFLATE level; the tiles wait in scratch files until the end, when the directories
-// are written first, then the smallest overview's tiles, then each larger
-// one's, the full image's last. Without, tiles go straight into the file.
+// by on all cores and compressed at a faster DEFLATE level; the tiles wait
+// in scratch files until the end, when the directories are written first,
+// then the smallest overview's tiles, then each larger one's, the full
+// image's last. Without, tiles go straight into the file.
 class GeoTiffWriter : public MosaicWriter {
 public:
     GeoTiffWriter(const QString& target, const MosaicGeometry& geometry, const GeoTiffOptions& options = {});

@@ -2,7 +2,6 @@
 
 #include "combiner/mosaic_geometry.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -65,22 +64,4 @@ void PlaceQuarter(QImage& tile, const QImage& half, int qx, int qy)
     const int side = half.width();
     for (int y = 0; y < side; ++y)
         std::memcpy(tile.scanLine(qy * side + y) + qx * side * 4, half.constScanLine(y), size_t(side) * 4);
-}
-
-void UnpremultiplyInto(const QImage& tile, uchar* out)
-{
-    const int width = tile.width();
-    for (int y = 0; y < tile.height(); ++y) {
-        const uchar* in = tile.constScanLine(y);
-        for (int x = 0; x < width; ++x, in += 4, out += 4) {
-            const unsigned a = in[3];
-            if (a == 255 || a == 0) {
-                std::memcpy(out, in, 4);
-                continue;
-            }
-            for (int c = 0; c < 3; ++c)
-                out[c] = uchar(std::min(255u, (in[c] * 255u + a / 2) / a));
-            out[3] = uchar(a);
-        }
-    }
 }

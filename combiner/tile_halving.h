@@ -17,8 +17,3 @@ QImage HalveImage(const QImage& source);
 // Copies `half` (premultiplied RGBA, 128 x 128) into quarter (qx, qy) of
 // `tile` (premultiplied RGBA, 256 x 256).
 void PlaceQuarter(QImage& tile, const QImage& half, int qx, int qy);
-
-// `tile` (premultiplied RGBA) as RGBA with unassociated alpha into `out`
-// (width x height x 4 bytes, lines packed), as a TIFF with unassociated alpha
-// holds it.
-void UnpremultiplyInto(const QImage& tile, uchar* out);

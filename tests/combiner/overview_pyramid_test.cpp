@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <cstring>
+#include <span>
 #include <zlib.h>
 
 namespace {
@@ -120,11 +121,11 @@ TEST_P(OverviewPyramidTest, EveryLevelAveragesTheOneAbove)
         ASSERT_EQ(l.Rows * kSize, reference.height()) << "level " << level;
         const auto tiles = LevelTiles(pyramid, level);
         ASSERT_EQ(qint64(tiles.size()), l.Columns * l.Rows) << "level " << level;
-        std::vector<uchar> expected(size_t(kSize) * kSize * 4);
         for (qint64 index = 0; index < qint64(tiles.size()); ++index) {
             ASSERT_FALSE(tiles[size_t(index)].empty()) << "level " << level << " tile " << index << " does not inflate";
             const int tx = int(index % l.Columns), ty = int(index / l.Columns);
-            UnpremultiplyInto(reference.copy(tx * kSize, ty * kSize, kSize, kSize), expected.data());
+            const QImage unassociated = reference.copy(tx * kSize, ty * kSize, kSize, kSize).convertToFormat(QImage::Format_RGBA8888);
+            const std::span<const uchar> expected(unassociated.constBits(), size_t(unassociated.sizeInBytes()));
             for (size_t i = 0; i < expected.size(); ++i) {
                 const int alpha = expected[i | 3];
                 const int tolerance = i % 4 == 3 ? 1 : alpha >= 128 ? 2 : 255;
@@ -175,8 +176,8 @@ TEST(OverviewPyramid, SameBytesWhateverWaitsPackedAndWhereverSpansEnd)
 }
 
 // Halving straight from unassociated pixels gives what premultiplying the
-// whole tile first gives, and the overview's pixels go back unassociated.
-TEST(TileHalving, UnassociatedSourceHalvesAsPremultipliedAndGoesBack)
+// whole tile first gives.
+TEST(TileHalving, UnassociatedSourceHalvesAsPremultiplied)
 {
     const QImage tile = PatternTile(3, 4);
     const QImage direct = HalveImage(tile), viaQt = HalveImage(tile.convertToFormat(QImage::Format_RGBA8888_Premultiplied));
@@ -184,12 +185,4 @@ TEST(TileHalving, UnassociatedSourceHalvesAsPremultipliedAndGoesBack)
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128 * 4; ++x)
             ASSERT_LE(std::abs(direct.constScanLine(y)[x] - viaQt.constScanLine(y)[x]), 1) << x / 4 << "," << y;
-
-    const QImage premultiplied = tile.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
-    const QImage back = premultiplied.convertToFormat(QImage::Format_RGBA8888);
-    std::vector<uchar> ours(size_t(kSize) * kSize * 4);
-    UnpremultiplyInto(premultiplied, ours.data());
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize * 4; ++x)
-            ASSERT_LE(std::abs(ours[size_t(y * kSize * 4 + x)] - back.constScanLine(y)[x]), 1) << x / 4 << "," << y;
 }
