@@ -14,6 +14,8 @@ namespace {
 constexpr qint64 kReportEveryMs = 100;
 // A running task's new tiles show within about a second.
 constexpr int kFollowEveryMs = 400;
+// The coarsest folder time of a common file system (FAT's two seconds).
+constexpr qint64 kFolderTimeGrainMs = 2000;
 // The workers take turns along the walk, and a slow one lags behind the rest:
 // tiles this far before the furthest file seen may still come, and the next
 // ones this far after it.
@@ -186,15 +188,21 @@ void TileScan::Follow(QList<FoundFile> files, const CoverageMap& coverage, TileC
     QSet<qint64> unsure;
     qint64 checked = files.size();
     files = {};
-    QDateTime folderChanged;
+    QDateTime folderChanged, lastLook;
     bool foundLastTime = false;
     while (!stop_ && counts.Missing + counts.Failed > 0) {
         Wait(kFollowEveryMs);
-        // A file written in the same millisecond as the last look shows at the next.
+        const QDateTime now = QDateTime::currentDateTime();
         const QDateTime changed = QFileInfo(task_.ImageFolder).lastModified();
-        if (stop_ || (changed == folderChanged && !foundLastTime))
+        // Folder times are coarse: a file made just after the last look may
+        // leave the time as it was, so only a time well before that look
+        // proves nothing came since. A file found (or half written) last
+        // time may have company still being written.
+        const bool settled = changed == folderChanged && changed.msecsTo(lastLook) > kFolderTimeGrainMs;
+        if (stop_ || (settled && !foundLastTime))
             continue;
         folderChanged = changed;
+        lastLook = now;
         QList<TileStateChange> changes;
         foundLastTime = false;
         for (qint64 place = from; place <= furthest + kFollowAhead && place < task_.TotalCount && !stop_; ++place) {
