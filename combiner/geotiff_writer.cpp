@@ -4,13 +4,13 @@
 #include "combiner/scratch_file.h"
 #include "combiner/tile_halving.h"
 #include "platform/app_error.h"
+#include "platform/physical_memory.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QtEndian>
 #include <cstdarg>
-#include <cstdlib>
 #include <libdeflate.h>
 #include <memory>
 #include <unistd.h>
@@ -68,14 +68,14 @@ qint64 LevelPixels(qint64 pixels, int level)
     return (pixels + (qint64(1) << level) - 1) >> level;
 }
 
-// Tries the tile tables' memory before any work, so that a task too large
-// for it is refused at once, naming memory, instead of failing on the way.
+// Refuses, before any work, a file whose tile tables could not be held: a
+// task too large is refused at once, naming memory, instead of failing on
+// the way (or, where the system promises memory it does not have, being
+// killed hours later).
 void RefuseWithoutTableMemory(const MosaicGeometry& geometry, bool overviews)
 {
     const qint64 need = GeoTiffWriter::TileTableBytes(geometry, overviews);
-    void* probe = need > 0 && quint64(need) < (quint64(1) << 62) ? std::malloc(size_t(need)) : nullptr;
-    std::free(probe);
-    if (!probe)
+    if (need > GeoTiffWriter::TableMemoryLimit())
         throw AppError(QStringLiteral("Not enough memory for a GeoTIFF of %1 tiles: its tile tables need %2 MB. Choose MBTiles or GeoPackage, or a smaller area.")
                            .arg(QLocale().toString(geometry.TileCount()), QLocale().toString(need >> 20)));
 }
@@ -129,6 +129,12 @@ qint64 GeoTiffWriter::TileTableBytes(const MosaicGeometry& geometry, bool overvi
     // the directory it writes; the scratch files' sizes take 4 bytes a tile.
     const qint64 tiles = geometry.TileCount();
     return tiles * 16 + (overviews ? (tiles + tiles / 3 + 64) * 4 : 0);
+}
+
+qint64 GeoTiffWriter::TableMemoryLimit()
+{
+    const qint64 physical = PhysicalMemoryBytes();
+    return physical > 0 ? physical / 2 : qint64(1) << 30;
 }
 
 GeoTiffWriter::GeoTiffWriter(const QString& target, const MosaicGeometry& geometry, const GeoTiffOptions& options)

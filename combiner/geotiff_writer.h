@@ -41,6 +41,9 @@ public:
     static bool NeedsBigTiff(const MosaicGeometry& geometry, bool overviews);
     // The memory the tile tables take while the file is written, in bytes.
     static qint64 TileTableBytes(const MosaicGeometry& geometry, bool overviews);
+    // The most the tile tables may take: half the machine's physical memory,
+    // leaving the rest to the tiles on their way and to other programs.
+    static qint64 TableMemoryLimit();
 
 private:
     void StartDirectory(int level);

@@ -4,6 +4,7 @@
 #include "combiner/png_encode.h"
 #include "combiner/tile_halving.h"
 #include "combiner/tile_set_writer.h"
+#include "image/tile_image.h"
 
 #include <QImage>
 #include <array>
@@ -25,11 +26,9 @@ void Build(Place& place)
     for (int i = 0; i < 4; ++i) {
         if (!place.Below[i])
             continue;
-        QImage below;
-        below.loadFromData(*place.Below[i]);
-        if (below.size() != tile.size())
-            below = below.isNull() ? QImage() : below.scaled(tile.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        PlaceQuarter(tile, HalveImage(PremultipliedTile(below)), i % 2, i / 2);
+        // Decoded within the program's decode memory, as the tiles were read.
+        const TileImage below = DecodeTileImage(*place.Below[i], [&](QSize) { return tile.size(); });
+        PlaceQuarter(tile, HalveImage(PremultipliedTile(below.Image)), i % 2, i / 2);
     }
     place.Built = EncodePng(tile);
 }

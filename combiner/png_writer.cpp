@@ -3,6 +3,7 @@
 #include "combiner/parallel_for.h"
 #include "combiner/tile_bands.h"
 #include "platform/app_error.h"
+#include "task/task_size_estimate.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,8 +19,9 @@ constexpr int kSize = MosaicGeometry::kTileSize;
 void RefuseTooLarge(const MosaicGeometry& geometry)
 {
     if (geometry.WidthPixels() > PngWriter::kMaxSide || geometry.HeightPixels() > PngWriter::kMaxSide)
-        throw AppError(QStringLiteral("A PNG image cannot be wider or higher than 2147483647 pixels; this task makes one of %1 x %2 pixels. Choose GeoTIFF or MBTiles instead.")
-                           .arg(geometry.WidthPixels()).arg(geometry.HeightPixels()));
+        throw AppError(QStringLiteral("A PNG image wider or higher than %1 pixels cannot be opened by GDAL, QGIS and most viewers; these tiles make one of %2 x %3 pixels. Choose GeoTIFF (.tif) instead.")
+                           .arg(GroupedNumber(PngWriter::kMaxSide), GroupedNumber(geometry.WidthPixels()),
+                               GroupedNumber(geometry.HeightPixels())));
 }
 
 QString Number(double value)
@@ -57,7 +59,6 @@ struct PngStream {
             return false;
         if (setjmp(png_jmpbuf(png)))
             return false;
-        png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);  // the default stops at a million pixels
         png_init_io(png, file);
         png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
             PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

@@ -28,8 +28,10 @@ public:
     void WriteSpan(const std::vector<SourceTile>& tiles) override;
     void Finish() override;
 
-    // The PNG format's limit for either side.
-    static constexpr qint64 kMaxSide = 0x7FFFFFFF;
+    // The widest and highest image libpng reads without being told otherwise,
+    // and so what GDAL and QGIS open. It also bounds the writer's memory: a
+    // band of kBandLines lines across the image, 128 MB at the most.
+    static constexpr qint64 kMaxSide = 1000000;
 
     // The six lines of the world file: pixel size, rotations, and the centre
     // of the upper-left pixel.

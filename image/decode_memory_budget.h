@@ -30,9 +30,13 @@ public:
 
     explicit DecodeMemoryBudget(qint64 bytes) : free_(bytes), total_(bytes) {}
 
+    // Shares waiting for bytes to come back.
+    int Waiting() const;
+
 private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable released_;
     qint64 free_;
     qint64 total_;
+    int waiting_ = 0;
 };

@@ -150,17 +150,41 @@ TEST(PngOutput, RowsOfTilesWithWorldAndProjectionFiles)
     EXPECT_TRUE(srs.readAllStandardOutput().contains("EPSG:3857"));
 }
 
-TEST(PngOutput, RefusesAnImageWiderThanPngAllows)
+TEST(PngOutput, RefusesAnImageThatGdalAndQgisCouldNotOpen)
 {
-    MosaicGeometry g;
-    g.Columns = PngWriter::kMaxSide / 256 + 1;
-    g.Rows = 1;
     TempFolder folder;
-    try {
-        PngWriter writer(folder.File("huge.png"), g);
-        FAIL() << "a PNG wider than 2^31-1 pixels was started";
-    } catch (const AppError& error) {
-        EXPECT_TRUE(error.Message().startsWith(QStringLiteral("A PNG image cannot be wider or higher than 2147483647 pixels")));
+    for (const auto& [columns, rows] : {std::pair{3907, 1}, std::pair{1, 3907}, std::pair{int(0x7FFFFFFF / 256 + 1), 1}}) {
+        MosaicGeometry g;
+        g.Columns = columns;
+        g.Rows = rows;
+        try {
+            PngWriter writer(folder.File("huge.png"), g);
+            FAIL() << "a PNG of " << columns << " x " << rows << " tiles was started";
+        } catch (const AppError& error) {
+            EXPECT_TRUE(error.Message().startsWith(QStringLiteral("A PNG image wider or higher than 1,000,000 pixels cannot be opened by GDAL, QGIS and most viewers; these tiles make one of ")))
+                << error.Message().toStdString();
+            EXPECT_TRUE(error.Message().endsWith(QStringLiteral("Choose GeoTIFF (.tif) instead.")));
+        }
+    }
+    EXPECT_TRUE(QDir(folder.Path()).isEmpty());
+}
+
+TEST(GeoTiffOutput, RefusesTablesBeyondHalfThePhysicalMemoryBeforeWritingAnything)
+{
+    // Where the system promises memory it does not have, trying to allocate
+    // the tables succeeds; the refusal must not depend on that.
+    MosaicGeometry g;
+    g.Columns = 1 << 20;
+    g.Rows = int(GeoTiffWriter::TableMemoryLimit() / 16 / g.Columns + 1);
+    ASSERT_GT(GeoTiffWriter::TileTableBytes(g, false), GeoTiffWriter::TableMemoryLimit());
+    TempFolder folder;
+    for (const bool overviews : {false, true}) {
+        try {
+            GeoTiffWriter writer(folder.File("huge.tif"), g, GeoTiffOptions{overviews, {}});
+            FAIL() << "a GeoTIFF whose tables pass the limit was started";
+        } catch (const AppError& error) {
+            EXPECT_TRUE(error.Message().startsWith(QStringLiteral("Not enough memory for a GeoTIFF of "))) << error.Message().toStdString();
+        }
     }
     EXPECT_TRUE(QDir(folder.Path()).isEmpty());
 }

@@ -1,10 +1,14 @@
 #include "combiner_fixture.h"
 #include "combiner/sqlite_database.h"
 #include "gdal_tools.h"
+#include "image/decode_memory_budget.h"
+#include "support/run_until.h"
 #include "platform/app_error.h"
 
 #include <QBuffer>
 #include <QJsonArray>
+#include <memory>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -210,6 +214,28 @@ TEST(TileSetOutputs, LowerZoomsAreAveragesAndNeverReplaceADownloadedTile)
         for (int y = z9.task->MinY; y <= z9.task->MaxY; ++y)
             EXPECT_EQ(TileAt(seriesDb, 9, x, TmsRow(9, y)), t.folder.Read(QStringLiteral("area_z9/") + z9.task->TileFileName(x, y)));
     EXPECT_EQ(seriesDb.Column("SELECT count(*) FROM tiles WHERE zoom_level = 8"), QList<QByteArray>{"2"});
+}
+
+TEST(TileSetOutputs, LowerZoomsDecodeWithinTheProgramsDecodeMemory)
+{
+    CombinerTask t;
+    QImage large(4096, 4096, QImage::Format_RGBA8888);
+    large.fill(QColor(10, 200, 30));
+    t.WriteTile(841, 387, large);
+    // While another decode holds the whole budget, building zoom 9 over the
+    // large tile must wait for it instead of decoding beside it.
+    auto held = std::make_unique<DecodeMemoryBudget::Share>(DecodeMemoryBudget::ForProgram(), DecodeMemoryBudget::kBytes);
+    RecordingObserver observer;
+    const QString target = t.folder.File("lower.mbtiles");
+    std::thread combine([&] { CombineTasks({t.ProjectFile()}, target, OutputFormat::MBTiles, observer, 9); });
+    const bool waited = RunEventsUntil([] { return DecodeMemoryBudget::ForProgram().Waiting() > 0; });
+    held.reset();
+    combine.join();
+    EXPECT_TRUE(waited);
+    const Database db(target);
+    const QImage built = QImage::fromData(TileAt(db, 9, 420, TmsRow(9, 193))).convertToFormat(QImage::Format_RGBA8888);
+    EXPECT_EQ(built.pixelColor(200, 200), QColor(10, 200, 30));
+    EXPECT_EQ(built.pixelColor(10, 10).alpha(), 0);
 }
 
 TEST(TileSetOutputs, AJpegTileIsStoredAsPngAndReported)
