@@ -30,6 +30,8 @@ std::vector<size_t> ChooseTasks(CombineRun& run)
             names << tasks[i].Parameters->TaskName;
         }
     const QString format = run.Request().Format == OutputFormat::Png ? QStringLiteral("a PNG") : QStringLiteral("a GeoTIFF");
+    if (run.Request().LowerZooms >= 0)
+        run.Observer().TileNote(QStringLiteral("lower zooms: none built, %1 holds one zoom level (MBTiles and GeoPackage hold several)").arg(format));
     for (const OpenedTask& task : tasks)
         if (task.Parameters->Zoom != deepest)
             run.Observer().TileNote(QStringLiteral("left out: %1 (zoom %2): %3 holds one zoom level, zoom %4 of %5")

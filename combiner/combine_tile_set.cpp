@@ -113,6 +113,9 @@ void CombineTileSet(CombineRun& run)
             lowest.push_back(area);
     const auto lower = run.Request().LowerZooms >= 0 ? LowerZoomAreas(lowest, run.Request().LowerZooms)
                                                     : std::vector<std::vector<TileRect>>{};
+    if (run.Request().LowerZooms >= 0 && lower.empty())
+        run.Observer().TileNote(QStringLiteral("lower zooms: none built, zoom %1 is not below the lowest zoom given (%2)")
+                                    .arg(run.Request().LowerZooms).arg(LowestGiven(areas)));
     for (const auto& level : lower)
         for (const TileRect& area : level)
             run.AddToTotal(area.Count());

@@ -170,3 +170,25 @@ TEST(TileTaskSummary, CountsHostileFilesAsUnreadableNotStored)
     EXPECT_EQ(summary.Stored, summary.Geometry.TileCount() - 3);
     EXPECT_LT(summary.StoredBytes, kMaxTileFileBytes);
 }
+
+// Lower zooms that cannot be built are said, not passed over in silence.
+TEST(CombineRequests, LowerZoomsThatBuildNothingAreNoted)
+{
+    CombinerTask t;  // zoom 10
+    const auto notesOf = [&](OutputFormat format, int lowerZooms) {
+        RecordingObserver observer;
+        CombineRequest request{{t.ProjectFile()}, t.folder.File("out.") + OutputFormatSuffix(format), format};
+        request.LowerZooms = lowerZooms;
+        Combine(request, observer);
+        return observer.notes.filter(QStringLiteral("lower zooms: "));
+    };
+    EXPECT_EQ(notesOf(OutputFormat::Png, 8),
+        QStringList{"lower zooms: none built, a PNG holds one zoom level (MBTiles and GeoPackage hold several)"});
+    EXPECT_EQ(notesOf(OutputFormat::GeoTiff, 8),
+        QStringList{"lower zooms: none built, a GeoTIFF holds one zoom level (MBTiles and GeoPackage hold several)"});
+    for (const int zoom : {10, 12})
+        EXPECT_EQ(notesOf(OutputFormat::MBTiles, zoom),
+            QStringList{QStringLiteral("lower zooms: none built, zoom %1 is not below the lowest zoom given (10)").arg(zoom)});
+    EXPECT_TRUE(notesOf(OutputFormat::GeoPackage, 9).isEmpty());
+    EXPECT_TRUE(notesOf(OutputFormat::Png, -1).isEmpty());
+}
