@@ -105,7 +105,28 @@ TEST_F(InstalledTree, TheDesktopsOwnCheckersAcceptEveryFile)
     ASSERT_EQ(mime.exitCode, 0) << mime.err.toStdString();
     const QByteArray globs = ReadFile(Usr("share/mime/globs2"));
     EXPECT_TRUE(globs.contains(":application/x-tessaly-task:*.qtsk")) << globs.constData();
-    EXPECT_TRUE(globs.contains(":application/x-tessaly-failed-list:*.ftl")) << globs.constData();
+    // Only our failed lists: other programs' .ftl files are none of ours.
+    EXPECT_TRUE(globs.contains(":application/x-tessaly-failed-list:*_failed.ftl")) << globs.constData();
+    EXPECT_FALSE(globs.contains(":*.ftl")) << globs.constData();
+    EXPECT_TRUE(ReadFile(Usr("share/mime/magic")).contains("application/x-tessaly-failed-list"));
+    if (MissingTools({"gio"}).empty()) {
+        // What a file manager sees: our names and our records, never another program's .ftl.
+        TempFolder files;
+        const QByteArray record = "/home/u/maps/alps/os_1_2_3.png|https://tiles.example/3/1/2.png\r\n";
+        const QList<std::pair<QString, QByteArray>> cases = {{"alps_failed.ftl", record}, {"renamed.ftl", record},
+            {"messages.ftl", "hello = Hello, world!\n"}};
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_DIRS", Usr("share"));
+        environment.insert("XDG_DATA_HOME", files.File("none"));
+        for (const auto& [name, content] : cases) {
+            QFile file(files.File(name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(content);
+            file.close();
+            const ProgramRun type = RunProgram("gio", {"info", "-a", "standard::content-type", files.File(name)}, environment);
+            EXPECT_EQ(type.out.contains("application/x-tessaly-failed-list"), name != "messages.ftl") << name.toStdString();
+        }
+    }
     // Without a choice of the user's, the first entry of the cache opens a task: the main program.
     ASSERT_EQ(RunProgram("update-desktop-database", {Usr("share/applications")}).exitCode, 0);
     const QByteArray cache = ReadFile(Usr("share/applications/mimeinfo.cache"));

@@ -1,14 +1,29 @@
 #include "viewer/window/recent_files.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 const QString kKey = QStringLiteral("RecentFiles");
 
+// Earlier versions kept the list in a folder of their own, "Tessaly" beside
+// the main program's "tessaly": it moves into the one folder of all three.
+void MoveEarlierSettings(const QString& fileName)
+{
+    const QString earlier = QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tessaly"), QStringLiteral("orvane")).fileName();
+    if (earlier == fileName || !QFileInfo::exists(earlier) || QFileInfo::exists(fileName))
+        return;
+    if (QDir().mkpath(QFileInfo(fileName).path()) && QFile::rename(earlier, fileName))
+        QDir().rmdir(QFileInfo(earlier).path());  // only when nothing else is left there
+}
+
 QSettings ViewerSettings()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tessaly"), QStringLiteral("orvane"));
+    const QString fileName = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/tessaly/orvane.conf");
+    MoveEarlierSettings(fileName);
+    return QSettings(fileName, QSettings::IniFormat);
 }
 }
 

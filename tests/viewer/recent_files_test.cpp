@@ -1,0 +1,30 @@
+#include "viewer/window/recent_files.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+// The list lives with the main program's settings, in ".../tessaly/", and
+// a list kept by an earlier version in ".../Tessaly/" moves there.
+TEST(RecentFiles, LiveInTheOneSettingsFolderAndMoveThereFromTheEarlierOne)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString current = config + QStringLiteral("/tessaly/orvane.conf");
+    const QString earlier = QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tessaly"), QStringLiteral("orvane")).fileName();
+    ASSERT_NE(QFileInfo(current).path(), QFileInfo(earlier).path());
+    QFile::remove(current);
+    QSettings(earlier, QSettings::IniFormat).setValue(QStringLiteral("RecentFiles"), QStringList{QStringLiteral("/maps/alps.qtsk")});
+    ASSERT_TRUE(QFileInfo::exists(earlier));
+
+    RecentFiles recent;
+    EXPECT_EQ(recent.Files(), QStringList{QStringLiteral("/maps/alps.qtsk")});
+    EXPECT_FALSE(QFileInfo::exists(earlier));
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(earlier).path()));
+    recent.Add(QStringLiteral("/maps/rhine.qtsk"));
+    EXPECT_EQ(QSettings(current, QSettings::IniFormat).value(QStringLiteral("RecentFiles")).toStringList(),
+        (QStringList{QStringLiteral("/maps/rhine.qtsk"), QStringLiteral("/maps/alps.qtsk")}));
+    QFile::remove(current);
+}
