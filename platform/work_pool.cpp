@@ -133,9 +133,8 @@ void PoolJob::LetGo()
 {
     if (!state_)
         return;
+    Cancel();
     std::lock_guard lock(state_->Mutex);
-    state_->CancelRequested = true;
-    state_->Changed.notify_all();
     state_->Owner = nullptr;
 }
 

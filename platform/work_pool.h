@@ -58,7 +58,6 @@ public:
     PoolJob& operator=(PoolJob&& other) noexcept;
     ~PoolJob();
 
-    explicit operator bool() const { return state_ != nullptr; }
     void Cancel();
     // Until the work has returned; raises again what escaped from it.
     void Wait();

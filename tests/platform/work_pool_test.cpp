@@ -112,11 +112,14 @@ TEST(WorkPool, WaitingJobsLeaveThePoolToComputingWork)
 
 TEST(WorkPool, CancelEndsAPauseAndWhatEscapesTheWorkComesBackAtWait)
 {
+    std::atomic<bool> started{false};
     bool cancelSeen = false;
     PoolJob pausing = StartPoolJob(nullptr, [&](const PoolJobContext& context) {
+        started = true;
         context.Pause(24 * 3600 * 1000);
         cancelSeen = context.CancelRequested();
     }, PoolWork::Waiting);
+    ASSERT_TRUE(RunEventsUntil([&] { return started.load(); }));
     pausing.Cancel();
     pausing.Wait();
     EXPECT_TRUE(cancelSeen);

@@ -4,6 +4,7 @@
 #include "support/loopback_http_server.h"
 #include "support/run_until.h"
 #include "support/temp_folder.h"
+#include "task/map_type.h"
 
 #include <QDir>
 #include <QFile>
