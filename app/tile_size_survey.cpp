@@ -1,8 +1,5 @@
 #include "app/tile_size_survey.h"
 
-#include <QPromise>
-#include <QThreadPool>
-
 namespace {
 constexpr int kQuietTimeMs = 400;
 }
@@ -12,13 +9,6 @@ TileSizeSurvey::TileSizeSurvey(QObject* parent) : QObject(parent)
     quietTime_.setSingleShot(true);
     quietTime_.setInterval(kQuietTimeMs);
     connect(&quietTime_, &QTimer::timeout, this, &TileSizeSurvey::StartSample);
-    connect(&watcher_, &QFutureWatcher<TileSizeSample>::finished, this, [this] {
-        if (watcher_.future().resultCount() == 0)
-            return;
-        sampling_ = false;
-        average_ = watcher_.result().AverageTileBytes();
-        emit AverageFound();
-    });
 }
 
 TileSizeSurvey::~TileSizeSurvey()
@@ -57,14 +47,16 @@ bool TileSizeSurvey::Sampling() const
 
 void TileSizeSurvey::StartSample()
 {
-    cancel_ = std::make_shared<std::atomic<bool>>(false);
     sampling_ = true;
-    auto promise = std::make_shared<QPromise<TileSizeSample>>();
-    watcher_.setFuture(promise->future());
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, cancel = cancel_, folder = folder_, prefix = prefix_] {
-        promise->addResult(SampleTileSizes(folder, prefix, kMaxEntries, *cancel));
-        promise->finish();
+    sample_ = StartPoolJob(this, [this, folder = folder_, prefix = prefix_](const PoolJobContext& job) {
+        const double average = SampleTileSizes(folder, prefix, kMaxEntries, job.CancelFlag()).AverageTileBytes();
+        if (job.CancelRequested())
+            return;
+        job.Report([this, average] {
+            sampling_ = false;
+            average_ = average;
+            emit AverageFound();
+        });
     });
 }
 
@@ -72,9 +64,6 @@ void TileSizeSurvey::StartSample()
 void TileSizeSurvey::CancelSample()
 {
     quietTime_.stop();
-    if (cancel_)
-        *cancel_ = true;
-    cancel_.reset();
+    sample_.Drop();
     sampling_ = false;
-    watcher_.setFuture(QFuture<TileSizeSample>());
 }

@@ -1,16 +1,14 @@
 #pragma once
 
+#include "platform/work_pool.h"
 #include "task/task_size_estimate.h"
 
-#include <QFutureWatcher>
 #include <QObject>
 #include <QTimer>
-#include <atomic>
-#include <memory>
 #include <optional>
 
 // The average size of the tile files of one map type in a task folder,
-// sampled on a pool thread so that a huge or slow folder never holds up the
+// sampled on the pool so that a huge or slow folder never holds up the
 // window. A folder is sampled once until it changes or is forgotten; typing
 // a folder name samples only the name the typing ends with.
 class TileSizeSurvey : public QObject {
@@ -46,6 +44,5 @@ private:
     bool sampling_ = false;
     std::optional<double> average_;
     QTimer quietTime_;
-    QFutureWatcher<TileSizeSample> watcher_;
-    std::shared_ptr<std::atomic<bool>> cancel_;
+    PoolJob sample_;
 };

@@ -7,6 +7,7 @@
 #include "platform/folders.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
+#include "recovery/redownload_job.h"
 #include "run/task_series.h"
 #include "run/task_start.h"
 #include "settings/config_file.h"
@@ -17,7 +18,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QThread>
 #include <QTimer>
 #include <cstdio>
 
@@ -105,37 +105,34 @@ int Run(const RunCommand& command)
 
 int Redownload(const RedownloadCommand& command)
 {
-    const QStringList lines = ReadTextLines(command.ListFile);
-    FailedTileRedownload run(RedownloadClientSettings(ReadTileServers()), [](const QString& line) {
-        std::fprintf(stdout, "%s\n", line.toUtf8().constData());
+    RedownloadJob run(RedownloadClientSettings(ReadTileServers()));
+    QObject::connect(&run, &RedownloadJob::Logged, [](const QStringList& lines) {
+        for (const QString& line : lines)
+            std::fprintf(stdout, "%s\n", line.toUtf8().constData());
         std::fflush(stdout);
     });
-    InstallStopSignals();
-    std::exception_ptr failure;
-    QThread* thread = QThread::create([&] {
-        try {
-            run.Run(lines, QFileInfo(command.ListFile).absolutePath());
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
     QEventLoop loop;
-    QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    RedownloadEnd end;
+    QObject::connect(&run, &RedownloadJob::Ended, &loop, [&](const RedownloadEnd& ended) {
+        end = ended;
+        loop.quit();
+    });
+    InstallStopSignals();
     QTimer signalWatch;
     QObject::connect(&signalWatch, &QTimer::timeout, [&] {
         if (ReceivedStopSignal())
-            run.RequestStop();
+            run.Stop();
     });
     signalWatch.start(50);
-    thread->start();
+    run.Start(command.ListFile);
     loop.exec();
-    thread->wait();
-    delete thread;
-    if (failure)
-        std::rethrow_exception(failure);
+    if (!end.Problem.isEmpty())
+        PrintError(end.Problem);
     if (const int signal = ReceivedStopSignal())
         return 128 + signal;
-    return kExitAllStored;
+    if (!end.ListOpened)
+        return kExitRefused;
+    return end.NotFetched > 0 || !end.Problem.isEmpty() ? kExitTilesFailed : kExitAllStored;
 }
 }
 

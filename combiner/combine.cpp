@@ -2,13 +2,14 @@
 
 #include "combiner/combine_run.h"
 #include "platform/app_error.h"
+#include "platform/work_pool.h"
 #include "task/zoom_series.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <cmath>
-#include <future>
+#include <optional>
 
 qint64 CombineProgress::SecondsLeft() const
 {
@@ -187,13 +188,19 @@ void CombineRun::ReadMosaic(const MosaicTileReader& reader, int spanLength, bool
     // The next span is read (on all cores) while this one is consumed: two
     // spans in memory at most.
     const TileSpans spans(reader.Geometry(), spanLength);
-    const auto read = [&](const TileSpan& span) { return reader.ReadSpan(span.Y, span.FirstX, span.Count, wantPixels, prepare); };
-    std::future<MosaicSpan> next = std::async(std::launch::async, read, spans[0]);
+    std::optional<MosaicSpan> read;
+    const auto readAhead = [&](const TileSpan& span) {
+        return StartPoolJob(nullptr, [&read, &reader, span, wantPixels, &prepare](const PoolJobContext&) {
+            read = reader.ReadSpan(span.Y, span.FirstX, span.Count, wantPixels, prepare);
+        });
+    };
+    PoolJob next = readAhead(spans[0]);
     for (qint64 i = 0; i < spans.Count(); ++i) {
-        const MosaicSpan span = next.get();
+        next.Wait();
+        const MosaicSpan span = std::move(*read);
         CheckCancel();
         if (i + 1 < spans.Count())
-            next = std::async(std::launch::async, read, spans[i + 1]);
+            next = readAhead(spans[i + 1]);
         ReportTiles(span);
         consume(span.Shown);
         Advance(qint64(span.Shown.size()));

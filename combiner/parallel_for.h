@@ -1,13 +1,14 @@
 #pragma once
 
-#include <QThread>
+#include "platform/work_pool.h"
+
+#include <algorithm>
 #include <atomic>
 #include <exception>
-#include <thread>
 #include <vector>
 
-// Runs work(i) for i in 0..count-1 on all cores; the first exception thrown
-// stops the rest and is raised again here.
+// Runs work(i) for i in 0..count-1 on the calling thread and the pool; the
+// first exception thrown stops the rest and is raised again here.
 template <typename Work>
 void ParallelFor(int count, const Work& work)
 {
@@ -24,11 +25,12 @@ void ParallelFor(int count, const Work& work)
             next = count;
         }
     };
-    std::vector<std::jthread> helpers;
-    for (int t = 1; t < std::min(std::max(1, QThread::idealThreadCount()), count); ++t)
-        helpers.emplace_back(run);
+    std::vector<PoolJob> helpers;
+    for (int t = 1; t < std::min(PoolThreadCount(), count); ++t)
+        helpers.push_back(StartPoolJob(nullptr, [&run](const PoolJobContext&) { run(); }));
     run();
-    helpers.clear();  // joins
+    for (PoolJob& helper : helpers)
+        helper.Wait();  // a helper no thread has taken yet finds nothing left here
     if (failure)
         std::rethrow_exception(failure);
 }

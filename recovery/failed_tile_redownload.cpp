@@ -1,5 +1,6 @@
 #include "recovery/failed_tile_redownload.h"
 
+#include "platform/app_error.h"
 #include "platform/file_handle.h"
 #include "task/map_type.h"
 
@@ -70,12 +71,16 @@ void FailedTileRedownload::Run(const QStringList& lines, const QString& listFold
 
 void FailedTileRedownload::RunFile(const QString& listFile)
 {
+    tally_ = {};
+    if (QFileInfo::exists(listFile) && !QFileInfo(listFile).isFile())
+        throw AppError(QStringLiteral("Cannot open file ") + listFile);
     TextLineReader list(listFile, kMaxFailedListLineBytes);
     RunLines([&list] { return list.Next(); }, QFileInfo(listFile).absolutePath());
 }
 
 void FailedTileRedownload::RunLines(const NextLine& next, const QString& listFolder)
 {
+    tally_ = {true, 0, 0};
     std::optional<TextLine> line = next();
     if (!line) {
         addLogLine_(QStringLiteral("No failed files records."));
@@ -84,15 +89,15 @@ void FailedTileRedownload::RunLines(const NextLine& next, const QString& listFol
     addLogLine_(QStringLiteral("Start..."));
     skipped_.fill(0);
     HttpClient client(settings_);
-    client.SetAbortCheck([this] { return stopRequested_.load(); });
+    client.SetAbortCheck([this] { return StopRequested(); });
     bool stopped = false;
     for (; line; line = next()) {
-        if (line->TooLong && !stopRequested_) {
+        if (line->TooLong && !StopRequested()) {
             constexpr int kShownChars = 80;
             LogSkipped(TileFileRefusal::LineTooLong, line->Text.left(kShownChars) + QStringLiteral("..."));
             continue;
         }
-        const LineOutcome outcome = stopRequested_ ? LineOutcome::Stopped : Fetch(client, line->Text, listFolder);
+        const LineOutcome outcome = StopRequested() ? LineOutcome::Stopped : Fetch(client, line->Text, listFolder);
         if (outcome == LineOutcome::Banned)
             break;
         if (outcome == LineOutcome::Stopped) {
@@ -135,15 +140,22 @@ FailedTileRedownload::LineOutcome FailedTileRedownload::Fetch(
         // Each attempt has a fresh body, so the file gets exactly one answer.
         const HttpResult result = client.Get(record.Address);
         if (result.Ok) {
-            WriteTileFile(listFolder, tileFile.Path, result.Body);
+            try {
+                WriteTileFile(listFolder, tileFile.Path, result.Body);
+            } catch (...) {
+                ++tally_.NotFetched;
+                throw;
+            }
+            ++tally_.Fetched;
             addLogLine_(record.FileName + u':' + record.Address + QStringLiteral(" ->OK"));
             return LineOutcome::Next;
         }
-        if (stopRequested_)
+        if (StopRequested())
             return LineOutcome::Stopped;
         const QString message = result.FailureText.value_or(QString());
         if (message.contains(QStringLiteral("10054")) && resets < maxResetRepeats_)
             continue;
+        ++tally_.NotFetched;
         addLogLine_(message + QStringLiteral("->") + record.Address);
         if (message.contains(QStringLiteral("302")) || message.contains(QStringLiteral("403"))) {
             addLogLine_(QStringLiteral("Error: may be your IP is banned.\nPlease try again later."));

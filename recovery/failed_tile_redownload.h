@@ -34,8 +34,9 @@ HttpClientSettings RedownloadClientSettings(const TileServers& servers);
 // A reset connection is asked again at once, at most `maxResetRepeats`
 // times; a "302" or "403" answer (the server blocks this address) ends the
 // run; anything else moves on to the next line. The run ends with
-// "Download End.". RequestStop() (from any thread) aborts the request in
-// flight and ends the run before the next line.
+// "Download End.". RequestStop() (from any thread), or the flag given to
+// StopOn(), aborts the request in flight and ends the run before the next
+// line. Tally() counts the lines fetched and those that were not.
 //
 // Lines that would write anywhere but a tile image inside the list's folder
 // are refused (see CheckTileFile) and skipped with a log line, since a list
@@ -58,10 +59,21 @@ public:
     void Run(const QStringList& lines, const QString& listFolder);
     // Runs the list in the file `listFile` (its folder is the list folder),
     // read a line at a time: a line longer than kMaxFailedListLineBytes is
-    // skipped. Raises AppError "Cannot open file <name>" when it cannot be read.
+    // skipped. Raises AppError "Cannot open file <name>" when it cannot be
+    // read or is no regular file (a device or a pipe would never end).
     void RunFile(const QString& listFile);
 
     void RequestStop() { stopRequested_ = true; }
+    // Stops as RequestStop() does once `request` turns true; it must outlive the run.
+    void StopOn(const std::atomic<bool>& request) { stopOn_ = &request; }
+
+    struct LineTally {
+        bool ListOpened = false;
+        qint64 Fetched = 0;     // fetched and written
+        qint64 NotFetched = 0;  // asked for and not fetched, or fetched and not written
+    };
+    // What the last run came to so far.
+    LineTally Tally() const { return tally_; }
 
 private:
     enum class LineOutcome { Next, Banned, Stopped };
@@ -71,10 +83,13 @@ private:
     LineOutcome Fetch(HttpClient& client, const QString& line, const QString& listFolder);
     void LogSkipped(TileFileRefusal refusal, const QString& subject);
     void LogSkippedBeyondTheShownOnes();
+    bool StopRequested() const { return stopRequested_ || (stopOn_ && *stopOn_); }
 
     HttpClientSettings settings_;
     LogFunction addLogLine_;
     int maxResetRepeats_;
     std::atomic<bool> stopRequested_{false};
+    const std::atomic<bool>* stopOn_ = nullptr;
+    LineTally tally_;
     std::array<qint64, kTileFileRefusalKinds> skipped_{};  // by TileFileRefusal
 };

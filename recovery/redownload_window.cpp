@@ -3,10 +3,9 @@
 #include "platform/designer_layout.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
-#include "platform/text_files.h"
-#include "recovery/failed_tile_redownload.h"
-#include "recovery/log_line_relay.h"
 #include "platform/window_placement.h"
+#include "recovery/failed_tile_redownload.h"
+#include "recovery/redownload_job.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -14,8 +13,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <exception>
-#include <thread>
 
 TfrmFlt::TfrmFlt(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
@@ -80,24 +77,20 @@ void TfrmFlt::Button1Click()
 
 void TfrmFlt::RunList(const QString& listFile)
 {
-    // Log lines reach the pane in batches, all of them ahead of the queued
-    // call that ends the local event loop.
-    LogLineRelay log(this, [this](const QStringList& lines) { Memo1->appendPlainText(lines.join(u'\n')); });
-    FailedTileRedownload run(RedownloadClientSettings(servers_), [&log](const QString& line) { log.Add(line); });
+    RedownloadJob run(RedownloadClientSettings(servers_));
+    connect(&run, &RedownloadJob::Logged, this, [this](const QStringList& lines) {
+        Memo1->appendPlainText(lines.join(u'\n'));
+    });
     QEventLoop waitForRun;
-    std::exception_ptr failure;
+    RedownloadEnd end;
+    connect(&run, &RedownloadJob::Ended, &waitForRun, [&](const RedownloadEnd& ended) {
+        end = ended;
+        waitForRun.quit();
+    });
     currentRun_ = &run;
     SetRunning(true);
-    std::thread worker([&] {
-        try {
-            run.RunFile(listFile);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&waitForRun, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    run.Start(listFile);
     waitForRun.exec();
-    worker.join();
     currentRun_ = nullptr;
     SetRunning(false);
 
@@ -105,20 +98,20 @@ void TfrmFlt::RunList(const QString& listFile)
         closeWhenDone_ = false;
         QDialog::reject();
     }
-    if (failure)
-        std::rethrow_exception(failure);
+    if (!end.Problem.isEmpty())
+        ShowExceptionMessage(end.Problem);
 }
 
 void TfrmFlt::ButtonStopClick()
 {
     if (currentRun_)
-        currentRun_->RequestStop();
+        currentRun_->Stop();
 }
 
 void TfrmFlt::reject()
 {
     if (currentRun_) {
-        currentRun_->RequestStop();
+        currentRun_->Stop();
         closeWhenDone_ = true;
         return;
     }

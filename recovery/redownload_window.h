@@ -6,12 +6,12 @@
 #include <QString>
 #include <QStringList>
 
-class FailedTileRedownload;
+class RedownloadJob;
 class QPlainTextEdit;
 class QPushButton;
 
 // Fetches the tiles of a failed-tile list again, one after the other, and
-// logs each outcome. The requests run on a thread of their own while the
+// logs each outcome. The requests run as a job on the pool while the
 // window keeps handling its events, so it stays painted and a run can be
 // stopped; closing the window during a run stops the run first.
 class TfrmFlt : public QDialog {
@@ -39,6 +39,6 @@ private:
     void SetRunning(bool running);
 
     TileServers servers_;
-    FailedTileRedownload* currentRun_ = nullptr;
+    RedownloadJob* currentRun_ = nullptr;
     bool closeWhenDone_ = false;
 };

@@ -8,34 +8,33 @@ size_t qHash(const TileKey& key, size_t seed)
     return qHashMulti(seed, key.X, key.Y, key.Edge);
 }
 
-TileDecoder::TileDecoder(const MDTask& task, TileStateRule rule, int threads, QObject* parent)
-    : QObject(parent), task_(task), rule_(std::move(rule))
+TileDecoder::TileDecoder(const MDTask& task, TileStateRule rule, int jobs, QObject* parent)
+    : QObject(parent), task_(task), rule_(std::move(rule)), draining_(size_t(jobs)), jobs_(size_t(jobs))
 {
-    for (int i = 0; i < threads; ++i)
-        threads_.emplace_back([this] { Work(); });
 }
 
 TileDecoder::~TileDecoder()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& thread : threads_)
-        thread.join();
+    jobs_.clear();
 }
 
 void TileDecoder::SetWanted(const QList<TileKey>& keys)
 {
+    std::vector<size_t> idle;
     {
         std::lock_guard lock(mutex_);
         queue_.clear();
         for (const TileKey& key : keys)
             if (!working_.contains(key))
                 queue_.push_back(key);
+        for (size_t slot = 0; slot < jobs_.size() && idle.size() < queue_.size(); ++slot)
+            if (!draining_[slot]) {
+                draining_[slot] = true;
+                idle.push_back(slot);
+            }
     }
-    wake_.notify_all();
+    for (size_t slot : idle)
+        jobs_[slot] = StartPoolJob(this, [this, slot](const PoolJobContext& job) { Drain(slot, job); });
 }
 
 bool TileDecoder::IsBusy() const
@@ -44,15 +43,16 @@ bool TileDecoder::IsBusy() const
     return !queue_.empty() || !working_.isEmpty();
 }
 
-void TileDecoder::Work()
+void TileDecoder::Drain(size_t slot, const PoolJobContext& job)
 {
-    for (;;) {
+    while (!job.CancelRequested()) {
         TileKey key;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-            if (stop_)
+            std::lock_guard lock(mutex_);
+            if (queue_.empty()) {
+                draining_[slot] = false;
                 return;
+            }
             key = queue_.front();
             queue_.pop_front();
             working_.append(key);
@@ -64,12 +64,12 @@ void TileDecoder::Work()
         if (!content.Image.isNull())
             content.Image.convertTo(content.Image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                                                     : QImage::Format_RGB32);
-        QMetaObject::invokeMethod(this, [this, key, content] {
+        job.Report([this, key, content] {
             {
                 std::lock_guard lock(mutex_);
                 working_.removeOne(key);
             }
             emit Decoded(key, content.Image, content.State);
-        }, Qt::QueuedConnection);
+        });
     }
 }

@@ -1,16 +1,14 @@
 #pragma once
 
+#include "platform/work_pool.h"
 #include "task/tile_state.h"
 
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QObject>
-#include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 class MDTask;
@@ -24,8 +22,8 @@ struct TileKey {
 };
 size_t qHash(const TileKey& key, size_t seed = 0);
 
-// Reads and decodes tile files on worker threads, so the GUI never waits on
-// the disk. The owner says which tiles it wants now, most wanted first; each
+// Reads and decodes tile files on the pool, at most `jobs` at once, so the
+// GUI never waits on the disk. The owner says which tiles it wants now, most wanted first; each
 // wish replaces the last, so tiles panned out of view are not read at all.
 // Decoded arrives on the owner's thread.
 //
@@ -33,7 +31,7 @@ size_t qHash(const TileKey& key, size_t seed = 0);
 class TileDecoder : public QObject {
     Q_OBJECT
 public:
-    TileDecoder(const MDTask& task, TileStateRule rule, int threads, QObject* parent = nullptr);
+    TileDecoder(const MDTask& task, TileStateRule rule, int jobs, QObject* parent = nullptr);
     ~TileDecoder() override;  // waits for the tiles being decoded
 
     void SetWanted(const QList<TileKey>& keys);
@@ -45,14 +43,15 @@ signals:
     void Decoded(const TileKey& key, const QImage& image, TileState state);
 
 private:
-    void Work();
+    // One job's life: decode the most wanted tile nobody is decoding, until
+    // none is left.
+    void Drain(size_t slot, const PoolJobContext& job);
 
     const MDTask& task_;
     const TileStateRule rule_;
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
     std::deque<TileKey> queue_;
     QList<TileKey> working_;
-    bool stop_ = false;
-    std::vector<std::thread> threads_;
+    std::vector<bool> draining_;  // by slot of jobs_
+    std::vector<PoolJob> jobs_;
 };

@@ -61,48 +61,54 @@ TileScan::TileScan(const MDTask& task, TileStateRule rule, QObject* parent)
 
 TileScan::~TileScan()
 {
-    stop_ = true;
-    if (thread_)
-        thread_->wait();
+    job_ = PoolJob();
 }
 
 void TileScan::Start()
 {
-    thread_.reset(QThread::create([this] { Run(); }));
-    thread_->start();
+    job_ = StartPoolJob(this, [this](const PoolJobContext& job) { List(job); });
 }
 
-void TileScan::Post(std::function<void()> report)
-{
-    QMetaObject::invokeMethod(this, std::move(report), Qt::QueuedConnection);
-}
-
-void TileScan::Run()
+void TileScan::List(const PoolJobContext& job)
 {
     CoverageMap coverage(QRect(QPoint(task_.MinX, task_.MinY), QPoint(task_.MaxX, task_.MaxY)));
     coverage.Fill(TileState::Missing);
     TileCounts counts;
-    QList<FoundFile> files = ListFiles(coverage, counts);
-    if (stop_)
+    QList<FoundFile> files = ListFiles(job, coverage, counts);
+    if (job.CancelRequested())
         return;
     MarkFailedTiles(coverage, counts);
     counts.Missing = task_.TotalCount - counts.Unchecked - counts.Failed;
-    Post([this, coverage, counts] { emit Listed(coverage, counts); });
-    // Checking every file may take minutes; it runs only when the machine
-    // has time to spare, so panning and decoding what is in view stay quick.
-    QThread::currentThread()->setPriority(QThread::IdlePriority);
-    const TileCounts checked = CheckFiles(files, counts);
+    job.Report([this, files = std::move(files), coverage, counts] {
+        emit Listed(coverage, counts);
+        // Checking every file may take minutes; it runs only when the machine
+        // has time to spare, so panning and decoding what is in view stay quick.
+        job_ = StartPoolJob(this, [this, files, coverage, counts](const PoolJobContext& job) {
+            Check(job, files, coverage, counts);
+        }, PoolWork::Spare);
+    });
+}
+
+void TileScan::Check(const PoolJobContext& job, const QList<FoundFile>& files, CoverageMap coverage, TileCounts counts)
+{
+    const TileCounts checked = CheckFiles(job, files, counts);
+    if (job.CancelRequested() || checked.Missing + checked.Failed == 0)
+        return;
     // Blocks of tiles tell no tile's state: not worth their memory while following.
     if (coverage.BlockSize() > 1)
         coverage = CoverageMap();
-    Follow(std::move(files), coverage, checked);
+    job.Report([this, files, coverage, checked] {
+        job_ = StartPoolJob(this, [this, files, coverage, checked](const PoolJobContext& job) mutable {
+            Follow(job, std::move(files), coverage, checked);
+        }, PoolWork::Waiting);
+    });
 }
 
-QList<TileScan::FoundFile> TileScan::ListFiles(CoverageMap& coverage, TileCounts& counts) const
+QList<TileScan::FoundFile> TileScan::ListFiles(const PoolJobContext& job, CoverageMap& coverage, TileCounts& counts) const
 {
     QList<FoundFile> files;
     QDirIterator folder(task_.ImageFolder, QDir::Files | QDir::Hidden);
-    while (folder.hasNext() && !stop_) {
+    while (folder.hasNext() && !job.CancelRequested()) {
         const QFileInfo file = folder.nextFileInfo();
         const auto tile = TileOfFileName(task_, file.fileName());
         if (!tile)
@@ -134,7 +140,7 @@ void TileScan::MarkFailedTiles(CoverageMap& coverage, TileCounts& counts) const
     }
 }
 
-TileCounts TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts)
+TileCounts TileScan::CheckFiles(const PoolJobContext& job, const QList<FoundFile>& files, TileCounts counts)
 {
     QList<TileStateChange> changes;
     QElapsedTimer sinceReport;
@@ -142,7 +148,7 @@ TileCounts TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts
     qint64 checked = 0;
     const qint64 toCheck = files.size();
     for (const FoundFile& file : files) {
-        if (stop_)
+        if (job.CancelRequested())
             return counts;
         const QString name = task_.TileFileName(file.X, file.Y);
         const TileFileContent content = ReadTileFile(task_.ImageFolder + name, name, rule_);
@@ -152,26 +158,19 @@ TileCounts TileScan::CheckFiles(const QList<FoundFile>& files, TileCounts counts
         if (content.State != TileState::Stored)
             changes.append({file.X, file.Y, content.State});
         if (sinceReport.elapsed() >= kReportEveryMs) {
-            Post([this, changes, counts, checked, toCheck] { emit Checked(changes, counts, checked, toCheck); });
+            job.Report([this, changes, counts, checked, toCheck] { emit Checked(changes, counts, checked, toCheck); });
             changes.clear();
             sinceReport.restart();
         }
     }
-    Post([this, changes, counts, checked, toCheck] {
+    job.Report([this, changes, counts, checked, toCheck] {
         emit Checked(changes, counts, checked, toCheck);
         emit Finished(counts);
     });
     return counts;
 }
 
-void TileScan::Wait(int ms) const
-{
-    constexpr int kStep = 50;
-    for (int waited = 0; waited < ms && !stop_; waited += kStep)
-        QThread::msleep(kStep);
-}
-
-void TileScan::Follow(QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts)
+void TileScan::Follow(const PoolJobContext& job, QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts)
 {
     const qint64 rows = qint64(task_.MaxY) - task_.MinY + 1;
     const auto placeOf = [&](int x, int y) { return qint64(x - task_.MinX) * rows + (y - task_.MinY); };
@@ -190,8 +189,8 @@ void TileScan::Follow(QList<FoundFile> files, const CoverageMap& coverage, TileC
     files = {};
     QDateTime folderChanged, lastLook;
     bool foundLastTime = false;
-    while (!stop_ && counts.Missing + counts.Failed > 0) {
-        Wait(kFollowEveryMs);
+    while (!job.CancelRequested() && counts.Missing + counts.Failed > 0) {
+        job.Pause(kFollowEveryMs);
         const QDateTime now = QDateTime::currentDateTime();
         const QDateTime changed = QFileInfo(task_.ImageFolder).lastModified();
         // Folder times are coarse: a file made just after the last look may
@@ -199,13 +198,13 @@ void TileScan::Follow(QList<FoundFile> files, const CoverageMap& coverage, TileC
         // proves nothing came since. A file found (or half written) last
         // time may have company still being written.
         const bool settled = changed == folderChanged && changed.msecsTo(lastLook) > kFolderTimeGrainMs;
-        if (stop_ || (settled && !foundLastTime))
+        if (job.CancelRequested() || (settled && !foundLastTime))
             continue;
         folderChanged = changed;
         lastLook = now;
         QList<TileStateChange> changes;
         foundLastTime = false;
-        for (qint64 place = from; place <= furthest + kFollowAhead && place < task_.TotalCount && !stop_; ++place) {
+        for (qint64 place = from; place <= furthest + kFollowAhead && place < task_.TotalCount && !job.CancelRequested(); ++place) {
             if (seen.contains(place))
                 continue;
             const int x = int(task_.MinX + place / rows), y = int(task_.MinY + place % rows);
@@ -234,7 +233,7 @@ void TileScan::Follow(QList<FoundFile> files, const CoverageMap& coverage, TileC
             continue;
         foundLastTime = true;
         checked += changes.size();
-        Post([this, changes, counts, checked] { emit Checked(changes, counts, checked, checked); });
+        job.Report([this, changes, counts, checked] { emit Checked(changes, counts, checked, checked); });
         from = std::max(from, furthest - kFollowBehind);
         seen.removeIf([from](qint64 place) { return place < from; });
     }

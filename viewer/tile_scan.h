@@ -1,13 +1,11 @@
 #pragma once
 
+#include "platform/work_pool.h"
 #include "task/tile_state.h"
 #include "viewer/coverage_map.h"
 
 #include <QList>
 #include <QObject>
-#include <QThread>
-#include <atomic>
-#include <memory>
 
 class MDTask;
 
@@ -28,11 +26,11 @@ struct TileStateChange {
     TileState State = TileState::Missing;
 };
 
-// Finds out the state of every tile of a task off the GUI thread, in two
-// steps: one listing of the image folder and the failed-tile list tell which
+// Finds out the state of every tile of a task on the pool, in two steps: one listing of the image folder and the failed-tile list tell which
 // tiles have a file (Listed: coverage map and counts, files shown as stored),
-// then every file found is read and decoded (Checked, in batches, until
-// Finished). Signals arrive on the thread that owns the scan.
+// then every file found is read and decoded with time the machine has to
+// spare (Checked, in batches, until Finished). Signals arrive on the thread
+// that owns the scan.
 //
 // Then, while tiles are missing, it follows a task that may still be
 // downloading: its workers walk the tiles column by column, top to bottom, so
@@ -60,19 +58,17 @@ private:
         int X;
         int Y;
     };
-    void Run();
-    QList<FoundFile> ListFiles(CoverageMap& coverage, TileCounts& counts) const;
+    // The three jobs of a scan, each starting the next from the owner's thread.
+    void List(const PoolJobContext& job);
+    void Check(const PoolJobContext& job, const QList<FoundFile>& files, CoverageMap coverage, TileCounts counts);
+    QList<FoundFile> ListFiles(const PoolJobContext& job, CoverageMap& coverage, TileCounts& counts) const;
     void MarkFailedTiles(CoverageMap& coverage, TileCounts& counts) const;
     // Reads the files found; the counts after them.
-    TileCounts CheckFiles(const QList<FoundFile>& files, TileCounts counts);
+    TileCounts CheckFiles(const PoolJobContext& job, const QList<FoundFile>& files, TileCounts counts);
     // Takes `files`, the files found, and lets them go once it knows where to look.
-    void Follow(QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts);
-    // Waits up to `ms`, or less when the scan is stopped.
-    void Wait(int ms) const;
-    void Post(std::function<void()> report);
+    void Follow(const PoolJobContext& job, QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts);
 
     const MDTask& task_;
     const TileStateRule rule_;
-    std::atomic<bool> stop_{false};
-    std::unique_ptr<QThread> thread_;
+    PoolJob job_;  // the stage under way
 };

@@ -1,6 +1,6 @@
 #include "combiner/window/combiner_window.h"
 
-#include "combiner/window/combine_thread.h"
+#include "combiner/window/combine_job.h"
 #include "combiner/window/tile_count.h"
 #include "platform/app_error.h"
 #include "platform/file_dialogs.h"
@@ -109,9 +109,9 @@ CombinerWindow::CombinerWindow(QWidget* parent)
 
 CombinerWindow::~CombinerWindow()
 {
-    if (thread_) {
-        thread_->Cancel();
-        thread_->wait();
+    if (job_) {
+        job_->Cancel();
+        job_->Wait();
     }
 }
 
@@ -170,8 +170,8 @@ void CombinerWindow::BuildLayout()
     connect(seriesBox_, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CountTiles(ChosenTasks()); }); });
     connect(startButton_, &QPushButton::clicked, this, [this] { RunGuarded([this] { Start(); }); });
     connect(cancelButton_, &QPushButton::clicked, this, [this] {
-        if (thread_)
-            thread_->Cancel();
+        if (job_)
+            job_->Cancel();
     });
 }
 
@@ -339,7 +339,7 @@ void CombinerWindow::FormatChanged()
 
 void CombinerWindow::Start()
 {
-    if (thread_ || tileCounts_.empty())
+    if (job_ || tileCounts_.empty())
         return;
     const QString target = outputEdit_->text().trimmed();
     if (target.isEmpty()) {
@@ -356,14 +356,14 @@ void CombinerWindow::Start()
     for (const SeriesTask& task : ChosenTasks())
         projectFiles << task.ProjectFile;
     const OutputFormat format = SelectedFormat();
-    thread_ = new CombineThread({projectFiles, target, format, false, IsTileSetFormat(format) ? lowerZoomBox_->value() : -1,
+    job_ = new CombineJob({projectFiles, target, format, false, IsTileSetFormat(format) ? lowerZoomBox_->value() : -1,
                                     true, ReadTileServers()}, this);
-    connect(thread_, &CombineThread::Progressed, this, &CombinerWindow::ShowProgress);
-    connect(thread_, &CombineThread::TileNoted, report_, &QPlainTextEdit::appendPlainText);
-    connect(thread_, &CombineThread::Ended, this,
-        [this](CombineThread::Outcome outcome, const QString& text) { RunFinished(int(outcome), text); });
+    connect(job_, &CombineJob::Progressed, this, &CombinerWindow::ShowProgress);
+    connect(job_, &CombineJob::TileNoted, report_, &QPlainTextEdit::appendPlainText);
+    connect(job_, &CombineJob::Ended, this,
+        [this](CombineJob::Outcome outcome, const QString& text) { RunFinished(int(outcome), text); });
     SetRunning(true);
-    thread_->start();
+    job_->Start();
 }
 
 void CombinerWindow::ShowProgress(qint64 done, qint64 total, double seconds)
@@ -374,20 +374,20 @@ void CombinerWindow::ShowProgress(qint64 done, qint64 total, double seconds)
 
 void CombinerWindow::RunFinished(int outcome, const QString& text)
 {
-    thread_->wait();
-    thread_->deleteLater();
-    thread_ = nullptr;
+    job_->Wait();
+    job_->deleteLater();
+    job_ = nullptr;
     SetRunning(false);
-    switch (CombineThread::Outcome(outcome)) {
-    case CombineThread::Outcome::Written:
+    switch (CombineJob::Outcome(outcome)) {
+    case CombineJob::Outcome::Written:
         progressBar_->setValue(progressBar_->maximum());
         progressLabel_->setText(QStringLiteral("Written %1: %2.").arg(QDir::toNativeSeparators(outputEdit_->text()), text));
         break;
-    case CombineThread::Outcome::Cancelled:
+    case CombineJob::Outcome::Cancelled:
         progressBar_->reset();
         progressLabel_->setText(QStringLiteral("Cancelled; nothing was written."));
         break;
-    case CombineThread::Outcome::Failed:
+    case CombineJob::Outcome::Failed:
         progressBar_->reset();
         progressLabel_->setText(QStringLiteral("Nothing was written."));
         ShowMessage(text);
@@ -411,7 +411,7 @@ void CombinerWindow::SetRunning(bool running)
 
 void CombinerWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!thread_ && !ProjectFilesOf(event->mimeData()).isEmpty())
+    if (!job_ && !ProjectFilesOf(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
@@ -422,9 +422,9 @@ void CombinerWindow::dropEvent(QDropEvent* event)
 
 void CombinerWindow::closeEvent(QCloseEvent* event)
 {
-    if (thread_) {
-        thread_->Cancel();
-        thread_->wait();
+    if (job_) {
+        job_->Cancel();
+        job_->Wait();
     }
     event->accept();
 }

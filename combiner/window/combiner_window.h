@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-class CombineThread;
+class CombineJob;
 class TileCount;
 struct OpenedTask;
 class QCheckBox;
@@ -28,7 +28,7 @@ class QSpinBox;
 // zoom to build for tile sets, Start, progress with rate and time left,
 // Cancel, and the report of the tiles that were not stored. Several tasks
 // dropped together are combined together. The tiles are
-// counted by TileCounts and combined by a CombineThread, off the GUI thread.
+// counted by TileCounts and combined by a CombineJob, off the GUI thread.
 class CombinerWindow : public QWidget {
     Q_OBJECT
 public:
@@ -55,7 +55,7 @@ public:
     QSpinBox* LowerZoomBox() const { return lowerZoomBox_; }
     QLabel* ProgressLabel() const { return progressLabel_; }
     QPlainTextEdit* Report() const { return report_; }
-    bool IsRunning() const { return thread_ != nullptr; }
+    bool IsRunning() const { return job_ != nullptr; }
 
 signals:
     void RunEnded();
@@ -96,5 +96,5 @@ private:
     bool together_ = false;                     // several tasks given at once: all are chosen
     std::map<qsizetype, TileTaskSummary> summaries_;  // by place among the chosen tasks, of those counted so far
     std::vector<TileCount*> tileCounts_;        // of the chosen tasks
-    CombineThread* thread_ = nullptr;
+    CombineJob* job_ = nullptr;
 };

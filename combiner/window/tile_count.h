@@ -1,16 +1,16 @@
 #pragma once
 
 #include "combiner/tile_task_summary.h"
+#include "platform/work_pool.h"
 
-#include <QFutureWatcher>
 #include <QObject>
 #include <memory>
 
 struct OpenedTask;
 
-// Counts a task's tiles on the thread pool: a task of many tiles takes a
-// while, and the window must not freeze meanwhile. Destroying the count
-// stops it, and it reports nothing more.
+// Counts a task's tiles on the pool: a task of many tiles takes a while, and
+// the window must not freeze meanwhile. Destroying the count stops it
+// without waiting (the job holds the task itself), and it reports nothing more.
 class TileCount : public QObject {
     Q_OBJECT
 public:
@@ -23,5 +23,5 @@ signals:
     void Failed();
 
 private:
-    QFutureWatcher<TileTaskSummary> watcher_;
+    PoolJob job_;
 };

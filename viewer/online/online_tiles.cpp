@@ -6,7 +6,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QMetaObject>
 
 namespace {
 constexpr int kMaxZoom = 30;
@@ -54,12 +53,13 @@ OnlineTileLoader::OnlineTileLoader(OnlineMapSource source, QString cacheFolder, 
 OnlineTileLoader::~OnlineTileLoader()
 {
     {
+        // Under the lock: a worker between its look at the wish and its wait sees it.
         std::lock_guard lock(mutex_);
-        stopping_ = true;
+        for (PoolJob& worker : workers_)
+            worker.Cancel();
     }
     wishChanged_.notify_all();
-    for (std::thread& worker : workers_)
-        worker.join();
+    workers_.clear();
 }
 
 void OnlineTileLoader::SetClock(Clock now)
@@ -128,29 +128,29 @@ void OnlineTileLoader::StartWorkers()
 {
     diskCache_ = std::make_unique<TileDiskCache>(sourceFolder_, diskCacheLimit_);
     for (int i = 0; i < kConnections; ++i)
-        workers_.emplace_back([this, i] {
+        workers_.push_back(StartPoolJob(this, [this, i](const PoolJobContext& job) {
             // One worker learns what the disk cache holds while the other serves the first tiles.
             if (i == 0) {
                 QDir(earlierFolder_).removeRecursively();
-                diskCache_->Trim([this] { return stopping_.load(); });
+                diskCache_->Trim([&job] { return job.CancelRequested(); });
             }
-            Work();
-        });
+            Work(job);
+        }, PoolWork::Waiting));
 }
 
 // A worker's life: one client (one connection) for the whole run; take the
 // most wanted tile nobody is fetching, fetch it, report it; end when the
 // loader stops. A stop aborts the transfer under way through the client's
 // abort check, and its tile is not reported.
-void OnlineTileLoader::Work()
+void OnlineTileLoader::Work(const PoolJobContext& job)
 {
     HttpClient client(ViewerRequestSettings(source_));
-    client.SetAbortCheck([this] { return stopping_.load(); });
+    client.SetAbortCheck([&job] { return job.CancelRequested(); });
     const Clock now = [this] {
         std::lock_guard lock(mutex_);
         return now_();
     };
-    while (const std::optional<TileAddress> tile = WaitForTile()) {
+    while (const std::optional<TileAddress> tile = WaitForTile(job)) {
         QImage image;
         try {
             image = FetchTile(client, *diskCache_, FillTileAddress(source_.AddressTemplate, tile->Zoom, tile->X, tile->Y),
@@ -158,17 +158,17 @@ void OnlineTileLoader::Work()
         } catch (const std::exception&) {
             // Out of memory while decoding, say: this tile fails, the viewer lives on.
         }
-        if (stopping_)
+        if (job.CancelRequested())
             return;
-        Finish(*tile, image);
+        Finish(job, *tile, image);
     }
 }
 
-std::optional<TileAddress> OnlineTileLoader::WaitForTile()
+std::optional<TileAddress> OnlineTileLoader::WaitForTile(const PoolJobContext& job)
 {
     std::unique_lock lock(mutex_);
-    wishChanged_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-    if (stopping_)
+    wishChanged_.wait(lock, [&] { return job.CancelRequested() || !queue_.empty(); });
+    if (job.CancelRequested())
         return std::nullopt;
     const TileAddress tile = queue_.front();
     queue_.pop_front();
@@ -177,7 +177,7 @@ std::optional<TileAddress> OnlineTileLoader::WaitForTile()
     return tile;
 }
 
-void OnlineTileLoader::Finish(const TileAddress& tile, const QImage& image)
+void OnlineTileLoader::Finish(const PoolJobContext& job, const TileAddress& tile, const QImage& image)
 {
     {
         std::lock_guard lock(mutex_);
@@ -187,6 +187,5 @@ void OnlineTileLoader::Finish(const TileAddress& tile, const QImage& image)
         else
             images_.insert(tile, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes()));
     }
-    QMetaObject::invokeMethod(
-        this, [this, tile] { emit TileArrived(tile.Zoom, tile.X, tile.Y); }, Qt::QueuedConnection);
+    job.Report([this, tile] { emit TileArrived(tile.Zoom, tile.X, tile.Y); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/work_pool.h"
 #include "viewer/online/online_tile_fetch.h"
 
 #include <QCache>
@@ -10,12 +11,10 @@
 #include <QPoint>
 #include <QSet>
 #include <QString>
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 class TileDiskCache;
@@ -32,7 +31,7 @@ struct OnlineMapSource {
 // Tiles of an online map for interactive viewing, fetched the way the tile
 // servers' usage policies allow:
 // - at most kConnections connections at once (one persistent connection
-//   per worker thread);
+//   per worker, a waiting job on the pool);
 // - only the tiles the caller wishes for now, most wanted first; a new wish
 //   replaces the old one, and tiles no longer wished are not fetched;
 // - through a disk cache under `cacheFolder` (one folder per address
@@ -74,9 +73,9 @@ signals:
 
 private:
     void StartWorkers();
-    void Work();
-    std::optional<TileAddress> WaitForTile();
-    void Finish(const TileAddress& tile, const QImage& image);
+    void Work(const PoolJobContext& job);
+    std::optional<TileAddress> WaitForTile(const PoolJobContext& job);
+    void Finish(const PoolJobContext& job, const TileAddress& tile, const QImage& image);
 
     const OnlineMapSource source_;
     const QString sourceFolder_;
@@ -86,8 +85,7 @@ private:
     qint64 diskCacheLimit_ = kDiskCacheLimitBytes;
     std::unique_ptr<TileDiskCache> diskCache_;  // shared by the workers, made with them
     Clock now_;
-    std::atomic<bool> stopping_{false};
-    std::vector<std::thread> workers_;
+    std::vector<PoolJob> workers_;
 
     mutable std::mutex mutex_;
     std::condition_variable wishChanged_;

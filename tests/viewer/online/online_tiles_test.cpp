@@ -12,8 +12,11 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 
 namespace {
 using Status = OnlineTileLoader::Status;
@@ -194,8 +197,16 @@ TEST_F(OnlineTileLoaderTest, AStaleCopyStandsInWhenTheServerCannotBeReached)
 
 TEST_F(OnlineTileLoaderTest, NeverMoreThanTwoConnectionsEachKeptForManyTiles)
 {
-    server.SetResponder([](const QByteArray&) {
-        QThread::msleep(10);  // lets both workers be busy at once
+    // The first two requests are answered together, so both workers are
+    // busy at once (bounded, should a fault leave one of them alone).
+    std::mutex mutex;
+    std::condition_variable bothAsked;
+    int asked = 0;
+    server.SetResponder([&](const QByteArray&) {
+        std::unique_lock lock(mutex);
+        if (++asked == 2)
+            bothAsked.notify_all();
+        bothAsked.wait_for(lock, std::chrono::seconds(10), [&] { return asked >= 2; });
         return TileReply("Cache-Control: max-age=3600\r\n");
     });
     auto loader = NewLoader();
