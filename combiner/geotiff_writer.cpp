@@ -3,6 +3,7 @@
 #include "combiner/overview_pyramid.h"
 #include "combiner/scratch_file.h"
 #include "combiner/tile_halving.h"
+#include "combiner/tiff_tile_deflate.h"
 #include "platform/app_error.h"
 
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QtEndian>
 #include <cstdarg>
 #include <cstdlib>
-#include <libdeflate.h>
 #include <memory>
 #include <unistd.h>
 
@@ -20,12 +20,6 @@
 #include <xtiffio.h>
 
 namespace {
-constexpr int kDeflateLevel = 6;  // zlib's and GDAL's default
-// Averaged tiles have many more colours than the source's and cost 1.4 to 3
-// times as much at level 6; at level 1 they take 2.5 to 5 times less time and
-// 4 to 15% more room, 2 to 8% of the file.
-constexpr int kOverviewDeflateLevel = 1;
-constexpr int kMaxDeflateLevel = 12;  // libdeflate's
 constexpr int kSize = MosaicGeometry::kTileSize;
 constexpr size_t kTileBytes = size_t(kSize) * kSize * 4;
 constexpr int kWebMercator = 3857;
@@ -47,10 +41,6 @@ void RecordTiffError(const char* module, const char* format, va_list arguments)
     const QString reason = lastTiffError.isEmpty() ? what : what + QStringLiteral(" (") + lastTiffError + u')';
     throw AppError(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(target), reason));
 }
-
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
-};
 
 // What tells GDAL (and readers that know it) that the file is laid out as a
 // Cloud Optimized GeoTIFF: directories before data, tiles row by row, each
@@ -79,40 +69,6 @@ void RefuseWithoutTableMemory(const MosaicGeometry& geometry, bool overviews)
         throw AppError(QStringLiteral("Not enough memory for a GeoTIFF of %1 tiles: its tile tables need %2 MB. Choose MBTiles or GeoPackage, or a smaller area.")
                            .arg(QLocale().toString(geometry.TileCount()), QLocale().toString(need >> 20)));
 }
-}
-
-QByteArray DeflateTileData(const uchar* data, size_t size, int level)
-{
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressors[kMaxDeflateLevel + 1];
-    auto& compressor = compressors[level];
-    if (!compressor)
-        compressor.reset(libdeflate_alloc_compressor(level));
-    if (!compressor)
-        throw std::bad_alloc();
-    QByteArray out(qsizetype(libdeflate_zlib_compress_bound(compressor.get(), size)), Qt::Uninitialized);
-    const size_t written = libdeflate_zlib_compress(compressor.get(), data, size, out.data(), size_t(out.size()));
-    out.truncate(qsizetype(written));
-    return out;
-}
-
-QByteArray DeflateTilePixels(const QImage& rgba)
-{
-    return DeflateTileData(rgba.constBits(), kTileBytes, kDeflateLevel);
-}
-
-QByteArray DeflateOverviewTile(const QImage& premultiplied)
-{
-    const QImage rgba = premultiplied.convertToFormat(QImage::Format_RGBA8888);
-    return DeflateTileData(rgba.constBits(), kTileBytes, kOverviewDeflateLevel);
-}
-
-const QByteArray& TransparentTileData()
-{
-    static const QByteArray data = [] {
-        const std::vector<uchar> clear(kTileBytes, 0);
-        return DeflateTileData(clear.data(), clear.size(), kDeflateLevel);
-    }();
-    return data;
 }
 
 bool GeoTiffWriter::NeedsBigTiff(const MosaicGeometry& geometry, bool overviews)
