@@ -1,10 +1,10 @@
 #include "cli/commands.h"
 
 #include "cli/error_output.h"
-#include "cli/stop_signals.h"
 #include "cli/task_files_run.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
+#include "platform/stop_signals.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
 #include "run/task_series.h"

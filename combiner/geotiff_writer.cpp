@@ -1,10 +1,10 @@
 #include "combiner/geotiff_writer.h"
 
 #include "combiner/overview_pyramid.h"
-#include "combiner/scratch_file.h"
-#include "combiner/tile_halving.h"
 #include "combiner/tiff_tile_deflate.h"
+#include "combiner/tile_halving.h"
 #include "platform/app_error.h"
+#include "platform/scratch_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,7 +13,6 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <memory>
-#include <unistd.h>
 
 #include <geotiffio.h>
 #include <geovalues.h>
@@ -106,7 +105,7 @@ GeoTiffWriter::GeoTiffWriter(const QString& target, const MosaicGeometry& geomet
             OverviewPyramid::LevelsFor(geometry.Columns, geometry.Rows), folder, target);
         return;
     }
-    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), QFile::encodeName(output_.TemporaryName()).constData(),
+    tiff_ = XTIFFFdOpen(output_.File().DuplicateHandle(), QFile::encodeName(output_.TemporaryName()).constData(),
         NeedsBigTiff(geometry, false) ? "w8" : "w");
     if (!tiff_)
         Fail(target, QStringLiteral("the file cannot be created"));
@@ -193,33 +192,39 @@ void GeoTiffWriter::WriteSpan(const std::vector<SourceTile>& tiles)
         overviews_->Settle();
 }
 
+void GeoTiffWriter::WriteOrFail(const std::function<void()>& write)
+{
+    try {
+        write();
+    } catch (const FileWriteError&) {
+        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    }
+}
+
 void GeoTiffWriter::AppendTile(uint32_t index, const QByteArray& data, bool framed)
 {
     // A framed tile has its size in the 4 bytes before it and its last 4
     // bytes repeated after it; libtiff appends each tile at the file's end.
-    const int fd = output_.Descriptor();
     if (framed) {
         const quint32 size = qToLittleEndian(quint32(data.size()));
-        if (!WriteAllAt(fd, reinterpret_cast<const char*>(&size), 4, ::lseek(fd, 0, SEEK_END)))
-            Fail(output_.Target(), QStringLiteral("the disk may be full"));
+        WriteOrFail([&] { output_.File().Write(QByteArrayView(reinterpret_cast<const char*>(&size), 4)); });
     }
     // The QByteArray is not changed: libtiff takes a non-const pointer only by habit.
     if (TIFFWriteRawTile(tiff_, index, const_cast<char*>(data.constData()), tmsize_t(data.size())) < 0)
         Fail(output_.Target(), QStringLiteral("the disk may be full"));
-    if (framed && !WriteAllAt(fd, data.constData() + data.size() - 4, 4, ::lseek(fd, 0, SEEK_END)))
-        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    if (framed)
+        WriteOrFail([&] { output_.File().Write(QByteArrayView(data).last(4)); });
 }
 
 void GeoTiffWriter::WriteCloudOptimized()
 {
     const QByteArray name = QFile::encodeName(output_.TemporaryName());
     const bool big = NeedsBigTiff(geometry_, true);
-    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), name.constData(), big ? "w8" : "w");
+    tiff_ = XTIFFFdOpen(output_.File().DuplicateHandle(), name.constData(), big ? "w8" : "w");
     if (!tiff_)
         Fail(output_.Target(), QStringLiteral("the file cannot be created"));
     const QByteArray layout = StructuralMetadata();
-    if (!WriteAllAt(output_.Descriptor(), layout.constData(), layout.size(), big ? 16 : 8))
-        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    WriteOrFail([&] { output_.File().WriteAt(big ? 16 : 8, layout); });
     // Every directory first, with room for its tile table but no tiles yet.
     for (int level = 0; level <= overviews_->Levels(); ++level) {
         StartDirectory(level);
@@ -228,9 +233,9 @@ void GeoTiffWriter::WriteCloudOptimized()
             Fail(output_.Target(), QStringLiteral("the directories cannot be written"));
     }
     Close();
-    // libtiff reads the header from where the shared file offset stands.
-    ::lseek(output_.Descriptor(), 0, SEEK_SET);
-    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), name.constData(), "r+");
+    // libtiff reads the header from where the shared file offset stands,
+    // which the duplicate puts at the start.
+    tiff_ = XTIFFFdOpen(output_.File().DuplicateHandle(), name.constData(), "r+");
     if (!tiff_)
         Fail(output_.Target(), QStringLiteral("the file cannot be reopened"));
     for (int level = 0; level <= overviews_->Levels(); ++level)

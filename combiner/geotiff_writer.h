@@ -3,6 +3,7 @@
 #include "combiner/mosaic_writer.h"
 #include "combiner/output_file.h"
 
+#include <functional>
 #include <memory>
 
 typedef struct tiff TIFF;
@@ -46,6 +47,8 @@ private:
     void StartDirectory(int level);
     void WriteCloudOptimized();
     void CopyLevel(int level);
+    // Runs a write of our own into the file; a refused one fails the output.
+    void WriteOrFail(const std::function<void()>& write);
     void AppendTile(uint32_t index, const QByteArray& data, bool framed);
     void Close();
 

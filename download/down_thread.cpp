@@ -3,13 +3,13 @@
 #include "download/failure_class.h"
 #include "download/request_profile.h"
 #include "platform/app_error.h"
+#include "platform/file_replacement.h"
 #include "platform/folders.h"
+#include "platform/link_safe_files.h"
 #include "task/download_task.h"
 
 #include <QFile>
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 
 TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
     PauseFunction Pause)
@@ -179,15 +179,13 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
     // write, so a tile cut short by a crash is fetched again on continuing.
     const QString path = Task->TileFilePath(x, y);
     // Never through a link planted at the tile's name in a folder others may write in.
-    const int handle = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    const QString openError = handle < 0 ? qt_error_string(errno) : QString();
-    QFile file;
-    if (handle < 0 || !file.open(handle, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
-        || file.write(body) != body.size() || !file.flush()) {
+    try {
+        WriteFileWithoutFollowingLinks(path, body);
+    } catch (const FileWriteError& error) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
         ReportLog(Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ")
-            + (handle < 0 ? openError : file.errorString()));
+            + error.Reason());
         ReportFailed(path + u'|' + Task->TileUrl(x, y));
         return false;
     }
