@@ -146,6 +146,10 @@ int RunCommandLine(const Command& command)
             return Print(*print);
         if (const auto* error = std::get_if<UsageError>(&command))
             return Wrong(*error);
+        if (const auto* refused = std::get_if<RefusedCommand>(&command)) {
+            PrintError(refused->Message);
+            return kExitRefused;
+        }
         if (const auto* create = std::get_if<NewCommand>(&command))
             return New(*create);
         if (const auto* run = std::get_if<RunCommand>(&command))

@@ -78,6 +78,11 @@ void TDownThread::RunWorker()
     } catch (const AppError& error) {
         ReportLog(Prefix() + u' ' + error.Message());
     }
+    // A client libcurl could not set up would fail every tile alike.
+    if (Client && !Client->SetupProblem().isEmpty()) {
+        ReportLog(Prefix() + QStringLiteral(" Error: the HTTP client cannot be set up: ") + Client->SetupProblem());
+        Client.reset();
+    }
     BlankImagePath = ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
         + Task->ImageExtension();
 
@@ -184,8 +189,7 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
     } catch (const FileWriteError& error) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
-        ReportLog(Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ")
-            + error.Reason());
+        ReportLog(CannotWriteTileLine(path, error.Reason()));
         ReportFailed(path + u'|' + Task->TileUrl(x, y));
         return false;
     }
@@ -197,10 +201,29 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
 }
 
 // An existing file of that name, such as a tile of an earlier run, is kept.
+// A tile that got no blank image says why instead.
 void TDownThread::CopyBlankImage(int x, int y)
 {
-    QFile::copy(BlankImagePath, Task->TileFilePath(x, y));
+    const QString path = Task->TileFilePath(x, y);
+    QFile blank(BlankImagePath);
+    if (!blank.open(QIODevice::ReadOnly)) {
+        ReportLog(CannotWriteTileLine(path, QStringLiteral("the blank image ") + BlankImagePath + QStringLiteral(": ") + blank.errorString()));
+        return;
+    }
+    const QByteArray bytes = blank.readAll();
+    try {
+        if (!CreateFileWithoutFollowingLinks(path, bytes))
+            return;
+    } catch (const FileWriteError& error) {
+        ReportLog(CannotWriteTileLine(path, error.Reason()));
+        return;
+    }
     ReportLog(Prefix() + u':' + QString::number(x) + u'-' + QString::number(y) + QStringLiteral(" got a blank image!"));
+}
+
+QString TDownThread::CannotWriteTileLine(const QString& path, const QString& reason) const
+{
+    return Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ") + reason;
 }
 
 QString TDownThread::Prefix() const

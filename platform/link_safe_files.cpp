@@ -7,11 +7,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-void WriteFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
+namespace {
+void WriteAll(FileHandle file, const QString& path, QByteArrayView bytes)
 {
-    FileHandle file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!file.IsOpen())
-        throw FileWriteError(path, qt_error_string(errno));
     // A nearly full disk takes part of a write; trying the rest gives the reason.
     while (!bytes.isEmpty()) {
         const ssize_t written = ::write(file.Get(), bytes.data(), size_t(bytes.size()));
@@ -23,6 +21,26 @@ void WriteFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
     }
     if (!file.Close())
         throw FileWriteError(path, qt_error_string(errno));
+}
+}
+
+void WriteFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
+{
+    FileHandle file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!file.IsOpen())
+        throw FileWriteError(path, qt_error_string(errno));
+    WriteAll(std::move(file), path, bytes);
+}
+
+bool CreateFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
+{
+    FileHandle file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!file.IsOpen() && errno == EEXIST)
+        return false;
+    if (!file.IsOpen())
+        throw FileWriteError(path, qt_error_string(errno));
+    WriteAll(std::move(file), path, bytes);
+    return true;
 }
 
 FileHandle OpenFolderWithoutFollowingLinks(const QString& folder, const QStringList& inside, const QString& fileName)

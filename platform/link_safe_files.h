@@ -13,6 +13,11 @@
 // (no replacement). Raises FileWriteError when it cannot.
 void WriteFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes);
 
+// Creates the file `path` with `bytes`, unless something is already there
+// (a file, a link, a folder), which is kept: false then. Raises
+// FileWriteError when it cannot be created or written.
+bool CreateFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes);
+
 // Opens `folder`, then each of `inside` in turn within the one before, never
 // following a link on the way down. Raises FileWriteError naming `fileName`
 // when one cannot be opened.
