@@ -49,7 +49,7 @@ bool ReadZoomRange(const QString& text, int& from, int& to)
     return from >= kLowestZoom && to <= kHighestZoom && from <= to;
 }
 
-const QCommandLineOption kHelp({QStringLiteral("h"), QStringLiteral("help")});
+const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")});
 const QCommandLineOption kVersion(QStringLiteral("version"));
 
 // A parser with the options every command takes (help and version) and

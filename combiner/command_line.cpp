@@ -65,10 +65,10 @@ QString TypedOption(const QStringList& arguments, const QString& name)
 // follows its option as the next argument or after "=".
 Options ParseArguments(const QStringList& arguments)
 {
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption strict(QStringLiteral("strict"));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUTPUT"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUTPUT"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
     const QCommandLineOption noOverviews(QStringLiteral("no-overviews"));
     const QCommandLineOption lowerZooms(QStringLiteral("lower-zooms"), QString(), QStringLiteral("N"));

@@ -2,6 +2,7 @@
 #include "combiner_fixture.h"
 
 #include <QProcess>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -107,8 +108,10 @@ TEST(CommandLine, HelpVersionAndWrongCommandLinesNeedNoDisplayAndHelpGoesToStdou
         EXPECT_EQ(quiltry.exitCode(), c.status) << c.arguments.join(u' ').toStdString();
         const QString out = QString::fromLocal8Bit(quiltry.readAllStandardOutput());
         const QString err = QString::fromLocal8Bit(quiltry.readAllStandardError());
-        EXPECT_TRUE(out.startsWith(QString::fromLatin1(c.out)) && (out.isEmpty() == !*c.out)) << out.toStdString();
-        EXPECT_TRUE(err.startsWith(QString::fromLatin1(c.err)) && (err.isEmpty() == !*c.err)) << err.toStdString();
+        EXPECT_EQ(out.left(qsizetype(std::strlen(c.out))), QString::fromLatin1(c.out)) << out.toStdString();
+        EXPECT_EQ(out.isEmpty(), !*c.out) << out.toStdString();
+        EXPECT_EQ(err.left(qsizetype(std::strlen(c.err))), QString::fromLatin1(c.err)) << err.toStdString();
+        EXPECT_EQ(err.isEmpty(), !*c.err) << err.toStdString();
     }
 }
 

@@ -411,15 +411,19 @@ TEST_F(DownThreadTest, OnlyATileThatGotTheBlankImageSaysSo)
     ProvideBlankImage("blank");
     server.SetResponder([](const QByteArray&) { return ScriptedReply::Status("HTTP/1.1 404 Not Found"); });
     Task(8, 8, 5, 5);
-    RunWorkers();  // the task's image folder was never made
+    // A file where the image folder should be: no tile file can be made.
+    ASSERT_TRUE(QDir(folder.File("area")).removeRecursively());
+    folder.Write(QStringLiteral("area"), "not a folder");
+    RunWorkers();
     EXPECT_EQ(receiver.Log.filter(QStringLiteral("blank image")), QStringList());
     EXPECT_TRUE(receiver.Log.contains(
-        "T1 Error: cannot write the tile file " + task->TileFilePath(8, 5) + ": No such file or directory"));
+        "T1 Error: cannot write the tile file " + task->TileFilePath(8, 5) + ": Not a directory"));
 
+    QFile::remove(folder.File("area"));
     workers.clear();
     receiver = {};
-    folder.Write(QStringLiteral("area/") + task->TileFileName(8, 5), "earlier tile");
     Task(8, 8, 5, 6);
+    folder.Write(QStringLiteral("area/") + task->TileFileName(8, 5), "earlier tile");
     RunWorkers();
     EXPECT_EQ(receiver.Log.filter(QStringLiteral("blank image")), QStringList({"T1:8-6 got a blank image!"}));
     EXPECT_EQ(TileFile(8, 5), QByteArray("earlier tile"));

@@ -24,7 +24,7 @@ const char kUsage[] =
 // program ends here; none when the window is to open.
 std::optional<int> AnswerCommandLine(const QStringList& arguments)
 {
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     QCommandLineParser parser;
     parser.addOptions({help, version});
