@@ -12,13 +12,13 @@
 // name is fixed per target, so a later run removes a stale one. It is
 // created exclusively and never through a link (a link planted at the name
 // is removed, not followed), and every write goes through the descriptor
-// made then (a FileReplacement with a fixed temporary name).
+// made then (a FileReplacement with a fixed temporary name). Destroyed
+// uncommitted, it removes the temporary file.
 class PendingOutput {
 public:
     // Refuses, with AppError, a target that is a folder or whose folder is
     // missing, not a folder or not writable; creates the empty temporary file.
     explicit PendingOutput(const QString& target);
-    // Destroyed uncommitted, it removes the temporary file.
 
     PendingOutput(const PendingOutput&) = delete;
     PendingOutput& operator=(const PendingOutput&) = delete;

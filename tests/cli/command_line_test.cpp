@@ -1,8 +1,8 @@
 #include "cli/command_line.h"
 #include "cli/tessaly_command_fixture.h"
+#include "support/run_without_display.h"
 #include "task/map_type.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -133,31 +133,14 @@ TEST_F(TessalyCommandTest, WrongCommandsAndMissingTaskFilesAreAnsweredOnStderrWi
     EXPECT_TRUE(QFile::exists(work.File("eq.qtsk")));
 }
 
-TEST_F(TessalyCommandTest, TheViewerAnswersHelpVersionAndAWrongCommandLineWithoutADisplay)
+TEST(CommandLineTest, TheViewerAnswersHelpVersionAndAWrongCommandLineWithoutADisplay)
 {
-    struct Case {
-        QStringList arguments;
-        int status;
-        const char* out;
-        const char* err;
-    };
-    const Case cases[] = {
-        {{"--help"}, 0, "Usage: orvane [TASK.qtsk]\n", ""},
-        {{"-h"}, 0, "Usage: orvane [TASK.qtsk]\n", ""},
-        {{"--version"}, 0, "orvane 5.", ""},
+    const ExpectedRun runs[] = {
+        {{"--help"}, 0, "Usage: orvane [TASK.qtsk]\n"},
+        {{"-h"}, 0, "Usage: orvane [TASK.qtsk]\n"},
+        {{"--version"}, 0, "orvane 5."},
         {{"--bogus"}, 2, "", "orvane: Unknown option 'bogus'.\nTry 'orvane --help'.\n"},
     };
-    for (const Case& c : cases) {
-        QProcess orvane;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QString::fromLatin1(name));
-        orvane.setProcessEnvironment(environment);
-        orvane.start(QStringLiteral(ORVANE_PROGRAM), c.arguments);
-        const Outcome outcome = Finish(orvane);
-        EXPECT_EQ(outcome.Status, c.status) << c.arguments.join(u' ').toStdString();
-        EXPECT_EQ(outcome.Out.left(qsizetype(std::strlen(c.out))), QString::fromLatin1(c.out));
-        EXPECT_EQ(outcome.Out.isEmpty(), !*c.out) << outcome.Out.toStdString();
-        EXPECT_EQ(outcome.Err, QString::fromLatin1(c.err));
-    }
+    for (const ExpectedRun& run : runs)
+        ExpectRunWithoutDisplay(QStringLiteral(ORVANE_PROGRAM), run);
 }

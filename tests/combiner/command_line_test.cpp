@@ -1,8 +1,8 @@
 #include "combiner/command_line.h"
 #include "combiner_fixture.h"
+#include "support/run_without_display.h"
 
 #include <QProcess>
-#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,17 +19,6 @@ CommandRun RunQuiltry(const QStringList& arguments)
     QTextStream err(&run.err);
     run.status = RunCommandLine(arguments, out, err);
     return run;
-}
-
-// The program itself, as a script runs it: no display, no platform chosen.
-QProcess& StartWithoutDisplay(QProcess& quiltry, const QStringList& arguments)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    quiltry.setProcessEnvironment(environment);
-    quiltry.start(QStringLiteral(QUILTRY_PROGRAM), arguments);
-    return quiltry;
 }
 }
 
@@ -78,7 +67,7 @@ TEST(CommandLine, TheProgramRunsWithoutADisplay)
 {
     CombinerTask t;
     QProcess quiltry;
-    StartWithoutDisplay(quiltry, {t.ProjectFile(), QStringLiteral("-o"), t.folder.File("map.tif")});
+    StartWithoutDisplay(quiltry, QStringLiteral(QUILTRY_PROGRAM), {t.ProjectFile(), QStringLiteral("-o"), t.folder.File("map.tif")});
     ASSERT_TRUE(quiltry.waitForFinished(60000));
     EXPECT_EQ(quiltry.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(quiltry.exitCode(), 0) << quiltry.readAllStandardError().toStdString();
@@ -87,32 +76,15 @@ TEST(CommandLine, TheProgramRunsWithoutADisplay)
 
 TEST(CommandLine, HelpVersionAndWrongCommandLinesNeedNoDisplayAndHelpGoesToStdout)
 {
-    struct Case {
-        QStringList arguments;
-        int status;
-        const char* out;
-        const char* err;
-    };
-    const Case cases[] = {
-        {{QStringLiteral("--help")}, 0, "Usage: quiltry TASK.qtsk", ""},
-        {{QStringLiteral("-h")}, 0, "Usage: quiltry TASK.qtsk", ""},
-        {{QStringLiteral("--version")}, 0, "quiltry 5.", ""},
+    const ExpectedRun runs[] = {
+        {{QStringLiteral("--help")}, 0, "Usage: quiltry TASK.qtsk"},
+        {{QStringLiteral("-h")}, 0, "Usage: quiltry TASK.qtsk"},
+        {{QStringLiteral("--version")}, 0, "quiltry 5."},
         {{QStringLiteral("a.qtsk"), QStringLiteral("--fast")}, 2, "", "quiltry: Unknown option --fast.\nUsage: quiltry"},
         {{QStringLiteral("a.qtsk"), QStringLiteral("--output")}, 2, "", "quiltry: --output needs a value.\n"},
     };
-    for (const Case& c : cases) {
-        QProcess quiltry;
-        StartWithoutDisplay(quiltry, c.arguments);
-        ASSERT_TRUE(quiltry.waitForFinished(60000));
-        EXPECT_EQ(quiltry.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(quiltry.exitCode(), c.status) << c.arguments.join(u' ').toStdString();
-        const QString out = QString::fromLocal8Bit(quiltry.readAllStandardOutput());
-        const QString err = QString::fromLocal8Bit(quiltry.readAllStandardError());
-        EXPECT_EQ(out.left(qsizetype(std::strlen(c.out))), QString::fromLatin1(c.out)) << out.toStdString();
-        EXPECT_EQ(out.isEmpty(), !*c.out) << out.toStdString();
-        EXPECT_EQ(err.left(qsizetype(std::strlen(c.err))), QString::fromLatin1(c.err)) << err.toStdString();
-        EXPECT_EQ(err.isEmpty(), !*c.err) << err.toStdString();
-    }
+    for (const ExpectedRun& run : runs)
+        ExpectRunWithoutDisplay(QStringLiteral(QUILTRY_PROGRAM), run);
 }
 
 TEST(CommandLine, AnOptionsValueMayFollowAnEqualsSign)
