@@ -32,7 +32,7 @@ int RunWithoutWindow(int argc, char* argv[], const Command& command)
 
 int main(int argc, char* argv[])
 {
-    const Command command = ParseCommandLine(ArgumentsAfterProgramName(argc, argv));
+    const Command command = CheckWindowTaskFile(ParseCommandLine(ArgumentsAfterProgramName(argc, argv)));
     const auto* window = std::get_if<WindowCommand>(&command);
     if (!window)
         return RunWithoutWindow(argc, argv, command);

@@ -1,9 +1,13 @@
 #include "cli/command_line.h"
 
+#include "platform/app_error.h"
 #include "task/map_type.h"
+#include "task/opened_task.h"
 
-#include <QCoreApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <QRegularExpression>
+#include <optional>
 
 namespace {
 constexpr int kLowestZoom = 0;
@@ -12,11 +16,6 @@ constexpr int kHighestZoom = 30;
 QString VersionText()
 {
     return QStringLiteral("tessaly ") + QStringLiteral(TESSALY_VERSION) + u'\n';
-}
-
-bool IsHelp(const QString& argument)
-{
-    return argument == QStringLiteral("--help") || argument == QStringLiteral("-h");
 }
 
 std::optional<int> MapTypeNamed(const QString& name)
@@ -30,10 +29,12 @@ std::optional<int> MapTypeNamed(const QString& name)
     return std::nullopt;
 }
 
+// "tessaly[ COMMAND]: <problem>" and where to look.
 UsageError Wrong(const QString& command, const QString& problem)
 {
-    return UsageError{QStringLiteral("tessaly ") + command + QStringLiteral(": ") + problem
-        + QStringLiteral("\nTry 'tessaly ") + command + QStringLiteral(" --help'.")};
+    const QString program = command.isEmpty() ? QStringLiteral("tessaly") : QStringLiteral("tessaly ") + command;
+    return UsageError{program + QStringLiteral(": ") + problem + QStringLiteral("\nTry '") + program
+        + QStringLiteral(" --help'.")};
 }
 
 // "12" or "10-13", each within the task core's zoom range.
@@ -48,115 +49,185 @@ bool ReadZoomRange(const QString& text, int& from, int& to)
     return from >= kLowestZoom && to <= kHighestZoom && from <= to;
 }
 
+const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+const QCommandLineOption kVersion(QStringLiteral("version"));
+
+// A parser with the options every command takes (help and version) and
+// `options`. Options may come before, between and after the files, and a
+// value follows its option as the next argument or after "=".
+class Parser {
+public:
+    Parser(const QString& command, const QList<QCommandLineOption>& options) : command_(command)
+    {
+        parser_.addOptions({kHelp, kVersion});
+        parser_.addOptions(options);
+        for (const QCommandLineOption& option : options)
+            if (!option.valueName().isEmpty())
+                valued_ << QStringLiteral("--") + option.names().constFirst();
+    }
+
+    // The complaint about `arguments`, none when they parse.
+    std::optional<UsageError> Parse(const QStringList& arguments)
+    {
+        // Only the last argument can lack its value: any other has the next.
+        if (!arguments.isEmpty() && valued_.contains(arguments.constLast()))
+            return Wrong(arguments.constLast() + QStringLiteral(" needs a value"));
+        if (parser_.parse(QStringList(QStringLiteral("tessaly")) + arguments))
+            return std::nullopt;
+        const QStringList unknown = parser_.unknownOptionNames();
+        if (unknown.isEmpty())
+            return Wrong(parser_.errorText());
+        const QString& name = unknown.constFirst();
+        return Wrong(QStringLiteral("unknown option ") + (name.size() > 1 ? QStringLiteral("--") : QStringLiteral("-")) + name);
+    }
+
+    // Help or version when asked for.
+    std::optional<PrintCommand> Print(const QString& help) const
+    {
+        if (parser_.isSet(kHelp))
+            return PrintCommand{help};
+        if (parser_.isSet(kVersion))
+            return PrintCommand{VersionText()};
+        return std::nullopt;
+    }
+
+    bool IsSet(const QCommandLineOption& option) const { return parser_.isSet(option); }
+    QString Value(const QCommandLineOption& option) const { return parser_.value(option); }
+    QStringList Files() const { return parser_.positionalArguments(); }
+    UsageError Wrong(const QString& problem) const { return ::Wrong(command_, problem); }
+
+private:
+    QString command_;
+    QCommandLineParser parser_;
+    QStringList valued_;
+};
+
 Command ParseNew(const QStringList& arguments)
 {
-    const QString command = QStringLiteral("new");
+    const QCommandLineOption area(QStringLiteral("area"), QString(), QStringLiteral("L,R,T,B"));
+    const QCommandLineOption zoom(QStringLiteral("zoom"), QString(), QStringLiteral("Z[-Z2]"));
+    const QCommandLineOption map(QStringLiteral("map"), QString(), QStringLiteral("M"));
+    const QCommandLineOption folder(QStringLiteral("folder"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption yes(QStringLiteral("yes"));
+    const QCommandLineOption run(QStringLiteral("run"));
+    Parser parser(QStringLiteral("new"), {area, zoom, map, folder, yes, run});
+    if (auto wrong = parser.Parse(arguments))
+        return *wrong;
+    if (auto print = parser.Print(NewHelp()))
+        return *print;
+
     NewCommand parsed;
     parsed.MapsType = MAPNIK;
-    bool haveArea = false, haveZoom = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (IsHelp(argument))
-            return PrintCommand{NewHelp()};
-        if (argument == QStringLiteral("--version"))
-            return PrintCommand{VersionText()};
-        if (argument == QStringLiteral("--yes")) {
-            parsed.Yes = true;
-            continue;
-        }
-        if (argument == QStringLiteral("--run")) {
-            parsed.Run = true;
-            continue;
-        }
-        const bool takesValue = argument == QStringLiteral("--area") || argument == QStringLiteral("--zoom")
-            || argument == QStringLiteral("--map") || argument == QStringLiteral("--folder");
-        if (takesValue) {
-            if (i + 1 >= arguments.size())
-                return Wrong(command, argument + QStringLiteral(" needs a value"));
-            const QString value = arguments[++i];
-            if (argument == QStringLiteral("--area")) {
-                parsed.Area = value.split(u',');
-                if (parsed.Area.size() != 4)
-                    return Wrong(command, QStringLiteral("--area takes LEFT,RIGHT,TOP,BOTTOM"));
-                haveArea = true;
-            } else if (argument == QStringLiteral("--zoom")) {
-                if (!ReadZoomRange(value, parsed.ZoomFrom, parsed.ZoomTo))
-                    return Wrong(command, QStringLiteral("--zoom takes Z or Z-Z2 with 0 <= Z <= Z2 <= 30"));
-                haveZoom = true;
-            } else if (argument == QStringLiteral("--map")) {
-                const auto type = MapTypeNamed(value);
-                if (!type)
-                    return Wrong(command, QStringLiteral("--map takes mapnik, osmarender or cycle"));
-                parsed.MapsType = *type;
-            } else {
-                parsed.Folder = value;
-            }
-            continue;
-        }
-        if (argument.startsWith(u'-'))
-            return Wrong(command, QStringLiteral("unknown option ") + argument);
-        if (!parsed.TaskName.isEmpty())
-            return Wrong(command, QStringLiteral("one task name only"));
-        parsed.TaskName = argument;
+    parsed.Yes = parser.IsSet(yes);
+    parsed.Run = parser.IsSet(run);
+    parsed.Folder = parser.Value(folder);
+    const QStringList names = parser.Files();
+    if (names.size() > 1)
+        return parser.Wrong(QStringLiteral("one task name only"));
+    if (parser.IsSet(area)) {
+        parsed.Area = parser.Value(area).split(u',');
+        if (parsed.Area.size() != 4)
+            return parser.Wrong(QStringLiteral("--area takes LEFT,RIGHT,TOP,BOTTOM"));
     }
-    if (parsed.TaskName.isEmpty())
-        return Wrong(command, QStringLiteral("a task name is needed"));
-    if (!haveArea)
-        return Wrong(command, QStringLiteral("--area is needed"));
-    if (!haveZoom)
-        return Wrong(command, QStringLiteral("--zoom is needed"));
+    if (parser.IsSet(zoom) && !ReadZoomRange(parser.Value(zoom), parsed.ZoomFrom, parsed.ZoomTo))
+        return parser.Wrong(QStringLiteral("--zoom takes Z or Z-Z2 with 0 <= Z <= Z2 <= 30"));
+    if (parser.IsSet(map)) {
+        const auto type = MapTypeNamed(parser.Value(map));
+        if (!type)
+            return parser.Wrong(QStringLiteral("--map takes mapnik, osmarender or cycle"));
+        parsed.MapsType = *type;
+    }
+    if (names.isEmpty())
+        return parser.Wrong(QStringLiteral("a task name is needed"));
+    parsed.TaskName = names.constFirst();
+    if (!parser.IsSet(area))
+        return parser.Wrong(QStringLiteral("--area is needed"));
+    if (!parser.IsSet(zoom))
+        return parser.Wrong(QStringLiteral("--zoom is needed"));
     return parsed;
 }
 
-// Options first, then the files: the commands that take only files.
-std::variant<QStringList, Command> ParseFiles(const QString& command, const QStringList& arguments,
-    const QString& help)
+Command ParseRun(const QStringList& arguments)
 {
-    QStringList files;
-    for (const QString& argument : arguments) {
-        if (IsHelp(argument))
-            return PrintCommand{help};
-        if (argument == QStringLiteral("--version"))
-            return PrintCommand{VersionText()};
-        if (argument.startsWith(u'-'))
-            return Wrong(command, QStringLiteral("unknown option ") + argument);
-        files << argument;
-    }
-    return files;
+    Parser parser(QStringLiteral("run"), {});
+    if (auto wrong = parser.Parse(arguments))
+        return *wrong;
+    if (auto print = parser.Print(RunHelp()))
+        return *print;
+    if (parser.Files().isEmpty())
+        return parser.Wrong(QStringLiteral("a task file is needed"));
+    return RunCommand{parser.Files()};
+}
+
+Command ParseRedownload(const QStringList& arguments)
+{
+    Parser parser(QStringLiteral("redownload"), {});
+    if (auto wrong = parser.Parse(arguments))
+        return *wrong;
+    if (auto print = parser.Print(RedownloadHelp()))
+        return *print;
+    const QStringList names = parser.Files();
+    if (names.isEmpty())
+        return parser.Wrong(QStringLiteral("a list file is needed"));
+    if (names.size() > 1)
+        return parser.Wrong(QStringLiteral("one list file only"));
+    return RedownloadCommand{names.constFirst()};
+}
+
+// What the window opens: a project file, not a word that could be a command.
+bool NamesTaskFile(const QString& argument)
+{
+    return argument.endsWith(QStringLiteral(".qtsk"), Qt::CaseInsensitive) || argument.contains(u'/')
+        || argument.contains(QDir::separator());
+}
+
+UsageError UnknownCommand(const QString& name)
+{
+    return UsageError{QStringLiteral("tessaly: unknown command ") + name
+        + QStringLiteral(" (the commands are new, run and redownload)\nTry 'tessaly --help'.")};
+}
+
+// No command: the window, with a task file or none; or the program's help or version.
+Command ParseWindow(const QStringList& arguments)
+{
+    Parser parser(QString(), {});
+    if (auto wrong = parser.Parse(arguments))
+        return *wrong;
+    if (auto print = parser.Print(ProgramHelp()))
+        return *print;
+    const QStringList files = parser.Files();
+    if (files.isEmpty())
+        return WindowCommand{};
+    if (files.size() > 1 || !NamesTaskFile(files.constFirst()))
+        return UnknownCommand(files.constFirst());
+    return WindowCommand{files.constFirst()};
 }
 }
 
 Command ParseCommandLine(const QStringList& arguments)
 {
-    if (arguments.isEmpty())
-        return WindowCommand{};
-    const QString& first = arguments.first();
+    const QString first = arguments.value(0);
     const QStringList rest = arguments.mid(1);
-    if (IsHelp(first))
-        return PrintCommand{ProgramHelp()};
-    if (first == QStringLiteral("--version"))
-        return PrintCommand{VersionText()};
     if (first == QStringLiteral("new"))
         return ParseNew(rest);
-    if (first == QStringLiteral("run") || first == QStringLiteral("redownload")) {
-        const bool run = first == QStringLiteral("run");
-        auto files = ParseFiles(first, rest, run ? RunHelp() : RedownloadHelp());
-        if (auto* command = std::get_if<Command>(&files))
-            return *command;
-        const QStringList& names = std::get<QStringList>(files);
-        if (names.isEmpty())
-            return Wrong(first, run ? QStringLiteral("a task file is needed") : QStringLiteral("a list file is needed"));
-        if (run)
-            return RunCommand{names};
-        if (names.size() > 1)
-            return Wrong(first, QStringLiteral("one list file only"));
-        return RedownloadCommand{names.first()};
+    if (first == QStringLiteral("run"))
+        return ParseRun(rest);
+    if (first == QStringLiteral("redownload"))
+        return ParseRedownload(rest);
+    return ParseWindow(arguments);
+}
+
+Command CheckWindowTaskFile(Command command)
+{
+    const auto* window = std::get_if<WindowCommand>(&command);
+    if (!window || window->TaskFile.isEmpty())
+        return command;
+    try {
+        CheckProjectFileReadable(window->TaskFile);
+    } catch (const AppError& error) {
+        return RefusedCommand{error.Message()};
     }
-    if (first.startsWith(u'-'))
-        return UsageError{QStringLiteral("tessaly: unknown option ") + first + QStringLiteral("\nTry 'tessaly --help'.")};
-    if (arguments.size() > 1)
-        return UsageError{QStringLiteral("tessaly: unknown command ") + first + QStringLiteral("\nTry 'tessaly --help'.")};
-    return WindowCommand{first};
+    return command;
 }
 
 QString ProgramHelp()

@@ -5,7 +5,9 @@
 #include <variant>
 
 // What the program was asked to do, read from its arguments (without the
-// program's own name). Nothing is checked here but the command line itself.
+// program's own name) by QCommandLineParser: an option's value follows it
+// or comes after "=" ("--area=1,2,3,4"). Nothing is checked here but the
+// command line itself.
 
 // No command: the main window, with a task opened when one is named.
 struct WindowCommand {
@@ -44,9 +46,21 @@ struct UsageError {
     QString Message;
 };
 
-using Command = std::variant<WindowCommand, NewCommand, RunCommand, RedownloadCommand, PrintCommand, UsageError>;
+// A command that cannot be carried out: the message for stderr; exit status 1.
+struct RefusedCommand {
+    QString Message;
+};
+
+using Command =
+    std::variant<WindowCommand, NewCommand, RunCommand, RedownloadCommand, PrintCommand, UsageError, RefusedCommand>;
 
 Command ParseCommandLine(const QStringList& arguments);
+
+// The window's task file is looked at before any window is made, so that one
+// that is missing or cannot be read is refused on stderr, with or without a
+// display: "Cannot open the task <file>: <reason>." as a RefusedCommand.
+// Every other command comes back as it is.
+Command CheckWindowTaskFile(Command command);
 
 // The help of each command, and of the program.
 QString ProgramHelp();

@@ -1,10 +1,10 @@
 #include "cli/commands.h"
 
 #include "cli/error_output.h"
-#include "cli/stop_signals.h"
 #include "cli/task_files_run.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
+#include "platform/stop_signals.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
 #include "recovery/redownload_job.h"
@@ -143,6 +143,10 @@ int RunCommandLine(const Command& command)
             return Print(*print);
         if (const auto* error = std::get_if<UsageError>(&command))
             return Wrong(*error);
+        if (const auto* refused = std::get_if<RefusedCommand>(&command)) {
+            PrintError(refused->Message);
+            return kExitRefused;
+        }
         if (const auto* create = std::get_if<NewCommand>(&command))
             return New(*create);
         if (const auto* run = std::get_if<RunCommand>(&command))

@@ -1,8 +1,8 @@
 #include "cli/progress_line.h"
 
-#include <unistd.h>
+#include "platform/terminal.h"
 
-ProgressLine::ProgressLine(std::FILE* stream) : stream_(stream), terminal_(::isatty(::fileno(stream)) == 1) {}
+ProgressLine::ProgressLine(std::FILE* stream) : stream_(stream), terminal_(IsTerminal(stream)) {}
 
 void ProgressLine::Begin(qint64 total, qint64 finished, qint64 timeMs)
 {

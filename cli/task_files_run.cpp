@@ -3,7 +3,7 @@
 #include "cli/commands.h"
 #include "cli/error_output.h"
 #include "cli/progress_line.h"
-#include "cli/stop_signals.h"
+#include "platform/stop_signals.h"
 #include "run/growing_task_files.h"
 #include "run/series_run.h"
 #include "run/task_run.h"

@@ -4,6 +4,7 @@
 #include "platform/app_error.h"
 #include "settings/config_file.h"
 
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 
 namespace {
@@ -37,6 +38,7 @@ struct Options {
     bool NoOverviews = false;
     int LowerZooms = -1;
     bool Help = false;
+    bool Version = false;
 };
 
 int ZoomValue(const QString& name, const QString& text)
@@ -48,34 +50,50 @@ int ZoomValue(const QString& name, const QString& text)
     return zoom;
 }
 
-// Raises AppError with the complaint about the command line.
+// The argument as typed that brought the option `name` QCommandLineParser did not know.
+QString TypedOption(const QStringList& arguments, const QString& name)
+{
+    for (const QString& argument : arguments) {
+        const QString bare = argument.section(u'=', 0, 0);
+        if (bare == QStringLiteral("--") + name || bare == QStringLiteral("-") + name)
+            return bare;
+    }
+    return (name.size() > 1 ? QStringLiteral("--") : QStringLiteral("-")) + name;
+}
+
+// Raises AppError with the complaint about the command line. A value
+// follows its option as the next argument or after "=".
 Options ParseArguments(const QStringList& arguments)
 {
-    Options options;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        const auto value = [&](const QString& name) {
-            if (i + 1 >= arguments.size())
-                throw AppError(QStringLiteral("%1 needs a value.").arg(name));
-            return arguments[++i];
-        };
-        if (argument == u"--help" || argument == u"-h")
-            options.Help = true;
-        else if (argument == u"--strict")
-            options.Strict = true;
-        else if (argument == u"-o" || argument == u"--output")
-            options.Target = value(argument);
-        else if (argument == u"--format")
-            options.FormatName = value(argument);
-        else if (argument == u"--no-overviews")
-            options.NoOverviews = true;
-        else if (argument == u"--lower-zooms")
-            options.LowerZooms = ZoomValue(argument, value(argument));
-        else if (argument.startsWith(u'-') && argument.size() > 1)
-            throw AppError(QStringLiteral("Unknown option %1.").arg(argument));
-        else
-            options.ProjectFiles << argument;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption strict(QStringLiteral("strict"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("OUTPUT"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
+    const QCommandLineOption noOverviews(QStringLiteral("no-overviews"));
+    const QCommandLineOption lowerZooms(QStringLiteral("lower-zooms"), QString(), QStringLiteral("N"));
+    QCommandLineParser parser;
+    parser.addOptions({help, version, strict, output, format, noOverviews, lowerZooms});
+    // Only the last argument can lack its value: any other has the next.
+    const QString last = arguments.value(arguments.size() - 1);
+    const QStringList valued{QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--format"), QStringLiteral("--lower-zooms")};
+    if (valued.contains(last))
+        throw AppError(QStringLiteral("%1 needs a value.").arg(last));
+    if (!parser.parse(QStringList(QStringLiteral("quiltry")) + arguments)) {
+        if (parser.unknownOptionNames().isEmpty())
+            throw AppError(parser.errorText());
+        throw AppError(QStringLiteral("Unknown option %1.").arg(TypedOption(arguments, parser.unknownOptionNames().constFirst())));
     }
+    Options options;
+    options.Help = parser.isSet(help);
+    options.Version = parser.isSet(version);
+    options.Strict = parser.isSet(strict);
+    options.Target = parser.value(output);
+    options.FormatName = parser.value(format);
+    options.NoOverviews = parser.isSet(noOverviews);
+    if (parser.isSet(lowerZooms))
+        options.LowerZooms = ZoomValue(QStringLiteral("--lower-zooms"), parser.value(lowerZooms));
+    options.ProjectFiles = parser.positionalArguments();
     return options;
 }
 
@@ -124,13 +142,17 @@ bool WantsCommandLine(const QStringList& arguments)
     return arguments.size() > 1 || (arguments.size() == 1 && arguments[0].startsWith(u'-'));
 }
 
-int RunCommandLine(const QStringList& arguments, QTextStream& err)
+int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
     CombineRequest request;
     try {
         const Options options = ParseArguments(arguments);
         if (options.Help) {
-            err << kUsage;
+            out << kUsage;
+            return kExitWritten;
+        }
+        if (options.Version) {
+            out << "quiltry " << TESSALY_VERSION << '\n';
             return kExitWritten;
         }
         if (options.ProjectFiles.isEmpty() || options.Target.isEmpty())

@@ -4,10 +4,12 @@
 #include <QTextStream>
 
 // quiltry TASK.qtsk [TASK.qtsk ...] -o OUT [--format gtiff|png|mbtiles|gpkg] [--strict]
-//         [--lower-zooms N] [--no-overviews] [--help]
-// Progress and the tile report go to `err`. Exit status: 0 when the output
-// was written, 1 when nothing was written, 2 for a wrong command line.
-int RunCommandLine(const QStringList& arguments, QTextStream& err);
+//         [--lower-zooms N] [--no-overviews] [--help] [--version]
+// Read by QCommandLineParser: a value follows its option or comes after "=".
+// The help and the version go to `out`; progress, the tile report and every
+// complaint to `err`. Exit status: 0 when the output was written (or the
+// help or version shown), 1 when nothing was written, 2 for a wrong command line.
+int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err);
 
 // Whether these arguments (without the program name) ask for the command
 // line rather than the window: the window takes no argument or one project

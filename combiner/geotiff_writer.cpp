@@ -1,31 +1,24 @@
 #include "combiner/geotiff_writer.h"
 
 #include "combiner/overview_pyramid.h"
-#include "combiner/scratch_file.h"
+#include "combiner/tiff_tile_deflate.h"
 #include "combiner/tile_halving.h"
 #include "platform/app_error.h"
 #include "platform/physical_memory.h"
+#include "platform/scratch_file.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QtEndian>
 #include <cstdarg>
-#include <libdeflate.h>
 #include <memory>
-#include <unistd.h>
 
 #include <geotiffio.h>
 #include <geovalues.h>
 #include <xtiffio.h>
 
 namespace {
-constexpr int kDeflateLevel = 6;  // zlib's and GDAL's default
-// Averaged tiles have many more colours than the source's and cost 1.4 to 3
-// times as much at level 6; at level 1 they take 2.5 to 5 times less time and
-// 4 to 15% more room, 2 to 8% of the file.
-constexpr int kOverviewDeflateLevel = 1;
-constexpr int kMaxDeflateLevel = 12;  // libdeflate's
 constexpr int kSize = MosaicGeometry::kTileSize;
 constexpr size_t kTileBytes = size_t(kSize) * kSize * 4;
 constexpr int kWebMercator = 3857;
@@ -47,10 +40,6 @@ void RecordTiffError(const char* module, const char* format, va_list arguments)
     const QString reason = lastTiffError.isEmpty() ? what : what + QStringLiteral(" (") + lastTiffError + u')';
     throw AppError(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(target), reason));
 }
-
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
-};
 
 // What tells GDAL (and readers that know it) that the file is laid out as a
 // Cloud Optimized GeoTIFF: directories before data, tiles row by row, each
@@ -79,40 +68,6 @@ void RefuseWithoutTableMemory(const MosaicGeometry& geometry, bool overviews)
         throw AppError(QStringLiteral("Not enough memory for a GeoTIFF of %1 tiles: its tile tables need %2 MB. Choose MBTiles or GeoPackage, or a smaller area.")
                            .arg(QLocale().toString(geometry.TileCount()), QLocale().toString(need >> 20)));
 }
-}
-
-QByteArray DeflateTileData(const uchar* data, size_t size, int level)
-{
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressors[kMaxDeflateLevel + 1];
-    auto& compressor = compressors[level];
-    if (!compressor)
-        compressor.reset(libdeflate_alloc_compressor(level));
-    if (!compressor)
-        throw std::bad_alloc();
-    QByteArray out(qsizetype(libdeflate_zlib_compress_bound(compressor.get(), size)), Qt::Uninitialized);
-    const size_t written = libdeflate_zlib_compress(compressor.get(), data, size, out.data(), size_t(out.size()));
-    out.truncate(qsizetype(written));
-    return out;
-}
-
-QByteArray DeflateTilePixels(const QImage& rgba)
-{
-    return DeflateTileData(rgba.constBits(), kTileBytes, kDeflateLevel);
-}
-
-QByteArray DeflateOverviewTile(const QImage& premultiplied)
-{
-    const QImage rgba = premultiplied.convertToFormat(QImage::Format_RGBA8888);
-    return DeflateTileData(rgba.constBits(), kTileBytes, kOverviewDeflateLevel);
-}
-
-const QByteArray& TransparentTileData()
-{
-    static const QByteArray data = [] {
-        const std::vector<uchar> clear(kTileBytes, 0);
-        return DeflateTileData(clear.data(), clear.size(), kDeflateLevel);
-    }();
-    return data;
 }
 
 bool GeoTiffWriter::NeedsBigTiff(const MosaicGeometry& geometry, bool overviews)
@@ -156,7 +111,7 @@ GeoTiffWriter::GeoTiffWriter(const QString& target, const MosaicGeometry& geomet
             OverviewPyramid::LevelsFor(geometry.Columns, geometry.Rows), folder, target);
         return;
     }
-    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), QFile::encodeName(output_.TemporaryName()).constData(),
+    tiff_ = XTIFFFdOpen(output_.File().DuplicateHandle(), QFile::encodeName(output_.TemporaryName()).constData(),
         NeedsBigTiff(geometry, false) ? "w8" : "w");
     if (!tiff_)
         Fail(target, QStringLiteral("the file cannot be created"));
@@ -243,33 +198,39 @@ void GeoTiffWriter::WriteSpan(const std::vector<SourceTile>& tiles)
         overviews_->Settle();
 }
 
+void GeoTiffWriter::WriteOrFail(const std::function<void()>& write)
+{
+    try {
+        write();
+    } catch (const FileWriteError&) {
+        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    }
+}
+
 void GeoTiffWriter::AppendTile(uint32_t index, const QByteArray& data, bool framed)
 {
     // A framed tile has its size in the 4 bytes before it and its last 4
     // bytes repeated after it; libtiff appends each tile at the file's end.
-    const int fd = output_.Descriptor();
     if (framed) {
         const quint32 size = qToLittleEndian(quint32(data.size()));
-        if (!WriteAllAt(fd, reinterpret_cast<const char*>(&size), 4, ::lseek(fd, 0, SEEK_END)))
-            Fail(output_.Target(), QStringLiteral("the disk may be full"));
+        WriteOrFail([&] { output_.File().Write(QByteArrayView(reinterpret_cast<const char*>(&size), 4)); });
     }
     // The QByteArray is not changed: libtiff takes a non-const pointer only by habit.
     if (TIFFWriteRawTile(tiff_, index, const_cast<char*>(data.constData()), tmsize_t(data.size())) < 0)
         Fail(output_.Target(), QStringLiteral("the disk may be full"));
-    if (framed && !WriteAllAt(fd, data.constData() + data.size() - 4, 4, ::lseek(fd, 0, SEEK_END)))
-        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    if (framed)
+        WriteOrFail([&] { output_.File().Write(QByteArrayView(data).last(4)); });
 }
 
 void GeoTiffWriter::WriteCloudOptimized()
 {
     const QByteArray name = QFile::encodeName(output_.TemporaryName());
     const bool big = NeedsBigTiff(geometry_, true);
-    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), name.constData(), big ? "w8" : "w");
+    tiff_ = XTIFFFdOpen(output_.File().DuplicateHandle(), name.constData(), big ? "w8" : "w");
     if (!tiff_)
         Fail(output_.Target(), QStringLiteral("the file cannot be created"));
     const QByteArray layout = StructuralMetadata();
-    if (!WriteAllAt(output_.Descriptor(), layout.constData(), layout.size(), big ? 16 : 8))
-        Fail(output_.Target(), QStringLiteral("the disk may be full"));
+    WriteOrFail([&] { output_.File().WriteAt(big ? 16 : 8, layout); });
     // Every directory first, with room for its tile table but no tiles yet.
     for (int level = 0; level <= overviews_->Levels(); ++level) {
         StartDirectory(level);
@@ -278,9 +239,9 @@ void GeoTiffWriter::WriteCloudOptimized()
             Fail(output_.Target(), QStringLiteral("the directories cannot be written"));
     }
     Close();
-    // libtiff reads the header from where the shared file offset stands.
-    ::lseek(output_.Descriptor(), 0, SEEK_SET);
-    tiff_ = XTIFFFdOpen(::dup(output_.Descriptor()), name.constData(), "r+");
+    // libtiff reads the header from where the shared file offset stands,
+    // which the duplicate puts at the start.
+    tiff_ = XTIFFFdOpen(output_.File().DuplicateHandle(), name.constData(), "r+");
     if (!tiff_)
         Fail(output_.Target(), QStringLiteral("the file cannot be reopened"));
     for (int level = 0; level <= overviews_->Levels(); ++level)

@@ -3,6 +3,7 @@
 #include "combiner/mosaic_writer.h"
 #include "combiner/output_file.h"
 
+#include <functional>
 #include <memory>
 
 typedef struct tiff TIFF;
@@ -49,6 +50,8 @@ private:
     void StartDirectory(int level);
     void WriteCloudOptimized();
     void CopyLevel(int level);
+    // Runs a write of our own into the file; a refused one fails the output.
+    void WriteOrFail(const std::function<void()>& write);
     void AppendTile(uint32_t index, const QByteArray& data, bool framed);
     void Close();
 
@@ -60,13 +63,3 @@ private:
     std::vector<quint32> fullSizes_;
     std::unique_ptr<OverviewPyramid> overviews_;
 };
-
-// Compresses `size` bytes into a zlib stream at libdeflate's `level` (1-12),
-// as TIFF's DEFLATE stores it.
-QByteArray DeflateTileData(const uchar* data, size_t size, int level);
-// The TIFF tile of 256 x 256 RGBA pixels (unassociated alpha).
-QByteArray DeflateTilePixels(const QImage& rgba);
-// The TIFF tile of an overview's 256 x 256 premultiplied RGBA pixels.
-QByteArray DeflateOverviewTile(const QImage& premultiplied);
-// The TIFF tile of a transparent 256 x 256 tile.
-const QByteArray& TransparentTileData();

@@ -17,8 +17,9 @@ int main(int argc, char* argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     if (WantsCommandLine(arguments)) {
         QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
         QTextStream err(stderr);
-        return RunCommandLine(QCoreApplication::arguments().mid(1), err);
+        return RunCommandLine(QCoreApplication::arguments().mid(1), out, err);
     }
     QApplication app(argc, argv);
     try {

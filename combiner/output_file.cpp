@@ -1,16 +1,10 @@
 #include "combiner/output_file.h"
 
-#include "combiner/scratch_file.h"
 #include "platform/app_error.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 [[noreturn]] void RefuseTarget(const QString& target, const QString& reason)
@@ -18,7 +12,8 @@ namespace {
     throw AppError(QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(target), reason));
 }
 
-void CheckTarget(const QString& target)
+// The target is checked before its temporary file is made beside it.
+const QString& CheckedTarget(const QString& target)
 {
     const QFileInfo file(target);
     if (file.isDir())
@@ -28,28 +23,14 @@ void CheckTarget(const QString& target)
         RefuseTarget(target, QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(folder.filePath())));
     if (!folder.isDir())
         RefuseTarget(target, QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(folder.filePath())));
+    return target;
 }
 
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error)).toLower();
-}
-
-// O_EXCL makes the name ours alone and refuses whatever sits there, a link
-// included; what sits there is a stale temporary (or something planted), and
-// unlink removes a link itself, never what it points to.
-int CreateExclusively(const QString& target, const QByteArray& name)
-{
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0)
-            return fd;
-        if (errno != EEXIST)
-            RefuseTarget(target, ErrnoText(errno));
-        if (::unlink(name.constData()) != 0 && errno != ENOENT)
-            RefuseTarget(target, ErrnoText(errno));
-    }
-    RefuseTarget(target, QStringLiteral("its temporary file %1 keeps reappearing").arg(QString::fromLocal8Bit(name)));
+FileReplacement CreateReplacement(const QString& target, const QString& temporary)
+try {
+    return FileReplacement(target, temporary);
+} catch (const FileWriteError& error) {
+    RefuseTarget(target, error.Reason().toLower());
 }
 }
 
@@ -59,25 +40,8 @@ QString PendingOutput::TemporaryNameFor(const QString& target)
 }
 
 PendingOutput::PendingOutput(const QString& target)
-    : target_(target), temporary_(TemporaryNameFor(target))
+    : target_(CheckedTarget(target)), temporary_(TemporaryNameFor(target)), file_(CreateReplacement(target, temporary_))
 {
-    CheckTarget(target);
-    fd_ = CreateExclusively(target, QFile::encodeName(temporary_));
-}
-
-PendingOutput::~PendingOutput()
-{
-    if (!committed_ && StillOurs())
-        ::unlink(QFile::encodeName(temporary_).constData());
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-bool PendingOutput::StillOurs() const
-{
-    struct stat ours {}, named {};
-    return fd_ >= 0 && ::fstat(fd_, &ours) == 0 && ::lstat(QFile::encodeName(temporary_).constData(), &named) == 0
-        && ours.st_dev == named.st_dev && ours.st_ino == named.st_ino;
 }
 
 void PendingOutput::Refuse(const QString& reason) const
@@ -88,20 +52,27 @@ void PendingOutput::Refuse(const QString& reason) const
 void PendingOutput::Commit()
 {
     // A rename alone can reach the disk before the data it names.
-    if (::fsync(fd_) != 0)
-        Refuse(QStringLiteral("the temporary file could not be flushed to disk (%1)").arg(ErrnoText(errno)));
+    try {
+        file_.Flush();
+    } catch (const FileWriteError& error) {
+        Refuse(QStringLiteral("the temporary file could not be flushed to disk (%1)").arg(error.Reason().toLower()));
+    }
     if (!StillOurs())
         Refuse(QStringLiteral("its temporary file %1 was replaced while it was written").arg(QDir::toNativeSeparators(temporary_)));
-    if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0)
-        Refuse(ErrnoText(errno));
-    committed_ = true;
+    try {
+        file_.Commit();
+    } catch (const FileWriteError& error) {
+        Refuse(error.Reason().toLower());
+    }
 }
 
 void WritePendingBytes(PendingOutput& output, const QByteArray& bytes)
 {
-    if (!WriteAllAt(output.Descriptor(), bytes.constData(), bytes.size(), 0)
-        || ::ftruncate(output.Descriptor(), off_t(bytes.size())) != 0)
-        output.Refuse(ErrnoText(errno));
+    try {
+        output.File().WriteAt(0, bytes);
+    } catch (const FileWriteError& error) {
+        output.Refuse(error.Reason().toLower());
+    }
 }
 
 void CommitImageWithSidecars(PendingOutput& image, const std::vector<PendingOutput*>& sidecars,
@@ -111,8 +82,11 @@ void CommitImageWithSidecars(PendingOutput& image, const std::vector<PendingOutp
         if (afterStep)
             afterStep();
     };
-    if (::unlink(QFile::encodeName(image.Target()).constData()) != 0 && errno != ENOENT)
-        image.Refuse(ErrnoText(errno));
+    QFile earlier(image.Target());
+    if (QFileInfo(earlier).exists() || QFileInfo(earlier).isSymLink()) {
+        if (!earlier.remove())
+            image.Refuse(earlier.errorString().toLower());
+    }
     step();
     for (PendingOutput* sidecar : sidecars) {
         sidecar->Commit();

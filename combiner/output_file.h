@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/file_replacement.h"
+
 #include <QString>
 #include <functional>
 #include <vector>
@@ -10,13 +12,13 @@
 // name is fixed per target, so a later run removes a stale one. It is
 // created exclusively and never through a link (a link planted at the name
 // is removed, not followed), and every write goes through the descriptor
-// made then.
+// made then (a FileReplacement with a fixed temporary name). Destroyed
+// uncommitted, it removes the temporary file.
 class PendingOutput {
 public:
     // Refuses, with AppError, a target that is a folder or whose folder is
     // missing, not a folder or not writable; creates the empty temporary file.
     explicit PendingOutput(const QString& target);
-    ~PendingOutput();  // removes the temporary file unless committed
 
     PendingOutput(const PendingOutput&) = delete;
     PendingOutput& operator=(const PendingOutput&) = delete;
@@ -24,9 +26,9 @@ public:
     const QString& Target() const { return target_; }
     const QString& TemporaryName() const { return temporary_; }
     // The temporary file, open for reading and writing.
-    int Descriptor() const { return fd_; }
+    FileReplacement& File() { return file_; }
     // Whether the temporary name still names the file this object made.
-    bool StillOurs() const;
+    bool StillOurs() const { return file_.StillOurs(); }
 
     // Flushes the temporary file to disk and renames it over the target.
     void Commit();
@@ -38,8 +40,7 @@ public:
 private:
     QString target_;
     QString temporary_;
-    int fd_ = -1;
-    bool committed_ = false;
+    FileReplacement file_;
 };
 
 // Commits an image and its side files (world file, projection files) so

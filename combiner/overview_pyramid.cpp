@@ -1,8 +1,8 @@
 #include "combiner/overview_pyramid.h"
 
-#include "combiner/geotiff_writer.h"
 #include "combiner/mosaic_geometry.h"
 #include "combiner/parallel_for.h"
+#include "combiner/tiff_tile_deflate.h"
 #include "combiner/tile_bands.h"
 #include "combiner/tile_halving.h"
 

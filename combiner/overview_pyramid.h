@@ -1,6 +1,6 @@
 #pragma once
 
-#include "combiner/scratch_file.h"
+#include "platform/scratch_file.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -11,7 +11,6 @@
 #include <csetjmp>
 #include <cstring>
 #include <png.h>
-#include <unistd.h>
 
 namespace {
 constexpr int kSize = MosaicGeometry::kTileSize;
@@ -45,10 +44,9 @@ struct PngStream {
         png_longjmp(png, 1);
     }
 
-    bool Start(int fd, png_uint_32 width, png_uint_32 height)
+    bool Start(std::FILE* stream, png_uint_32 width, png_uint_32 height)
     {
-        const int own = ::dup(fd);
-        file = own >= 0 ? ::fdopen(own, "wb") : nullptr;
+        file = stream;
         if (!file)
             return false;
         png = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, OnError, nullptr);
@@ -125,7 +123,7 @@ PngWriter::PngWriter(const QString& target, const MosaicGeometry& geometry)
       row_(size_t(geometry.Columns)),
       band_(size_t(geometry.WidthPixels()) * 4 * kBandLines)
 {
-    if (!stream_->Start(image_.Descriptor(), png_uint_32(geometry.WidthPixels()), png_uint_32(geometry.HeightPixels())))
+    if (!stream_->Start(image_.File().DuplicateStream(), png_uint_32(geometry.WidthPixels()), png_uint_32(geometry.HeightPixels())))
         Fail(QStringLiteral("the file cannot be created"));
 }
 

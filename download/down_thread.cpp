@@ -3,13 +3,13 @@
 #include "download/failure_class.h"
 #include "download/request_profile.h"
 #include "platform/app_error.h"
+#include "platform/file_replacement.h"
 #include "platform/folders.h"
+#include "platform/link_safe_files.h"
 #include "task/download_task.h"
 
 #include <QFile>
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 
 TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
     PauseFunction Pause)
@@ -77,6 +77,11 @@ void TDownThread::RunWorker()
         Client->SetAbortCheck([this] { return StopRequested(); });
     } catch (const AppError& error) {
         ReportLog(Prefix() + u' ' + error.Message());
+    }
+    // A client libcurl could not set up would fail every tile alike.
+    if (Client && !Client->SetupProblem().isEmpty()) {
+        ReportLog(Prefix() + QStringLiteral(" Error: the HTTP client cannot be set up: ") + Client->SetupProblem());
+        Client.reset();
     }
     BlankImagePath = ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
         + Task->ImageExtension();
@@ -179,15 +184,12 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
     // write, so a tile cut short by a crash is fetched again on continuing.
     const QString path = Task->TileFilePath(x, y);
     // Never through a link planted at the tile's name in a folder others may write in.
-    const int handle = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    const QString openError = handle < 0 ? qt_error_string(errno) : QString();
-    QFile file;
-    if (handle < 0 || !file.open(handle, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
-        || file.write(body) != body.size() || !file.flush()) {
+    try {
+        WriteFileWithoutFollowingLinks(path, body);
+    } catch (const FileWriteError& error) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
-        ReportLog(Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ")
-            + (handle < 0 ? openError : file.errorString()));
+        ReportLog(CannotWriteTileLine(path, error.Reason()));
         ReportFailed(path + u'|' + Task->TileUrl(x, y));
         return false;
     }
@@ -199,10 +201,29 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
 }
 
 // An existing file of that name, such as a tile of an earlier run, is kept.
+// A tile that got no blank image says why instead.
 void TDownThread::CopyBlankImage(int x, int y)
 {
-    QFile::copy(BlankImagePath, Task->TileFilePath(x, y));
+    const QString path = Task->TileFilePath(x, y);
+    QFile blank(BlankImagePath);
+    if (!blank.open(QIODevice::ReadOnly)) {
+        ReportLog(CannotWriteTileLine(path, QStringLiteral("the blank image ") + BlankImagePath + QStringLiteral(": ") + blank.errorString()));
+        return;
+    }
+    const QByteArray bytes = blank.readAll();
+    try {
+        if (!CreateFileWithoutFollowingLinks(path, bytes))
+            return;
+    } catch (const FileWriteError& error) {
+        ReportLog(CannotWriteTileLine(path, error.Reason()));
+        return;
+    }
     ReportLog(Prefix() + u':' + QString::number(x) + u'-' + QString::number(y) + QStringLiteral(" got a blank image!"));
+}
+
+QString TDownThread::CannotWriteTileLine(const QString& path, const QString& reason) const
+{
+    return Prefix() + QStringLiteral(" Error: cannot write the tile file ") + path + QStringLiteral(": ") + reason;
 }
 
 QString TDownThread::Prefix() const

@@ -86,6 +86,8 @@ private:
     void ReportLog(const QString& text);
     void ReportFailed(const QString& text);
     QString Prefix() const;  // "T<n>"
+    // "T<n> Error: cannot write the tile file <path>: <reason>"
+    QString CannotWriteTileLine(const QString& path, const QString& reason) const;
 
     const MDTask* Task;
     DownloadReportSink* Reports;

@@ -34,12 +34,19 @@ QString TooLargeText(qint64 maxBodyBytes)
 }
 }
 
+// An option libcurl refuses fails the client (when it is set up) or the
+// transfer (when set for one), with libcurl's reason; never silence.
+#define SET_OPTION(option, value) Set(option, #option, value)
+
 struct HttpClient::Impl {
     explicit Impl(const HttpClientSettings& settings);
     ~Impl();
 
     void PrepareHeaders();
+    template <typename Value>
+    void Set(CURLoption option, const char* name, Value value);
     HttpResult Get(const QString& url, const QStringList& requestLines);
+    HttpResult Transfer(const QString& url, const QStringList& requestLines);
     std::optional<QString> TransportFailureText(CURLcode code) const;
 
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
@@ -52,6 +59,8 @@ struct HttpClient::Impl {
     curl_slist* tunnelHeaders = nullptr;   // https through the proxy: to the tile server
     curl_slist* proxyHeaders = nullptr;    // https through the proxy: to the proxy's CONNECT
     char errorBuffer[CURL_ERROR_SIZE] = {};
+    QString setupProblem;   // why the client cannot work; empty when it can
+    QString refusedOption;  // the first option refused since it was last cleared
     int connectionsOpened = 0;
     std::function<bool()> shouldAbort;
 
@@ -67,35 +76,50 @@ struct HttpClient::Impl {
 HttpClient::Impl::Impl(const HttpClientSettings& clientSettings) : settings(clientSettings)
 {
     easy = curl_easy_init();
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    if (!easy) {
+        setupProblem = QStringLiteral("libcurl could not make a transfer handle");
+        return;
+    }
+    SET_OPTION(CURLOPT_NOSIGNAL, 1L);
+    SET_OPTION(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    SET_OPTION(CURLOPT_PROTOCOLS_STR, "http,https");
+    SET_OPTION(CURLOPT_FOLLOWLOCATION, 0L);
     // One connection per client: an HTTP/1.0 reply is never kept for reuse.
-    curl_easy_setopt(easy, CURLOPT_MAXCONNECTS, 1L);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(settings.ConnectTimeoutMs));
+    SET_OPTION(CURLOPT_MAXCONNECTS, 1L);
+    SET_OPTION(CURLOPT_ERRORBUFFER, errorBuffer);
+    SET_OPTION(CURLOPT_CONNECTTIMEOUT_MS, long(settings.ConnectTimeoutMs));
     // A stall: less than one byte per second for the whole stall limit.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(qMax(1, (settings.StallTimeoutMs + 999) / 1000)));
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(settings.OverallTimeoutMs));
-    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(settings.MaxBodyBytes));
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    SET_OPTION(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    SET_OPTION(CURLOPT_LOW_SPEED_TIME, long(qMax(1, (settings.StallTimeoutMs + 999) / 1000)));
+    SET_OPTION(CURLOPT_TIMEOUT_MS, long(settings.OverallTimeoutMs));
+    SET_OPTION(CURLOPT_MAXFILESIZE_LARGE, curl_off_t(settings.MaxBodyBytes));
+    SET_OPTION(CURLOPT_WRITEFUNCTION, &Impl::OnBody);
+    SET_OPTION(CURLOPT_WRITEDATA, this);
+    SET_OPTION(CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
+    SET_OPTION(CURLOPT_HEADERDATA, this);
+    SET_OPTION(CURLOPT_XFERINFOFUNCTION, &Impl::OnProgress);
+    SET_OPTION(CURLOPT_XFERINFODATA, this);
+    SET_OPTION(CURLOPT_NOPROGRESS, 0L);
 
     // An empty proxy also keeps the proxy variables of the environment out.
     const bool useProxy = !settings.ProxyHost.isEmpty();
-    curl_easy_setopt(easy, CURLOPT_PROXY, useProxy ? settings.ProxyHost.toUtf8().constData() : "");
+    SET_OPTION(CURLOPT_PROXY, useProxy ? settings.ProxyHost.toUtf8().constData() : "");
     if (useProxy) {
-        curl_easy_setopt(easy, CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
-        curl_easy_setopt(easy, CURLOPT_PROXYPORT, long(settings.ProxyPort));
+        SET_OPTION(CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
+        SET_OPTION(CURLOPT_PROXYPORT, long(settings.ProxyPort));
     }
     PrepareHeaders();
+    if (!refusedOption.isEmpty())
+        setupProblem = refusedOption;
+}
+
+template <typename Value>
+void HttpClient::Impl::Set(CURLoption option, const char* name, Value value)
+{
+    const CURLcode code = curl_easy_setopt(easy, option, value);
+    if (code != CURLE_OK && refusedOption.isEmpty())
+        refusedOption = QStringLiteral("libcurl refused the option %1: %2")
+                            .arg(QLatin1StringView(name), QString::fromUtf8(curl_easy_strerror(code)));
 }
 
 HttpClient::Impl::~Impl()
@@ -135,7 +159,7 @@ void HttpClient::Impl::PrepareHeaders()
         headers = curl_slist_append(headers, "Proxy-Connection:");
     tunnelHeaders = append(tunnelHeaders, before + settings.ExtraHeaderLines);
     proxyHeaders = append(proxyHeaders, proxyLines);
-    curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxyHeaders);
+    SET_OPTION(CURLOPT_PROXYHEADER, proxyHeaders);
 }
 
 size_t HttpClient::Impl::OnBody(char* data, size_t size, size_t count, void* self)
@@ -181,6 +205,23 @@ int HttpClient::Impl::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t,
 
 HttpResult HttpClient::Impl::Get(const QString& url, const QStringList& requestLines)
 {
+    HttpResult refused;
+    if (!setupProblem.isEmpty()) {
+        refused.FailureText = QStringLiteral("The HTTP client cannot be set up: ") + setupProblem;
+        return refused;
+    }
+    refusedOption.clear();
+    HttpResult result = Transfer(url, requestLines);
+    if (refusedOption.isEmpty())
+        return result;
+    // The transfer, or the client's state for the next one, is not what was asked.
+    SET_OPTION(CURLOPT_FRESH_CONNECT, 1L);
+    refused.FailureText = refusedOption;
+    return refused;
+}
+
+HttpResult HttpClient::Impl::Transfer(const QString& url, const QStringList& requestLines)
+{
     body.clear();
     statusLine.clear();
     headerLines.clear();
@@ -189,15 +230,17 @@ HttpResult HttpClient::Impl::Get(const QString& url, const QStringList& requestL
     bodyTooLarge = false;
     errorBuffer[0] = '\0';
     const bool tunnel = !settings.ProxyHost.isEmpty() && url.startsWith(QStringLiteral("https:"), Qt::CaseInsensitive);
-    curl_easy_setopt(easy, CURLOPT_HEADEROPT, tunnel ? CURLHEADER_SEPARATE : CURLHEADER_UNIFIED);
+    SET_OPTION(CURLOPT_HEADEROPT, long(tunnel ? CURLHEADER_SEPARATE : CURLHEADER_UNIFIED));
     curl_slist* const baseHeaders = tunnel ? tunnelHeaders : headers;
     const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> requestHeaders(
         requestLines.isEmpty() ? nullptr : ListWithLines(baseHeaders, requestLines), &curl_slist_free_all);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, requestHeaders ? requestHeaders.get() : baseHeaders);
+    SET_OPTION(CURLOPT_HTTPHEADER, requestHeaders ? requestHeaders.get() : baseHeaders);
 
-    curl_easy_setopt(easy, CURLOPT_URL, url.toUtf8().constData());
+    SET_OPTION(CURLOPT_URL, url.toUtf8().constData());
+    if (!refusedOption.isEmpty())
+        return {};
     const CURLcode code = curl_easy_perform(easy);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, baseHeaders);
+    SET_OPTION(CURLOPT_HTTPHEADER, baseHeaders);
 
     long connects = 0;
     curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
@@ -205,7 +248,7 @@ HttpResult HttpClient::Impl::Get(const QString& url, const QStringList& requestL
     long httpVersion = 0;
     curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &httpVersion);
     const bool reopen = code != CURLE_OK || httpVersion == CURL_HTTP_VERSION_1_0;
-    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, reopen ? 1L : 0L);
+    SET_OPTION(CURLOPT_FRESH_CONNECT, reopen ? 1L : 0L);
 
     HttpResult result;
     if (code != CURLE_OK) {
@@ -214,7 +257,7 @@ HttpResult HttpClient::Impl::Get(const QString& url, const QStringList& requestL
     }
     // A peer that closes inside the header block leaves libcurl content.
     if (!headBlockEnded) {
-        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+        SET_OPTION(CURLOPT_FRESH_CONNECT, 1L);
         result.FailureText = QStringLiteral("Connection Closed Gracefully.");
         return result;
     }
@@ -297,6 +340,11 @@ HttpResult HttpClient::Get(const QString& url, const QStringList& requestLines)
 int HttpClient::ConnectionsOpened() const
 {
     return impl_->connectionsOpened;
+}
+
+QString HttpClient::SetupProblem() const
+{
+    return impl_->setupProblem;
 }
 
 void HttpClient::SetAbortCheck(std::function<bool()> shouldAbort)

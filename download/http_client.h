@@ -31,7 +31,8 @@ struct HttpClientSettings {
 // the text the failure classes are read from: the status line as received
 // ("HTTP/1.1 404 Not Found"), "Socket Error # <n>\r\n<description>" with the
 // Windows socket number, "Connection Closed Gracefully." or the error's own
-// message. A failure without any text has no FailureText.
+// message, or "libcurl refused the option <name>: <reason>" when the
+// transfer could not be set up. A failure without any text has no FailureText.
 struct HttpResult {
     bool Ok = false;
     QByteArray Body;
@@ -54,6 +55,11 @@ public:
     // `requestLines` go out after the client's own lines, for this request only
     // (e.g. "If-None-Match: ..." when revalidating a cached copy).
     HttpResult Get(const QString& url, const QStringList& requestLines = {});
+
+    // Why libcurl could not set the client up (no handle, an option refused);
+    // empty when it is ready. A client that is not ready fails every Get with
+    // "The HTTP client cannot be set up: <reason>".
+    QString SetupProblem() const;
 
     // Connections opened so far (1 for a whole run against a keep-alive server).
     int ConnectionsOpened() const;

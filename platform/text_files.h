@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/app_error.h"
-#include "platform/file_handle.h"
+#include "platform/file_replacement.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -14,27 +14,10 @@
 // every line, the last one included. Every write replaces its file atomically:
 // the new content goes to a temporary file beside it, every write and the
 // flush to disk are checked, and only content that reached the disk whole is
-// renamed over the old file. A crash, a kill or a full disk leaves the old
-// file whole. Nothing is ever written through a symbolic link: the temporary
-// file is created exclusively under a name of its own, and a link at the
-// file's name is replaced, not followed, so a folder others may write in
-// cannot lead the write into another file.
-
-// The message of a failed write: "Cannot create file <name>: <reason>".
-QString CannotCreateFileMessage(const QString& fileName, const QString& reason);
-
-// A file that could not be written; Reason() is the system's text, such as
-// "No space left on device".
-class FileWriteError : public AppError {
-public:
-    FileWriteError(const QString& fileName, const QString& reason)
-        : AppError(CannotCreateFileMessage(fileName, reason)), reason_(reason) {}
-
-    QString Reason() const { return reason_; }
-
-private:
-    QString reason_;
-};
+// renamed over the old file (FileReplacement). Nothing is ever written
+// through a symbolic link: a link at the file's name is replaced, not
+// followed, so a folder others may write in cannot lead the write into
+// another file.
 
 // Writes all of `bytes` to an open file. False when the disk refuses part of
 // them; the file's errorString() then gives the reason.
@@ -44,34 +27,6 @@ bool WriteAll(QFileDevice& file, QByteArrayView bytes);
 // missing; a symbolic link at the name is never followed. Raises
 // FileWriteError when it cannot be opened.
 void OpenForAppend(QFile& file);
-
-// A file being replaced. Raises FileWriteError when the
-// temporary file cannot be created, written or flushed to disk; the old file
-// then stays as it was. Destroyed without Commit(), it changes nothing.
-class FileReplacement {
-public:
-    explicit FileReplacement(const QString& fileName);
-    // The file `name` inside the folder open as `folderHandle`, so no link on
-    // the way to that folder is followed again; `fileName` names it in messages.
-    FileReplacement(int folderHandle, const QString& name, const QString& fileName);
-    ~FileReplacement();
-    FileReplacement(const FileReplacement&) = delete;
-    FileReplacement& operator=(const FileReplacement&) = delete;
-
-    void Write(QByteArrayView bytes);
-    void Commit();
-
-private:
-    void Start();
-    [[noreturn]] void Fail(int error);
-    void Discard();
-
-    QString fileName_;
-    FileHandle folder_;
-    QByteArray name_;           // inside the folder
-    QByteArray temporaryName_;  // inside the folder
-    int handle_ = -1;
-};
 
 // Raises FileWriteError when the file cannot be written.
 void WriteFileAtomically(const QString& fileName, const QByteArray& bytes);

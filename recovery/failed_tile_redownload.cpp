@@ -1,13 +1,11 @@
 #include "recovery/failed_tile_redownload.h"
 
 #include "platform/app_error.h"
-#include "platform/file_handle.h"
+#include "platform/link_safe_files.h"
 #include "task/map_type.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <cerrno>
-#include <fcntl.h>
 
 namespace {
 const QString kConnection = QStringLiteral("Keep_Alive");
@@ -19,14 +17,9 @@ void WriteTileFile(const QString& listFolder, const QString& path, const QByteAr
 {
     const QString folder = QDir::cleanPath(QDir(listFolder).absolutePath());
     const QStringList inside = QDir(folder).relativeFilePath(path).split(u'/');
-    FileHandle current(::open(QFile::encodeName(QFileInfo(folder).canonicalFilePath()).constData(),
-        O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (qsizetype i = 0; current.Get() >= 0 && i + 1 < inside.size(); ++i)
-        current = FileHandle(::openat(current.Get(), QFile::encodeName(inside[i]).constData(),
-            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (current.Get() < 0)
-        throw FileWriteError(path, qt_error_string(errno));
-    FileReplacement file(current.Get(), inside.last(), path);
+    const FileHandle tileFolder =
+        OpenFolderWithoutFollowingLinks(QFileInfo(folder).canonicalFilePath(), inside.first(inside.size() - 1), path);
+    FileReplacement file(tileFolder.Get(), inside.last(), path);
     file.Write(bytes);
     file.Commit();
 }

@@ -15,19 +15,23 @@ namespace {
     throw AppError(QStringLiteral("Cannot open the task %1: %2.").arg(QDir::toNativeSeparators(fileName), reason));
 }
 
-void CheckReadableText(const QString& fileName)
+QByteArray ReadProjectFile(const QString& fileName)
 {
     const QFileInfo file(fileName);
     if (!file.exists())
         Refuse(fileName, QStringLiteral("the file does not exist"));
     if (!file.isFile())
         Refuse(fileName, QStringLiteral("it is not a file"));
-    QByteArray bytes;
     try {
-        bytes = ReadWholeFile(fileName);
+        return ReadWholeFile(fileName);
     } catch (const AppError&) {
         Refuse(fileName, QStringLiteral("the file cannot be read"));
     }
+}
+
+void CheckReadableText(const QString& fileName)
+{
+    const QByteArray bytes = ReadProjectFile(fileName);
     if (bytes.trimmed().isEmpty())
         Refuse(fileName, QStringLiteral("the file is empty"));
     if (bytes.contains('\0'))
@@ -52,6 +56,11 @@ void CheckArea(const QString& fileName, const TaskParameters& p)
     if (p.LeftLongitude > p.RightLongitude || p.TopLatitude < p.BottomLatitude)
         Refuse(fileName, QStringLiteral("its left edge lies east of its right edge or its top edge south of its bottom edge"));
 }
+}
+
+void CheckProjectFileReadable(const QString& projectFileName)
+{
+    ReadProjectFile(projectFileName);
 }
 
 OpenedTask OpenTaskReadOnly(const QString& projectFileName)

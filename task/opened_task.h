@@ -18,3 +18,6 @@ struct OpenedTask {
 // missing, unreadable, empty, binary, or lacks a map type, area or zoom that
 // a task can be built from.
 OpenedTask OpenTaskReadOnly(const QString& projectFileName);
+
+// Raises the same AppError when the file is missing, not a file or cannot be read.
+void CheckProjectFileReadable(const QString& projectFileName);

@@ -1,4 +1,6 @@
 #include "cli/command_line.h"
+#include "cli/tessaly_command_fixture.h"
+#include "support/run_without_display.h"
 #include "task/map_type.h"
 
 #include <gtest/gtest.h>
@@ -71,4 +73,74 @@ TEST(CommandLineTest, HelpAndVersionOnEveryCommand)
     for (const QStringList& arguments : {QStringList{"--version"}, QStringList{"new", "--version"},
              QStringList{"run", "--version"}, QStringList{"redownload", "--version"}})
         EXPECT_TRUE(As<PrintCommand>(ParseCommandLine(arguments)).Text.startsWith("tessaly "));
+}
+
+TEST(CommandLineTest, AValueMayFollowItsOptionAfterAnEqualsSign)
+{
+    const auto command = As<NewCommand>(ParseCommandLine(
+        {"new", "--area=5.5,7.25,47.8,45.75", "alps.qtsk", "--zoom=10-13", "--map=cycle", "--folder=/data"}));
+    EXPECT_EQ(command.TaskName, "alps.qtsk");
+    EXPECT_EQ(command.Area, QStringList({"5.5", "7.25", "47.8", "45.75"}));
+    EXPECT_EQ(command.ZoomTo, 13);
+    EXPECT_EQ(command.MapsType, CYCLE);
+    EXPECT_EQ(command.Folder, "/data");
+    EXPECT_TRUE(ErrorOf({"new", "a", "--area=1,2,3", "--zoom=4"}).contains("LEFT,RIGHT,TOP,BOTTOM"));
+    EXPECT_TRUE(ErrorOf({"new", "a", "--yes=no", "--area=1,2,3,4", "--zoom=4"}).startsWith("tessaly new: "));
+}
+
+TEST(CommandLineTest, AWordThatIsNoCommandNorTaskFileIsAnUnknownCommand)
+{
+    for (const QStringList& arguments : {QStringList{"frobnicate"}, QStringList{"frobnicate", "x.qtsk"}})
+        EXPECT_EQ(ErrorOf(arguments), "tessaly: unknown command frobnicate (the commands are new, run and redownload)\n"
+                                      "Try 'tessaly --help'.");
+    EXPECT_EQ(As<WindowCommand>(ParseCommandLine({"tasks/alps"})).TaskFile, "tasks/alps");
+    EXPECT_EQ(As<WindowCommand>(ParseCommandLine({"ALPS.QTSK"})).TaskFile, "ALPS.QTSK");
+}
+
+TEST(CommandLineTest, TheWindowsTaskFileMustBeThereAndReadable)
+{
+    const TempFolder folder;
+    folder.Write("alps.qtsk", "[AREA]\r\n");
+    const Command readable = CheckWindowTaskFile(WindowCommand{folder.File("alps.qtsk")});
+    EXPECT_EQ(As<WindowCommand>(readable).TaskFile, folder.File("alps.qtsk"));
+    EXPECT_EQ(As<RefusedCommand>(CheckWindowTaskFile(WindowCommand{folder.File("missing.qtsk")})).Message,
+        "Cannot open the task " + folder.File("missing.qtsk") + ": the file does not exist.");
+    EXPECT_EQ(As<RefusedCommand>(CheckWindowTaskFile(WindowCommand{folder.Path()})).Message,
+        "Cannot open the task " + QDir::toNativeSeparators(folder.Path()) + ": it is not a file.");
+    EXPECT_TRUE(std::holds_alternative<WindowCommand>(CheckWindowTaskFile(WindowCommand{})));
+    EXPECT_TRUE(std::holds_alternative<RunCommand>(CheckWindowTaskFile(RunCommand{{"missing.qtsk"}})));
+}
+
+// The built programs as a script meets them: no display at all.
+TEST_F(TessalyCommandTest, WrongCommandsAndMissingTaskFilesAreAnsweredOnStderrWithoutADisplay)
+{
+    const Outcome unknown = Run({"frobnicate"});
+    EXPECT_EQ(unknown.Status, 2);
+    EXPECT_TRUE(unknown.Err.contains("unknown command frobnicate (the commands are new, run and redownload)"))
+        << unknown.Err.toStdString();
+    EXPECT_EQ(unknown.Out, QString());
+
+    const Outcome missing = Run({work.File("missing.qtsk")});
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err, "Cannot open the task " + work.File("missing.qtsk") + ": the file does not exist.\n");
+
+    const Outcome version = Run({"run", "--version"});
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_TRUE(version.Out.startsWith("tessaly 5.")) << version.Out.toStdString();
+
+    const Outcome created = Run({"new", "eq", "--area=10,100,10,-10", "--zoom=4", "--folder=" + work.Path()});
+    EXPECT_EQ(created.Status, 0) << created.Err.toStdString();
+    EXPECT_TRUE(QFile::exists(work.File("eq.qtsk")));
+}
+
+TEST(CommandLineTest, TheViewerAnswersHelpVersionAndAWrongCommandLineWithoutADisplay)
+{
+    const ExpectedRun runs[] = {
+        {{"--help"}, 0, "Usage: orvane [TASK.qtsk]\n"},
+        {{"-h"}, 0, "Usage: orvane [TASK.qtsk]\n"},
+        {{"--version"}, 0, "orvane 5."},
+        {{"--bogus"}, 2, "", "orvane: Unknown option 'bogus'.\nTry 'orvane --help'.\n"},
+    };
+    for (const ExpectedRun& run : runs)
+        ExpectRunWithoutDisplay(QStringLiteral(ORVANE_PROGRAM), run);
 }

@@ -1,5 +1,6 @@
 #include "combiner/command_line.h"
 #include "combiner_fixture.h"
+#include "support/run_without_display.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -7,14 +8,16 @@
 namespace {
 struct CommandRun {
     int status = -1;
+    QString out;
     QString err;
 };
 
 CommandRun RunQuiltry(const QStringList& arguments)
 {
     CommandRun run;
+    QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.status = RunCommandLine(arguments, err);
+    run.status = RunCommandLine(arguments, out, err);
     return run;
 }
 }
@@ -40,7 +43,7 @@ TEST(CommandLine, RefusesWrongCommandLinesWithStatusTwo)
 {
     CombinerTask t;
     EXPECT_EQ(RunQuiltry({QStringLiteral("--help")}).status, 0);
-    EXPECT_TRUE(RunQuiltry({QStringLiteral("--help")}).err.startsWith(QStringLiteral("Usage: quiltry TASK.qtsk [TASK.qtsk ...] -o OUTPUT")));
+    EXPECT_TRUE(RunQuiltry({QStringLiteral("--help")}).out.startsWith(QStringLiteral("Usage: quiltry TASK.qtsk [TASK.qtsk ...] -o OUTPUT")));
     const CommandRun noEnding = RunQuiltry({t.ProjectFile(), QStringLiteral("-o"), t.folder.File("map.jpg")});
     EXPECT_EQ(noEnding.status, 2);
     EXPECT_TRUE(noEnding.err.startsWith(QStringLiteral("quiltry: The output's ending names no format")));
@@ -64,15 +67,33 @@ TEST(CommandLine, TheProgramRunsWithoutADisplay)
 {
     CombinerTask t;
     QProcess quiltry;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    quiltry.setProcessEnvironment(environment);
-    quiltry.start(QStringLiteral(QUILTRY_PROGRAM), {t.ProjectFile(), QStringLiteral("-o"), t.folder.File("map.tif")});
+    StartWithoutDisplay(quiltry, QStringLiteral(QUILTRY_PROGRAM), {t.ProjectFile(), QStringLiteral("-o"), t.folder.File("map.tif")});
     ASSERT_TRUE(quiltry.waitForFinished(60000));
     EXPECT_EQ(quiltry.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(quiltry.exitCode(), 0) << quiltry.readAllStandardError().toStdString();
     EXPECT_TRUE(QFile::exists(t.folder.File("map.tif")));
+}
+
+TEST(CommandLine, HelpVersionAndWrongCommandLinesNeedNoDisplayAndHelpGoesToStdout)
+{
+    const ExpectedRun runs[] = {
+        {{QStringLiteral("--help")}, 0, "Usage: quiltry TASK.qtsk"},
+        {{QStringLiteral("-h")}, 0, "Usage: quiltry TASK.qtsk"},
+        {{QStringLiteral("--version")}, 0, "quiltry 5."},
+        {{QStringLiteral("a.qtsk"), QStringLiteral("--fast")}, 2, "", "quiltry: Unknown option --fast.\nUsage: quiltry"},
+        {{QStringLiteral("a.qtsk"), QStringLiteral("--output")}, 2, "", "quiltry: --output needs a value.\n"},
+    };
+    for (const ExpectedRun& run : runs)
+        ExpectRunWithoutDisplay(QStringLiteral(QUILTRY_PROGRAM), run);
+}
+
+TEST(CommandLine, AnOptionsValueMayFollowAnEqualsSign)
+{
+    CombinerTask t;
+    const CommandRun run = RunQuiltry({t.ProjectFile(), QStringLiteral("--format=mbtiles"), QStringLiteral("--output=") + t.folder.File("map.data")});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(t.folder.Read("map.data").startsWith("SQLite format 3"));
+    EXPECT_EQ(RunQuiltry({t.ProjectFile(), QStringLiteral("--lower-zooms=31"), QStringLiteral("-o"), t.folder.File("x.gpkg")}).status, 2);
 }
 
 TEST(CommandLine, SeveralTasksLowerZoomsAndGeoPackage)

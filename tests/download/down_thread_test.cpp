@@ -399,9 +399,50 @@ TEST_F(DownThreadTest, TheBlankImageNeverReplacesAnExistingFileAndMayBeMissing)
     folder.Write(QStringLiteral("area/") + task->TileFileName(8, 5), "earlier tile");
     RunWorkers();  // no blank image beside the executable
 
-    EXPECT_EQ(receiver.Log.count(QStringLiteral("T1:8-6 got a blank image!")), 1);
+    EXPECT_FALSE(receiver.Log.contains(QStringLiteral("T1:8-6 got a blank image!")));
+    EXPECT_TRUE(receiver.Log.contains("T1 Error: cannot write the tile file " + task->TileFilePath(8, 6)
+        + ": the blank image " + ShippedFilesFolder() + "blankimg/blank.png: No such file or directory"));
     EXPECT_FALSE(TileExists(8, 6));
     EXPECT_EQ(TileFile(8, 5), QByteArray("earlier tile"));
+}
+
+TEST_F(DownThreadTest, OnlyATileThatGotTheBlankImageSaysSo)
+{
+    ProvideBlankImage("blank");
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Status("HTTP/1.1 404 Not Found"); });
+    Task(8, 8, 5, 5);
+    // A file where the image folder should be: no tile file can be made.
+    ASSERT_TRUE(QDir(folder.File("area")).removeRecursively());
+    folder.Write(QStringLiteral("area"), "not a folder");
+    RunWorkers();
+    EXPECT_EQ(receiver.Log.filter(QStringLiteral("blank image")), QStringList());
+    EXPECT_TRUE(receiver.Log.contains(
+        "T1 Error: cannot write the tile file " + task->TileFilePath(8, 5) + ": Not a directory"));
+
+    QFile::remove(folder.File("area"));
+    workers.clear();
+    receiver = {};
+    Task(8, 8, 5, 6);
+    folder.Write(QStringLiteral("area/") + task->TileFileName(8, 5), "earlier tile");
+    RunWorkers();
+    EXPECT_EQ(receiver.Log.filter(QStringLiteral("blank image")), QStringList({"T1:8-6 got a blank image!"}));
+    EXPECT_EQ(TileFile(8, 5), QByteArray("earlier tile"));
+    EXPECT_EQ(TileFile(8, 6), QByteArray("blank"));
+}
+
+TEST_F(DownThreadTest, AClientLibcurlCannotSetUpIsLoggedAndTheRunEnds)
+{
+    parameters.UseProxy = true;
+    parameters.ProxyServer = QString(8'000'001, u'p');  // longer than libcurl takes
+    parameters.ProxyPort = QStringLiteral("8080");
+    Task(8, 9, 5, 5);
+    RunWorkers();
+
+    ASSERT_EQ(receiver.Log.size(), 2);
+    EXPECT_TRUE(receiver.Log[0].startsWith(
+        QStringLiteral("T1 Error: the HTTP client cannot be set up: libcurl refused the option CURLOPT_PROXY: ")));
+    EXPECT_EQ(receiver.Log[1], QStringLiteral("T1 Finished."));
+    EXPECT_EQ(server.RequestCount(), 0);
 }
 
 TEST_F(DownThreadTest, AProxyPortThatIsNotANumberIsLoggedAndTheRunEnds)

@@ -148,6 +148,31 @@ TEST_F(HttpClientTest, AnyStatusOutsideTwoHundredFailsWithTheStatusLineAsReceive
     EXPECT_EQ(server.RequestCount(), 5);  // the redirect was not followed
 }
 
+TEST_F(HttpClientTest, AnOptionLibcurlRefusesFailsTheClientOrTheTransferInWords)
+{
+    // libcurl takes no text option longer than 8,000,000 bytes.
+    const QString tooLong(8'000'001, u'a');
+    const QString refusedText = QStringLiteral("A libcurl function was given a bad argument");
+    HttpClientSettings settings = TileSettings();
+    settings.ProxyHost = tooLong;
+    HttpClient unready(settings);
+    EXPECT_EQ(unready.SetupProblem(), "libcurl refused the option CURLOPT_PROXY: " + refusedText);
+    const HttpResult none = unready.Get(server.BaseUrl() + QStringLiteral("/t.png"));
+    EXPECT_FALSE(none.Ok);
+    EXPECT_EQ(none.FailureText, "The HTTP client cannot be set up: " + unready.SetupProblem());
+
+    server.Script({ScriptedReply::Ok("1"), ScriptedReply::Ok("2")});
+    HttpClient client(TileSettings());
+    EXPECT_EQ(client.SetupProblem(), QString());
+    ASSERT_TRUE(client.Get(server.BaseUrl() + QStringLiteral("/1.png")).Ok);
+    // A refused address must not leave the last one in place to be fetched again.
+    const HttpResult longAddress = client.Get(server.BaseUrl() + u'/' + tooLong);
+    EXPECT_FALSE(longAddress.Ok);
+    EXPECT_EQ(longAddress.FailureText, "libcurl refused the option CURLOPT_URL: " + refusedText);
+    EXPECT_EQ(server.RequestCount(), 1);
+    EXPECT_EQ(client.Get(server.BaseUrl() + QStringLiteral("/2.png")).Body, QByteArray("2"));
+}
+
 TEST_F(HttpClientTest, AnyTwoHundredStatusSucceeds)
 {
     const HttpResult result = GetOne(ScriptedReply::Status("HTTP/1.1 203 Non-Authoritative", "<html>"));

@@ -27,6 +27,3 @@ private:
     qint64 size_ = 0;
     QString target_;
 };
-
-// Writes all of `size` bytes at `offset` of `fd`; false with errno set when it cannot.
-bool WriteAllAt(int fd, const char* data, qint64 size, qint64 offset);

@@ -1,4 +1,4 @@
-#include "combiner/scratch_file.h"
+#include "platform/scratch_file.h"
 
 #include "platform/app_error.h"
 
@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+// Writes all of `size` bytes at `offset` of `fd`; false with errno set when it cannot.
 bool WriteAllAt(int fd, const char* data, qint64 size, qint64 offset)
 {
     while (size > 0) {
@@ -24,6 +26,7 @@ bool WriteAllAt(int fd, const char* data, qint64 size, qint64 offset)
         data += n, size -= n, offset += n;
     }
     return true;
+}
 }
 
 ScratchFile::ScratchFile(const QString& folder, const QString& target)

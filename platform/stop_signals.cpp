@@ -1,4 +1,4 @@
-#include "cli/stop_signals.h"
+#include "platform/stop_signals.h"
 
 #include <atomic>
 #include <csignal>

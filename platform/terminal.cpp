@@ -1,0 +1,8 @@
+#include "platform/terminal.h"
+
+#include <unistd.h>
+
+bool IsTerminal(std::FILE* stream)
+{
+    return ::isatty(::fileno(stream)) == 1;
+}
