@@ -1,5 +1,6 @@
 #include "task/start_inputs.h"
 
+#include "platform/app_error.h"
 #include "platform/folders.h"
 #include "settings/ini_file.h"
 #include "task/tile_range.h"
@@ -24,6 +25,16 @@ bool FolderExistsOrCanBeMade(const QString& folder)
         return info.isDir();
     const QFileInfo parent(info.absolutePath());
     return parent.isDir() && parent.isWritable();
+}
+
+// The area, when it passes every check.
+std::optional<AreaEdges> AcceptedArea(const TaskInputs& inputs)
+{
+    try {
+        return ReadCheckedArea(inputs);
+    } catch (const Refusal&) {
+        return std::nullopt;
+    }
 }
 
 // What the tile range and the policy look at.
@@ -83,17 +94,17 @@ bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs)
         && projectFile.mid(nameStart) == inputs.TypedTaskName;
 }
 
-std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs)
+AreaEdges ReadCheckedArea(const TaskInputs& inputs)
 {
     const auto left = ReadAreaNumber(inputs.LeftLongitude);
     const auto right = ReadAreaNumber(inputs.RightLongitude);
     const auto top = ReadAreaNumber(inputs.TopLatitude);
     const auto bottom = ReadAreaNumber(inputs.BottomLatitude);
     if (!left || !right || !top || !bottom)
-        return QStringLiteral("Longitude or latitude input error!");
+        throw Refusal({QStringLiteral("Longitude or latitude input error!")});
     const AreaEdges area{*left, *right, *top, *bottom};
     if (const auto problem = AreaProblem(area))
-        return *problem;
+        throw Refusal({*problem});
     return area;
 }
 
@@ -123,10 +134,10 @@ std::optional<qint64> TileCountBeforePolicy(const TaskInputs& inputs, const Tile
 {
     if (inputs.TypedFolder.isEmpty() || !FolderExistsOrCanBeMade(inputs.TypedFolder))
         return std::nullopt;
-    const auto area = ReadCheckedArea(inputs);
-    if (!std::holds_alternative<AreaEdges>(area))
+    const auto area = AcceptedArea(inputs);
+    if (!area)
         return std::nullopt;
-    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(std::get<AreaEdges>(area), inputs, servers));
+    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(*area, inputs, servers));
     if (range.Refusal)
         return std::nullopt;
     return range.Range.TotalCount;
@@ -137,8 +148,7 @@ std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServ
     const auto count = TileCountBeforePolicy(inputs, servers);
     if (!count)
         return std::nullopt;
-    const auto area = ReadCheckedArea(inputs);
-    if (TileUsagePolicyRefusal(ParametersOf(std::get<AreaEdges>(area), inputs, servers), *count))
+    if (TileUsagePolicyRefusal(ParametersOf(ReadCheckedArea(inputs), inputs, servers), *count))
         return std::nullopt;
     return count;
 }

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <optional>
-#include <variant>
 
 // How Start reads the main window's inputs, apart from the window itself.
 // Area texts are read with ReadAreaNumber (platform/number_text.h).
@@ -41,9 +40,9 @@ struct TaskInputs {
 // for character, and the file is the typed folder and name without changes.
 bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs);
 
-// The four area texts as numbers that pass every area check, or the message
-// of the first check they fail, in Start's order.
-std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs);
+// The four area texts as numbers that pass every area check. Raises
+// Refusal with the message of the first check they fail, in Start's order.
+AreaEdges ReadCheckedArea(const TaskInputs& inputs);
 
 // The inputs Open task fills from a project file: its area texts, zoom and
 // map type as stored, its folder (absolute, native separators, with the

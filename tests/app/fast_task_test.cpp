@@ -37,19 +37,19 @@ protected:
 
     QString FailedRecord(int x) const
     {
-        return window->Run->CurrentTask->TileFilePath(x, kFailingRow) + u'|' + window->Run->CurrentTask->TileUrl(x, kFailingRow);
+        return window->Run->CurrentTask()->TileFilePath(x, kFailingRow) + u'|' + window->Run->CurrentTask()->TileUrl(x, kFailingRow);
     }
 
     // What the monitor would save for each worker must never pass a failed
     // record of that worker that is not yet in the failed-tile pane.
     void CheckWorkerPositions()
     {
-        const MDTask& task = *window->Run->CurrentTask;
-        const int threadCount = window->Run->CurrentParameters->ThreadCount;
+        const MDTask& task = *window->Run->CurrentTask();
+        const int threadCount = window->Run->CurrentParameters()->ThreadCount;
         const QStringList failed = window->Memo2->Lines();
+        if (!window->Run->Running())
+            return;
         for (int i = 0; i < threadCount; ++i) {
-            if (!window->Run->DownThreads[i])
-                continue;
             const TilePosition position = window->Run->WorkerPosition(i);
             if (position.X == 0)
                 continue;
@@ -70,7 +70,7 @@ TEST_F(FastTaskTest, EveryWorkersLinesKeepTheirOrderAndNoSavedPositionPassesAFai
     QTimer checker;
     checker.setInterval(1);
     QObject::connect(&checker, &QTimer::timeout, [this] {
-        if (window->Run->CurrentTask && window->BitBtn1->text() == "Stop")
+        if (window->Run->CurrentTask() && window->BitBtn1->text() == "Stop")
             CheckWorkerPositions();
     });
     checker.start();
@@ -79,7 +79,7 @@ TEST_F(FastTaskTest, EveryWorkersLinesKeepTheirOrderAndNoSavedPositionPassesAFai
     checker.stop();
 
     EXPECT_EQ(positionsAheadOfRecords, 0);
-    const MDTask& task = *window->Run->CurrentTask;
+    const MDTask& task = *window->Run->CurrentTask();
     const int columns = task.MaxX - task.MinX + 1;
     EXPECT_EQ(window->Memo2->Lines().size(), columns);
     EXPECT_EQ(server.RequestCount(), task.TotalCount + 2 * columns);  // failing tiles take three attempts
@@ -123,7 +123,7 @@ TEST_F(FastTaskTest, StopEndsAFastTaskAtOnce)
     ASSERT_TRUE(RunUntil([this] { return LinesContaining(*window, " OK") >= 200; }));
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilTaskEnds());
-    EXPECT_LT(server.RequestCount(), window->Run->CurrentTask->TotalCount / 2);
+    EXPECT_LT(server.RequestCount(), window->Run->CurrentTask()->TotalCount / 2);
     const QStringList memo = window->Memo1->Lines();
     for (int i = 0; i < MaxDownThreads; ++i)
         EXPECT_EQ(LinesOfWorker(memo, i).last(), "T" + QString::number(i + 1) + " Finished.");

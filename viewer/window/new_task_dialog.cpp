@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "settings/config_file.h"
+#include "task/configured_servers.h"
 #include "task/start_inputs.h"
 #include "task/task_size_estimate.h"
 #include "task/tile_usage_policy.h"

@@ -1,11 +1,13 @@
-#include "run/task_series.h"
+#include "task/start_check.h"
 
+#include "platform/app_error.h"
 #include "task/download_task.h"
 #include "task/task_size_estimate.h"
 #include "task/tile_usage_policy.h"
 #include "task/zoom_series.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 std::optional<QString> PolicyRefusalOfSum(const QList<TaskInputs>& members, const TileServers& servers, qint64 total)
@@ -27,6 +29,30 @@ std::optional<qint64> SumBeforePolicy(const QList<TaskInputs>& members, const Ti
         total += *count;
     }
     return total;
+}
+
+// A member's name taken by another area, then the policy over the sum.
+std::optional<QString> SeriesRefusal(const QList<TaskInputs>& members, const TileServers& servers)
+{
+    for (const TaskInputs& member : members) {
+        const QString projectFile = ProjectFilePathFor(member);
+        if (!QFileInfo::exists(projectFile))
+            continue;
+        const auto identity = ReadSeriesIdentity(projectFile);
+        const SeriesIdentity wanted{member.LeftLongitude, member.RightLongitude, member.TopLatitude,
+            member.BottomLatitude, member.MapsType};
+        if (!identity || !(*identity == wanted))
+            return QFileInfo(projectFile).fileName()
+                + QStringLiteral(" belongs to another area; choose another task name");
+    }
+    const auto total = SumBeforePolicy(members, servers);
+    return total ? PolicyRefusalOfSum(members, servers, *total) : std::nullopt;
+}
+
+bool EveryMemberContinues(const QList<TaskInputs>& members)
+{
+    return std::all_of(members.begin(), members.end(),
+        [](const TaskInputs& member) { return ContinuesProject(ProjectFilePathFor(member), member); });
 }
 }
 
@@ -54,40 +80,18 @@ std::optional<qint64> SeriesTileCount(const QList<TaskInputs>& members, const Ti
     return total;
 }
 
-std::optional<QString> SeriesRefusal(const QList<TaskInputs>& members, const TileServers& servers)
-{
-    if (members.size() < 2)
-        return std::nullopt;
-    for (const TaskInputs& member : members) {
-        const QString projectFile = ProjectFilePathFor(member);
-        if (!QFileInfo::exists(projectFile))
-            continue;
-        const auto identity = ReadSeriesIdentity(projectFile);
-        const SeriesIdentity wanted{member.LeftLongitude, member.RightLongitude, member.TopLatitude,
-            member.BottomLatitude, member.MapsType};
-        if (!identity || !(*identity == wanted))
-            return QFileInfo(projectFile).fileName()
-                + QStringLiteral(" belongs to another area; choose another task name");
-    }
-    const auto total = SumBeforePolicy(members, servers);
-    return total ? PolicyRefusalOfSum(members, servers, *total) : std::nullopt;
-}
-
-SeriesPrecheck CheckSeriesStart(const QList<TaskInputs>& members, const TileServers& servers)
+void CheckStart(const QList<TaskInputs>& members, const TileServers& servers, const LargeTaskConfirmation& confirm)
 {
     const TaskInputs& first = members.first();
     if (first.TypedFolder.isEmpty())
-        return {QStringLiteral("Please select a path to save the images."), std::nullopt};
-    const auto area = ReadCheckedArea(first);
-    if (const auto* problem = std::get_if<QString>(&area))
-        return {*problem, std::nullopt};
-    if (auto refusal = SeriesRefusal(members, servers))
-        return {std::move(refusal), std::nullopt};
+        throw Refusal({QStringLiteral("Please select a path to save the images.")});
+    if (members.size() > 1) {
+        ReadCheckedArea(first);
+        if (const auto refusal = SeriesRefusal(members, servers))
+            throw Refusal({*refusal});
+    }
     const auto count = SeriesTileCount(members, servers);
-    if (!count || !StartAsksFirst(*count, members.last().Zoom))
-        return {};
-    for (const TaskInputs& member : members)
-        if (!ContinuesProject(ProjectFilePathFor(member), member))
-            return {std::nullopt, count};
-    return {};
+    if (count && StartAsksFirst(*count, members.last().Zoom) && !EveryMemberContinues(members)
+        && !confirm(*count, members.last().Zoom))
+        throw Refusal();
 }
