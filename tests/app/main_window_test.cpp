@@ -219,10 +219,12 @@ TEST_F(MainWindowTest, AToolMissingBesideTheExecutableIsNamed)
 
 TEST_F(MainWindowTest, ToolsOpenTheCurrentTasksProjectFile)
 {
-    window->Run->CurrentParameters = std::make_unique<TaskParameters>();
-    window->Run->CurrentParameters()->Path = exe.Path();
-    window->Run->CurrentParameters()->TaskName = "area.qtsk";
-    window->Run->CurrentTask = std::make_unique<MDTask>(window->Run->CurrentParameters.get(), MDTask::ReadOnly{});
+    PreparedTask last;
+    last.Parameters = std::make_unique<TaskParameters>();
+    last.Parameters->Path = exe.Path();
+    last.Parameters->TaskName = "area.qtsk";
+    last.Task = std::make_unique<MDTask>(last.Parameters.get(), MDTask::ReadOnly{});
+    TaskRunTestAccess::SetLastTask(*window->Run, std::move(last));
     window->Mapviewer1->trigger();
     window->CombineImages1->trigger();
     EXPECT_EQ(opened, (QStringList{exe.Path() + "orvane " + exe.Path() + "area.qtsk",
