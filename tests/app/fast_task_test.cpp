@@ -2,7 +2,6 @@
 
 #include "settings/ini_file.h"
 
-#include <QTimer>
 
 namespace {
 // One worker's lines of the log pane, in the pane's order.
@@ -67,16 +66,18 @@ protected:
 
 TEST_F(FastTaskTest, EveryWorkersLinesKeepTheirOrderAndNoSavedPositionPassesAFailedRecord)
 {
-    QTimer checker;
-    checker.setInterval(1);
-    QObject::connect(&checker, &QTimer::timeout, [this] {
-        if (window->Run->CurrentTask() && window->BitBtn1->text() == "Stop")
-            CheckWorkerPositions();
-    });
-    checker.start();
+    // Positions move only when a drain delivers reports, and every tile a
+    // drain delivers has its log line: checked after each such drain, once
+    // it has handed all its lines to the panes.
+    const QMetaObject::Connection afterDrain = QObject::connect(window->Run, &TaskRun::LogLines, window.get(),
+        [this] {
+            if (window->Run->CurrentTask() && window->BitBtn1->text() == "Stop")
+                CheckWorkerPositions();
+        },
+        Qt::QueuedConnection);
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilTaskEnds(60000));
-    checker.stop();
+    QObject::disconnect(afterDrain);
 
     EXPECT_EQ(positionsAheadOfRecords, 0);
     const MDTask& task = *window->Run->CurrentTask();
