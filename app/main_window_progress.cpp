@@ -54,7 +54,7 @@ void TForm1::RefreshEstimate()
         return;
     const TaskInputs inputs = CurrentInputs();
     TileSizes->Survey(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType));
-    const QList<TaskInputs> members = SeriesMemberInputs(inputs, UpDownZoomTo->Position());
+    const QList<CheckedInputs> members = ReadSeriesStart(inputs, UpDownZoomTo->Position());
     const auto count = SeriesTileCount(members, ReadTileServers());
     const double average = TileSizes->AverageTileBytes();
     ProgressDisplay->ShowEstimate(!count ? QString()

@@ -79,10 +79,10 @@ int New(const NewCommand& command)
     if (command.Run)
         return RunNewTasks(inputs, command.ZoomTo, confirm);
 
-    const QList<TaskInputs> members = SeriesMemberInputs(inputs, command.ZoomTo);
+    const QList<CheckedInputs> members = ReadSeriesStart(inputs, command.ZoomTo);
     const StartSettings settings = ReadStartSettings();
     CheckStart(members, settings.Servers, confirm);
-    for (const TaskInputs& member : members) {
+    for (const CheckedInputs& member : members) {
         const PreparedTask task = PrepareTask(member, settings);
         task.Task->WriteProjectFile();
         std::fprintf(stdout, "%s\n", (task.Parameters->Path + task.Parameters->TaskName).toUtf8().constData());

@@ -41,7 +41,7 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
             progress.Say(QStringLiteral("Task %1 of %2: %3 (zoom %4)")
                     .arg(index + 1)
                     .arg(count)
-                    .arg(ProjectFilePathFor(inputs))
+                    .arg(series.Member(index).ProjectFile)
                     .arg(inputs.Zoom));
     });
     QObject::connect(&series, &SeriesRunner::MemberStarted, [&] {
@@ -53,7 +53,7 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
             progress.Update(outcome.Finished, clock.elapsed());
             progress.End();
         }
-        progress.Say(MemberLine(ProjectFilePathFor(series.Member(index)), outcome));
+        progress.Say(MemberLine(series.Member(index).ProjectFile, outcome));
         // A signal that came while the task ended keeps the next from starting.
         if (ReceivedStopSignal())
             series.Stop();

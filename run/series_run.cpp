@@ -55,7 +55,7 @@ SeriesRunner::SeriesRunner(TaskRun& run, QObject* parent) : QObject(parent), run
 
 void SeriesRunner::Start(const TaskInputs& inputs, int zoomTo, const LargeTaskConfirmation& confirm)
 {
-    Begin(SeriesMemberInputs(inputs, zoomTo));
+    Begin(ReadSeriesStart(inputs, zoomTo));
     try {
         CheckStart(members_, settings_.Servers, confirm);
     } catch (const Refusal& refusal) {
@@ -69,11 +69,11 @@ void SeriesRunner::Start(const TaskInputs& inputs, int zoomTo, const LargeTaskCo
 
 void SeriesRunner::RunInTurn(const QList<TaskInputs>& tasks)
 {
-    Begin(tasks);
+    Begin(ReadCheckedInputs(tasks));
     StartNext();
 }
 
-void SeriesRunner::Begin(const QList<TaskInputs>& members)
+void SeriesRunner::Begin(const QList<CheckedInputs>& members)
 {
     members_ = members;
     settings_ = ReadStartSettings();
@@ -85,7 +85,7 @@ void SeriesRunner::Begin(const QList<TaskInputs>& members)
     outcome_.MemberCount = MemberCount();
     total_ = 0;
     if (members_.size() > 1)
-        for (const TaskInputs& member : members_)
+        for (const CheckedInputs& member : members_)
             total_ += TileCountBeforePolicy(member, settings_.Servers).value_or(0);
 }
 
@@ -122,8 +122,8 @@ void SeriesRunner::StartNext()
 
 SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
 {
-    const TaskInputs& member = members_[index];
-    emit MemberBegins(index, MemberCount(), member);
+    const CheckedInputs& member = members_[index];
+    emit MemberBegins(index, MemberCount(), member.Typed);
     std::optional<MemberOutcome> passedOver;
     try {
         PreparedTask task = PrepareTask(member, settings_);
@@ -148,7 +148,7 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
     failedAtStart_ = FailedListRecords(run_.CurrentTask()->FailedFileName);
     if (members_.size() == 1)
         total_ = run_.CurrentTask()->TotalCount;
-    emit MemberStarted(index, MemberCount(), member);
+    emit MemberStarted(index, MemberCount(), member.Typed);
     return MemberStart::Started;
 }
 

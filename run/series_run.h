@@ -69,7 +69,7 @@ public:
     void Stop();
 
     int MemberCount() const { return int(members_.size()); }
-    const TaskInputs& Member(int index) const { return members_[index]; }
+    const CheckedInputs& Member(int index) const { return members_[index]; }
     // Members whose task started in this run.
     int MembersStarted() const { return membersStarted_; }
     // Tiles of every member: the series' sum, or the task's own count for a
@@ -97,7 +97,7 @@ signals:
 
 private:
     enum class MemberStart { Started, PassedOver, Refused };
-    void Begin(const QList<TaskInputs>& members);
+    void Begin(const QList<CheckedInputs>& members);
     // Starts the members in turn from the next one, until one starts; ends
     // the run when none is left, one is refused or Stop came in between.
     void StartNext();
@@ -107,7 +107,7 @@ private:
     void EndRun();
 
     TaskRun& run_;
-    QList<TaskInputs> members_;
+    QList<CheckedInputs> members_;
     StartSettings settings_;
     int next_ = 0;
     int membersStarted_ = 0;

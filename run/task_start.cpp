@@ -10,12 +10,14 @@ StartSettings ReadStartSettings()
     return {ReadProxySettings(), ReadTileServers()};
 }
 
-PreparedTask PrepareTask(const TaskInputs& inputs, const StartSettings& settings)
+PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& settings)
 {
+    const TaskInputs& inputs = task.Typed;
     if (!CreateFolderOneLevel(inputs.TypedFolder))
         throw Refusal({QStringLiteral("Create directory ") + inputs.TypedFolder + QStringLiteral(" Failed.")});
-
-    const AreaEdges edges = ReadCheckedArea(inputs);
+    if (!task.Area)
+        throw Refusal({task.AreaProblem});
+    const AreaEdges& edges = *task.Area;
 
     auto parameters = std::make_unique<TaskParameters>();
     parameters->LeftLongitude = edges.LeftLongitude;
@@ -26,14 +28,14 @@ PreparedTask PrepareTask(const TaskInputs& inputs, const StartSettings& settings
     parameters->ThreadCount = MaxDownThreads;
     parameters->ThreadSlots = MaxDownThreads;
     parameters->MapsType = inputs.MapsType;
-    parameters->Path = WithTrailingSeparator(inputs.TypedFolder);
-    parameters->TaskName = ProjectFileNameFor(inputs.TypedTaskName);
+    parameters->Path = task.Folder;
+    parameters->TaskName = task.ProjectFileName;
     parameters->UseProxy = settings.Proxy.UseProxy;
     parameters->ProxyServer = settings.Proxy.ProxyServer;
     parameters->ProxyPort = settings.Proxy.ProxyPort;
     parameters->ProxyUsername = settings.Proxy.ProxyUsername;
     parameters->ProxyPassword = settings.Proxy.ProxyPassword;
-    parameters->Continue = ContinuesProject(parameters->Path + parameters->TaskName, inputs);
+    parameters->Continue = ContinuesProject(task.ProjectFile, inputs);
     parameters->Servers = settings.Servers;
     parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
 

@@ -27,4 +27,4 @@ StartSettings ReadStartSettings();
 // continued is decided by the project file the inputs name (see
 // ContinuesProject). Raises Refusal with the messages for the user. Nothing
 // but the folders is written here.
-PreparedTask PrepareTask(const TaskInputs& inputs, const StartSettings& settings);
+PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& settings);

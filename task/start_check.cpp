@@ -10,19 +10,19 @@
 #include <algorithm>
 
 namespace {
-std::optional<QString> PolicyRefusalOfSum(const QList<TaskInputs>& members, const TileServers& servers, qint64 total)
+std::optional<QString> PolicyRefusalOfSum(const QList<CheckedInputs>& members, const TileServers& servers, qint64 total)
 {
     TaskParameters parameters;
-    parameters.MapsType = members.first().MapsType;
-    parameters.Zoom = members.last().Zoom;
+    parameters.MapsType = members.first().Typed.MapsType;
+    parameters.Zoom = members.last().Typed.Zoom;
     parameters.Servers = servers;
     return TileUsagePolicyRefusal(parameters, total);
 }
 
-std::optional<qint64> SumBeforePolicy(const QList<TaskInputs>& members, const TileServers& servers)
+std::optional<qint64> SumBeforePolicy(const QList<CheckedInputs>& members, const TileServers& servers)
 {
     qint64 total = 0;
-    for (const TaskInputs& member : members) {
+    for (const CheckedInputs& member : members) {
         const auto count = TileCountBeforePolicy(member, servers);
         if (!count)
             return std::nullopt;
@@ -32,27 +32,27 @@ std::optional<qint64> SumBeforePolicy(const QList<TaskInputs>& members, const Ti
 }
 
 // A member's name taken by another area, then the policy over the sum.
-std::optional<QString> SeriesRefusal(const QList<TaskInputs>& members, const TileServers& servers)
+std::optional<QString> SeriesRefusal(const QList<CheckedInputs>& members, const TileServers& servers)
 {
-    for (const TaskInputs& member : members) {
-        const QString projectFile = ProjectFilePathFor(member);
-        if (!QFileInfo::exists(projectFile))
+    for (const CheckedInputs& member : members) {
+        if (!QFileInfo::exists(member.ProjectFile))
             continue;
-        const auto identity = ReadSeriesIdentity(projectFile);
-        const SeriesIdentity wanted{member.LeftLongitude, member.RightLongitude, member.TopLatitude,
-            member.BottomLatitude, member.MapsType};
+        const auto identity = ReadSeriesIdentity(member.ProjectFile);
+        const TaskInputs& typed = member.Typed;
+        const SeriesIdentity wanted{typed.LeftLongitude, typed.RightLongitude, typed.TopLatitude,
+            typed.BottomLatitude, typed.MapsType};
         if (!identity || !(*identity == wanted))
-            return QFileInfo(projectFile).fileName()
+            return QFileInfo(member.ProjectFile).fileName()
                 + QStringLiteral(" belongs to another area; choose another task name");
     }
     const auto total = SumBeforePolicy(members, servers);
     return total ? PolicyRefusalOfSum(members, servers, *total) : std::nullopt;
 }
 
-bool EveryMemberContinues(const QList<TaskInputs>& members)
+bool EveryMemberContinues(const QList<CheckedInputs>& members)
 {
     return std::all_of(members.begin(), members.end(),
-        [](const TaskInputs& member) { return ContinuesProject(ProjectFilePathFor(member), member); });
+        [](const CheckedInputs& member) { return ContinuesProject(member.ProjectFile, member.Typed); });
 }
 }
 
@@ -70,7 +70,12 @@ QList<TaskInputs> SeriesMemberInputs(const TaskInputs& inputs, int zoomTo)
     return members;
 }
 
-std::optional<qint64> SeriesTileCount(const QList<TaskInputs>& members, const TileServers& servers)
+QList<CheckedInputs> ReadSeriesStart(const TaskInputs& inputs, int zoomTo)
+{
+    return ReadCheckedInputs(SeriesMemberInputs(inputs, zoomTo));
+}
+
+std::optional<qint64> SeriesTileCount(const QList<CheckedInputs>& members, const TileServers& servers)
 {
     if (members.size() == 1)
         return AcceptedTileCount(members.first(), servers);
@@ -80,18 +85,19 @@ std::optional<qint64> SeriesTileCount(const QList<TaskInputs>& members, const Ti
     return total;
 }
 
-void CheckStart(const QList<TaskInputs>& members, const TileServers& servers, const LargeTaskConfirmation& confirm)
+void CheckStart(const QList<CheckedInputs>& members, const TileServers& servers, const LargeTaskConfirmation& confirm)
 {
-    const TaskInputs& first = members.first();
-    if (first.TypedFolder.isEmpty())
+    const CheckedInputs& first = members.first();
+    if (first.Typed.TypedFolder.isEmpty())
         throw Refusal({QStringLiteral("Please select a path to save the images.")});
     if (members.size() > 1) {
-        ReadCheckedArea(first);
+        if (!first.Area)
+            throw Refusal({first.AreaProblem});
         if (const auto refusal = SeriesRefusal(members, servers))
             throw Refusal({*refusal});
     }
     const auto count = SeriesTileCount(members, servers);
-    if (count && StartAsksFirst(*count, members.last().Zoom) && !EveryMemberContinues(members)
-        && !confirm(*count, members.last().Zoom))
+    const int zoom = members.last().Typed.Zoom;
+    if (count && StartAsksFirst(*count, zoom) && !EveryMemberContinues(members) && !confirm(*count, zoom))
         throw Refusal();
 }

@@ -16,9 +16,13 @@
 // task/zoom_series.h). To equal to the zoom gives the ordinary task alone.
 QList<TaskInputs> SeriesMemberInputs(const TaskInputs& inputs, int zoomTo);
 
+// The members of a start from typed inputs (see SeriesMemberInputs), each
+// read once.
+QList<CheckedInputs> ReadSeriesStart(const TaskInputs& inputs, int zoomTo);
+
 // Tiles of all the members, or nothing when Start would refuse any of them
 // (see AcceptedTileCount).
-std::optional<qint64> SeriesTileCount(const QList<TaskInputs>& members, const TileServers& servers);
+std::optional<qint64> SeriesTileCount(const QList<CheckedInputs>& members, const TileServers& servers);
 
 // Asked before a new task above the size or zoom that Start asks about
 // (see StartAsksFirst), with the tiles of every member and the highest zoom;
@@ -32,4 +36,4 @@ using LargeTaskConfirmation = std::function<bool(qint64 tileCount, int zoom)>;
 // (not when every member continues its project file). Raises Refusal with
 // the first message, or without one when the question was declined. What
 // each member still needs is checked as it is prepared (see PrepareTask).
-void CheckStart(const QList<TaskInputs>& members, const TileServers& servers, const LargeTaskConfirmation& confirm);
+void CheckStart(const QList<CheckedInputs>& members, const TileServers& servers, const LargeTaskConfirmation& confirm);

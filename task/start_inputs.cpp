@@ -27,16 +27,6 @@ bool FolderExistsOrCanBeMade(const QString& folder)
     return parent.isDir() && parent.isWritable();
 }
 
-// The area, when it passes every check.
-std::optional<AreaEdges> AcceptedArea(const TaskInputs& inputs)
-{
-    try {
-        return ReadCheckedArea(inputs);
-    } catch (const Refusal&) {
-        return std::nullopt;
-    }
-}
-
 // What the tile range and the policy look at.
 TaskParameters ParametersOf(const AreaEdges& edges, const TaskInputs& inputs, const TileServers& servers)
 {
@@ -125,30 +115,43 @@ TaskInputs InputsOfProjectFile(const QString& projectFile)
     return inputs;
 }
 
-QString ProjectFilePathFor(const TaskInputs& inputs)
+CheckedInputs ReadCheckedInputs(const TaskInputs& typed)
 {
-    return WithTrailingSeparator(inputs.TypedFolder) + ProjectFileNameFor(inputs.TypedTaskName);
+    CheckedInputs task;
+    task.Typed = typed;
+    try {
+        task.Area = ReadCheckedArea(typed);
+    } catch (const Refusal& refusal) {
+        task.AreaProblem = refusal.Message();
+    }
+    task.Folder = WithTrailingSeparator(typed.TypedFolder);
+    task.ProjectFileName = ProjectFileNameFor(typed.TypedTaskName);
+    task.ProjectFile = task.Folder + task.ProjectFileName;
+    return task;
 }
 
-std::optional<qint64> TileCountBeforePolicy(const TaskInputs& inputs, const TileServers& servers)
+QList<CheckedInputs> ReadCheckedInputs(const QList<TaskInputs>& typed)
 {
-    if (inputs.TypedFolder.isEmpty() || !FolderExistsOrCanBeMade(inputs.TypedFolder))
+    QList<CheckedInputs> tasks;
+    for (const TaskInputs& inputs : typed)
+        tasks << ReadCheckedInputs(inputs);
+    return tasks;
+}
+
+std::optional<qint64> TileCountBeforePolicy(const CheckedInputs& task, const TileServers& servers)
+{
+    if (task.Typed.TypedFolder.isEmpty() || !task.Area || !FolderExistsOrCanBeMade(task.Typed.TypedFolder))
         return std::nullopt;
-    const auto area = AcceptedArea(inputs);
-    if (!area)
-        return std::nullopt;
-    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(*area, inputs, servers));
+    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(*task.Area, task.Typed, servers));
     if (range.Refusal)
         return std::nullopt;
     return range.Range.TotalCount;
 }
 
-std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers)
+std::optional<qint64> AcceptedTileCount(const CheckedInputs& task, const TileServers& servers)
 {
-    const auto count = TileCountBeforePolicy(inputs, servers);
-    if (!count)
-        return std::nullopt;
-    if (TileUsagePolicyRefusal(ParametersOf(ReadCheckedArea(inputs), inputs, servers), *count))
+    const auto count = TileCountBeforePolicy(task, servers);
+    if (!count || TileUsagePolicyRefusal(ParametersOf(*task.Area, task.Typed, servers), *count))
         return std::nullopt;
     return count;
 }

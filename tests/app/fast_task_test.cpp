@@ -48,6 +48,7 @@ protected:
         const QStringList failed = window->Memo2->Lines();
         if (!window->Run->Running())
             return;
+        ++positionChecks;
         for (int i = 0; i < threadCount; ++i) {
             const TilePosition position = window->Run->WorkerPosition(i);
             if (position.X == 0)
@@ -62,6 +63,7 @@ protected:
     }
 
     int positionsAheadOfRecords = 0;
+    int positionChecks = 0;
 };
 
 TEST_F(FastTaskTest, EveryWorkersLinesKeepTheirOrderAndNoSavedPositionPassesAFailedRecord)
@@ -79,6 +81,7 @@ TEST_F(FastTaskTest, EveryWorkersLinesKeepTheirOrderAndNoSavedPositionPassesAFai
     ASSERT_TRUE(RunUntilTaskEnds(60000));
     QObject::disconnect(afterDrain);
 
+    EXPECT_GT(positionChecks, 0);
     EXPECT_EQ(positionsAheadOfRecords, 0);
     const MDTask& task = *window->Run->CurrentTask();
     const int columns = task.MaxX - task.MinX + 1;

@@ -261,8 +261,9 @@ TEST_F(SeriesRunTest, StartChecksTheInputsOnceAndAsksThroughTheDriver)
     ASSERT_TRUE(start(pin, 20));
     ASSERT_EQ(questions.size(), 1);
     EXPECT_EQ(questions[0].second, 20);
-    EXPECT_EQ(questions[0].first, *TileCountBeforePolicy(SeriesMemberInputs(pin, 20)[0], ReadTileServers())
-                                      + *TileCountBeforePolicy(SeriesMemberInputs(pin, 20)[1], ReadTileServers()));
+    const QList<CheckedInputs> pins = ReadSeriesStart(pin, 20);
+    EXPECT_EQ(questions[0].first,
+        *TileCountBeforePolicy(pins[0], ReadTileServers()) + *TileCountBeforePolicy(pins[1], ReadTileServers()));
     EXPECT_TRUE(refusals.isEmpty()) << "declined: refused without a message";
     EXPECT_TRUE(end->Refused);
     EXPECT_FALSE(QFile::exists(work.File("pin_z19.qtsk")));

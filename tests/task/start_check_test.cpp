@@ -30,7 +30,7 @@ TileServers OwnServer()
 std::optional<QStringList> RefusalOf(const QList<TaskInputs>& members, const TileServers& servers, Asked& asked)
 {
     try {
-        CheckStart(members, servers, asked.Confirm());
+        CheckStart(ReadCheckedInputs(members), servers, asked.Confirm());
         return std::nullopt;
     } catch (const Refusal& refusal) {
         return refusal.Messages();
@@ -57,7 +57,7 @@ TEST(StartCheck, ASingleTaskNeedsAFolderAndIsAskedAboutOnlyAboveTheThresholds)
     EXPECT_EQ(RefusalOf({deep}, OwnServer(), asked), QStringList{}) << "declined: a refusal without a message";
     ASSERT_EQ(asked.Questions.size(), 1);
     EXPECT_EQ(asked.Questions[0].second, 19);
-    EXPECT_EQ(asked.Questions[0].first, *AcceptedTileCount(deep, OwnServer()));
+    EXPECT_EQ(asked.Questions[0].first, *AcceptedTileCount(ReadCheckedInputs(deep), OwnServer()));
     asked.Answer = true;
     EXPECT_EQ(RefusalOf({deep}, OwnServer(), asked), std::nullopt);
 
@@ -102,7 +102,7 @@ TEST(StartCheck, ASeriesIsCheckedAndAskedAboutAsAWhole)
         SeriesMemberInputs(TaskInputs{"10", "10.001", "10", "9.999", 18, MAPNIK, folder.Path(), "pin"}, 20);
     qint64 tiles = 0;
     for (const TaskInputs& member : deep)
-        tiles += *TileCountBeforePolicy(member, OwnServer());
+        tiles += *TileCountBeforePolicy(ReadCheckedInputs(member), OwnServer());
     asked.Answer = false;
     EXPECT_EQ(RefusalOf(deep, OwnServer(), asked), QStringList{});
     EXPECT_EQ(asked.Questions, (QList<QPair<qint64, int>>{{tiles, 20}}));
