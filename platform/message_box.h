@@ -6,7 +6,7 @@
 
 class QWidget;
 
-// Every message the user sees goes through these two functions, so that
+// Every message the user sees goes through the functions below, so that
 // tests can read them instead of facing a modal window.
 enum class MessageKind { Plain, Exception };
 
