@@ -1,13 +1,8 @@
 #include "app/log_pane.h"
 
-#include "platform/app_error.h"
-#include "platform/text_files.h"
-
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -64,7 +59,6 @@ void LogPane::SetLines(const QStringList& lines)
     lines_.Set(lines);
     anchorRow_ = cursorRow_ = -1;
     contentWidth_ = 0;
-    savedFileName_.clear();
     ScrollToEnd();
 }
 
@@ -233,51 +227,4 @@ void LogPane::CopySelection() const
 {
     if (HasSelection())
         QGuiApplication::clipboard()->setText(SelectedText());
-}
-
-void LogPane::SaveToFile(const QString& fileName)
-{
-    const QByteArray& bytes = lines_.FileBytes();
-    if (!FileIsAsLastSaved(fileName)) {
-        WriteFileAtomically(fileName, bytes);
-        RememberSave(fileName);
-        return;
-    }
-    if (savedSize_ == bytes.size())
-        return;
-    // Unbuffered, so that a refused write is seen here and not in a flush.
-    QFile file(fileName);
-    try {
-        OpenForAppend(file);
-    } catch (const FileWriteError&) {
-        savedFileName_.clear();
-        throw;
-    }
-    if (!WriteAll(file, QByteArrayView(bytes).sliced(savedSize_))) {
-        const QString reason = file.errorString();
-        // A partly appended tail is cut off again, so the file holds whole lines.
-        if (file.isOpen() && file.resize(savedSize_))
-            RememberSave(fileName);
-        else
-            savedFileName_.clear();
-        throw FileWriteError(fileName, reason);
-    }
-    file.close();
-    RememberSave(fileName);
-}
-
-bool LogPane::FileIsAsLastSaved(const QString& fileName) const
-{
-    if (savedFileName_ != fileName)
-        return false;
-    const QFileInfo info(fileName);
-    return info.exists() && info.size() == savedSize_ && info.lastModified() == savedModified_;
-}
-
-void LogPane::RememberSave(const QString& fileName)
-{
-    const QFileInfo info(fileName);
-    savedFileName_ = fileName;
-    savedSize_ = info.size();
-    savedModified_ = info.lastModified();
 }

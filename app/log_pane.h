@@ -2,11 +2,10 @@
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
-#include <QDateTime>
 #include <QList>
 #include <QStringList>
 
-// The lines of a pane exactly as its file holds them: one byte buffer in
+// The lines of a pane as the task's files hold them: one byte buffer in
 // the local 8-bit encoding with CR LF after every line, and where each line
 // starts. Half a million log lines take about 25 MB, where a text document
 // would hold several hundred.
@@ -17,7 +16,6 @@ public:
 
     qsizetype Count() const { return lineStarts_.size(); }
     QString Line(qsizetype row) const;
-    const QByteArray& FileBytes() const { return fileBytes_; }
     // The line with the most characters, -1 when there is none.
     qsizetype LongestRow() const { return longestRow_; }
 
@@ -30,10 +28,9 @@ private:
     qsizetype longestLength_ = -1;
 };
 
-// A read-only pane whose lines are also a task file (the log, the
-// failed-tile list). It paints only the rows in view, so appending costs the
-// same at any length; saving never reads text back out of a view, and a save
-// while the task runs only appends the lines added since the last one.
+// A read-only pane that shows the lines of a task file (the log, the
+// failed-tile list); the run writes the file itself. It paints only the rows
+// in view, so appending costs the same at any length.
 // Whole rows can be selected with the mouse (Shift extends) or Ctrl+A, and
 // copied with Ctrl+C or the context menu.
 class LogPane : public QAbstractScrollArea {
@@ -48,11 +45,6 @@ public:
 
     QStringList Lines() const;
     qsizetype LineCount() const { return lines_.Count(); }
-
-    // Afterwards `fileName` holds every line followed by CR LF and nothing
-    // else. Appends when the file is still as this pane's last save left it,
-    // otherwise replaces it atomically. Raises AppError when it cannot write.
-    void SaveToFile(const QString& fileName);
 
     // The selected rows joined by line feeds; empty when nothing is selected.
     QString SelectedText() const;
@@ -76,14 +68,9 @@ private:
     qsizetype SelectionLast() const { return qMax(anchorRow_, cursorRow_); }
     void UpdateScrollBars();
     void ScrollToEnd();
-    bool FileIsAsLastSaved(const QString& fileName) const;
-    void RememberSave(const QString& fileName);
 
     PaneLines lines_;
     int contentWidth_ = 0;
-    QString savedFileName_;
-    qint64 savedSize_ = -1;
-    QDateTime savedModified_;
     qsizetype anchorRow_ = -1;  // -1: nothing selected
     qsizetype cursorRow_ = -1;
 };

@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
             Form1->OpenTaskFile(window->TaskFile);
         return QApplication::exec();
     } catch (...) {
-        ShowCurrentException();
+        ShowError(std::current_exception());
         return 1;
     }
 }

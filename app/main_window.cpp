@@ -28,10 +28,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     CenterOnScreen(*this);
 }
 
-TForm1::~TForm1()
-{
-    EndTaskBeforeClosing();
-}
+// A task still running is stopped by its TaskRun without waiting for a
+// save: closing the window (closeEvent) is what saves it.
+TForm1::~TForm1() = default;
 
 void TForm1::SetCompanionWindows(TfrmAbout* about, TfrmConvert* convert, TfrmOptions* options, TfrmFlt* flt)
 {

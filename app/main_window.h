@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/pause.h"
-#include "run/run_panes.h"
 #include "run/series_run.h"
 #include "run/task_run.h"
 #include "task/start_inputs.h"
@@ -38,7 +37,8 @@ extern const QString MailAddress;
 // The window that stays open for the whole run: the inputs of one download
 // task, Start and Stop, the log of the running task, Open task and the menu
 // that reaches the other windows and tools. The task itself runs in its
-// TaskRun, whose log and failed lines go to the two panes.
+// TaskRun, which writes the log and failed list; the two panes show their
+// lines.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -148,12 +148,12 @@ private:
     void ConnectHandlers();
 
     QStringList CurrentProjectArgument() const;
+    void StartTool(const QString& name);
 
     void CreateRun();
     void FollowZoomLevel();
     void StartTask();
-    bool CheckSeries(const QList<TaskInputs>& members);
-    void MemberStarted(int index, int count, const TaskInputs& member);
+    void ShowMemberStarted(int index, int count, const TaskInputs& member);
     void RunEnded(const SeriesOutcome& outcome);
     bool TaskRunning() const;
     void EndTaskBeforeClosing();
@@ -174,5 +174,4 @@ private:
     bool shown_ = false;
     int zoomFollowed_ = 13;  // the zoom level "to" last followed
     QElapsedTimer progressClock_;
-    std::unique_ptr<RunPanes> panes_;  // Memo1 and Memo2
 };

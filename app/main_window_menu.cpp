@@ -7,7 +7,7 @@
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
 #include "recovery/redownload_window.h"
-#include "settings/config_file.h"
+#include "task/configured_servers.h"
 #include "settings/options_dialog.h"
 #include "task/start_inputs.h"
 #include "task/zoom_series.h"
@@ -77,7 +77,7 @@ void TForm1::ConvertLongitudeorLatitudetodegreen1Click()
 
 void TForm1::Viewlogfile1Click()
 {
-    const MDTask* CurrentTask = Run->CurrentTask.get();
+    const MDTask* CurrentTask = Run->CurrentTask();
     if (!CurrentTask) {
         ShowMessage(QStringLiteral("No task running now.") + QString(18, u' '));
         return;
@@ -93,19 +93,28 @@ void TForm1::Viewlogfile1Click()
 // the combiner joins what was just downloaded.
 QStringList TForm1::CurrentProjectArgument() const
 {
-    if (!Run->CurrentTask)
+    if (!Run->CurrentTask())
         return {};
-    return {Run->CurrentParameters->Path + Run->CurrentParameters->TaskName};
+    return {Run->CurrentParameters()->Path + Run->CurrentParameters()->TaskName};
 }
 
 void TForm1::Mapviewer1Click()
 {
-    ShellOpen(ToolBesideExecutable(QStringLiteral("orvane")), CurrentProjectArgument());
+    StartTool(QStringLiteral("orvane"));
 }
 
 void TForm1::CombineImages1Click()
 {
-    ShellOpen(ToolBesideExecutable(QStringLiteral("quiltry")), CurrentProjectArgument());
+    StartTool(QStringLiteral("quiltry"));
+}
+
+// A tool missing from beside the executable (a partial copy, a broken
+// package) is named, so the user knows what to put back.
+void TForm1::StartTool(const QString& name)
+{
+    const QString program = ToolBesideExecutable(name);
+    if (!ShellOpen(program, CurrentProjectArgument()))
+        ShowMessage(QStringLiteral("Cannot start ") + program + QStringLiteral(": it is missing or cannot be run."));
 }
 
 void TForm1::ReDownloadfailedfiles1Click()

@@ -7,8 +7,8 @@
 #include "app/tile_size_survey.h"
 #include "app/up_down_spinner.h"
 #include "platform/message_box.h"
-#include "run/task_series.h"
-#include "settings/config_file.h"
+#include "task/start_check.h"
+#include "task/configured_servers.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -54,7 +54,7 @@ void TForm1::RefreshEstimate()
         return;
     const TaskInputs inputs = CurrentInputs();
     TileSizes->Survey(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType));
-    const QList<TaskInputs> members = SeriesMemberInputs(inputs, UpDownZoomTo->Position());
+    const QList<CheckedInputs> members = ReadSeriesStart(inputs, UpDownZoomTo->Position());
     const auto count = SeriesTileCount(members, ReadTileServers());
     const double average = TileSizes->AverageTileBytes();
     ProgressDisplay->ShowEstimate(!count ? QString()
@@ -72,9 +72,6 @@ void TForm1::BeginProgress()
 
 void TForm1::UpdateProgress()
 {
-    // A tick run inside a save error's message box may have ended the task.
-    if (!TaskRunning())
-        return;
     ProgressDisplay->UpdateTask(ProgressFinished(), progressClock_.elapsed());
 }
 

@@ -8,11 +8,12 @@
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
 #include "recovery/redownload_job.h"
-#include "run/task_series.h"
 #include "run/task_start.h"
 #include "settings/config_file.h"
+#include "task/configured_servers.h"
 #include "task/download_task.h"
 #include "task/opened_task.h"
+#include "task/start_check.h"
 #include "task/task_size_estimate.h"
 
 #include <QDir>
@@ -57,36 +58,32 @@ TaskInputs InputsOfNew(const NewCommand& command)
     return inputs;
 }
 
+// A new task the window would ask about first needs --yes; a continued
+// one was asked the first time.
+LargeTaskConfirmation ConfirmWithYes(const NewCommand& command, const TaskInputs& inputs)
+{
+    return [yes = command.Yes, inputs](qint64 tileCount, int zoom) {
+        if (yes)
+            return true;
+        const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType), 20000, {});
+        PrintError(LargeTaskQuestion(tileCount, sample.AverageTileBytes(), zoom));
+        PrintError(QStringLiteral("Not written: give --yes to accept a task of this size."));
+        return false;
+    };
+}
+
 int New(const NewCommand& command)
 {
     const TaskInputs inputs = InputsOfNew(command);
-    const QList<TaskInputs> members = SeriesMemberInputs(inputs, command.ZoomTo);
-    const TileServers servers = ReadTileServers();
-    const SeriesPrecheck check = CheckSeriesStart(members, servers);
-    if (check.Refusal) {
-        PrintError(*check.Refusal);
-        return kExitRefused;
-    }
-    // A new task the window would ask about first needs --yes; a continued
-    // one was asked the first time.
-    if (!command.Yes && check.AskAboutTiles) {
-        const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType), 20000, {});
-        PrintError(LargeTaskQuestion(*check.AskAboutTiles, sample.AverageTileBytes(), members.last().Zoom));
-        PrintError(QStringLiteral("Not written: give --yes to accept a task of this size."));
-        return kExitRefused;
-    }
+    const LargeTaskConfirmation confirm = ConfirmWithYes(command, inputs);
     if (command.Run)
-        return RunTasksInTurn(members);
+        return RunNewTasks(inputs, command.ZoomTo, confirm);
 
-    const ProxySettings proxy = ReadProxySettings();
-    for (const TaskInputs& member : members) {
-        auto prepared = PrepareTask(member, proxy, servers, [](qint64) { return true; });
-        if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
-            for (const QString& message : refusal->Messages)
-                PrintError(message);
-            return kExitRefused;
-        }
-        const PreparedTask& task = std::get<PreparedTask>(prepared);
+    const QList<CheckedInputs> members = ReadSeriesStart(inputs, command.ZoomTo);
+    const StartSettings settings = ReadStartSettings();
+    CheckStart(members, settings.Servers, confirm);
+    for (const CheckedInputs& member : members) {
+        const PreparedTask task = PrepareTask(member, settings);
         task.Task->WriteProjectFile();
         std::fprintf(stdout, "%s\n", (task.Parameters->Path + task.Parameters->TaskName).toUtf8().constData());
     }
@@ -154,8 +151,11 @@ int RunCommandLine(const Command& command)
         if (const auto* redownload = std::get_if<RedownloadCommand>(&command))
             return Redownload(*redownload);
         return kExitWrongCommandLine;
+    } catch (const Refusal& refusal) {
+        for (const QString& message : refusal.Messages())
+            PrintError(message);
     } catch (...) {
-        PrintCurrentException();
+        PrintError(std::current_exception());
     }
     return kExitRefused;
 }

@@ -3,7 +3,6 @@
 #include "platform/app_error.h"
 
 #include <cstdio>
-#include <exception>
 
 void PrintError(const QString& message)
 {
@@ -11,15 +10,7 @@ void PrintError(const QString& message)
     std::fflush(stderr);
 }
 
-void PrintCurrentException()
+void PrintError(const std::exception_ptr& error)
 {
-    try {
-        throw;
-    } catch (const AppError& error) {
-        PrintError(error.Message());
-    } catch (const std::exception& error) {
-        PrintError(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        PrintError(QStringLiteral("Unknown error."));
-    }
+    PrintError(ErrorText(error, QStringLiteral("Unknown error.")));
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 
 // Messages for the user on stderr, one line each (a message may hold more).
 void PrintError(const QString& message);
-// Inside a catch block: the message of the exception being handled.
-void PrintCurrentException();
+// The text of an error that ended the command (see ErrorText).
+void PrintError(const std::exception_ptr& error);

@@ -4,7 +4,6 @@
 #include "cli/error_output.h"
 #include "cli/progress_line.h"
 #include "platform/stop_signals.h"
-#include "run/growing_task_files.h"
 #include "run/series_run.h"
 #include "run/task_run.h"
 #include "task/task_size_estimate.h"
@@ -12,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -23,15 +23,13 @@ QString MemberLine(const QString& projectFile, const MemberOutcome& outcome)
         .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total), GroupedNumber(outcome.Failed),
             outcome.Failed > 0 ? QStringLiteral(" (listed in ") + outcome.FailedList + u')' : QString());
 }
-}
 
-int RunTasksInTurn(const QList<TaskInputs>& tasks)
+// Runs what `begin` starts on the runner until the run has ended.
+int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& begin)
 {
     InstallStopSignals();
-    GrowingTaskFiles files;
-    TaskRun run(files);
+    TaskRun run;
     SeriesRunner series(run);
-    series.SetErrorHandler([] { PrintCurrentException(); });
     ProgressLine progress(stderr);
     QElapsedTimer clock;
     clock.start();
@@ -43,11 +41,11 @@ int RunTasksInTurn(const QList<TaskInputs>& tasks)
             progress.Say(QStringLiteral("Task %1 of %2: %3 (zoom %4)")
                     .arg(index + 1)
                     .arg(count)
-                    .arg(ProjectFilePathFor(inputs))
+                    .arg(series.Member(index).ProjectFile)
                     .arg(inputs.Zoom));
     });
     QObject::connect(&series, &SeriesRunner::MemberStarted, [&] {
-        progress.Begin(run.CurrentTask->TotalCount, run.FinishedTiles(), clock.elapsed());
+        progress.Begin(run.CurrentTask()->TotalCount, run.FinishedTiles(), clock.elapsed());
     });
     QObject::connect(&series, &SeriesRunner::Ticked, [&] { progress.Update(run.FinishedTiles(), clock.elapsed()); });
     QObject::connect(&series, &SeriesRunner::MemberEnded, [&](int index, const MemberOutcome& outcome) {
@@ -55,7 +53,7 @@ int RunTasksInTurn(const QList<TaskInputs>& tasks)
             progress.Update(outcome.Finished, clock.elapsed());
             progress.End();
         }
-        progress.Say(MemberLine(ProjectFilePathFor(tasks[index]), outcome));
+        progress.Say(MemberLine(series.Member(index).ProjectFile, outcome));
         // A signal that came while the task ended keeps the next from starting.
         if (ReceivedStopSignal())
             series.Stop();
@@ -64,6 +62,7 @@ int RunTasksInTurn(const QList<TaskInputs>& tasks)
         for (const QString& message : messages)
             PrintError(message);
     });
+    QObject::connect(&series, &SeriesRunner::Problem, [](const QString& text) { PrintError(text); });
     QObject::connect(&series, &SeriesRunner::Ended, [&](const SeriesOutcome& outcome) {
         end = outcome;
         loop.quit();
@@ -77,17 +76,29 @@ int RunTasksInTurn(const QList<TaskInputs>& tasks)
     if (ReceivedStopSignal())
         end = SeriesOutcome{};
     else
-        series.Start(tasks, [](qint64) { return true; });
+        begin(series);
     if (!end) {
         signalWatch.start(kSignalWatchIntervalMs);
         loop.exec();
     }
     if (end->Refused)
         return kExitRefused;
-    if (tasks.size() > 1)
+    if (memberCount > 1)
         progress.Say(QStringLiteral("All tasks: %1 tiles stored, %2 failed, %3 not fetched")
                 .arg(GroupedNumber(end->Stored), GroupedNumber(end->Failed), GroupedNumber(end->NotFetched)));
     if (const int signal = ReceivedStopSignal())
         return 128 + signal;
     return end->Failed == 0 && end->NotFetched == 0 ? kExitAllStored : kExitTilesFailed;
+}
+}
+
+int RunTasksInTurn(const QList<TaskInputs>& tasks)
+{
+    return RunOnTerminal(int(tasks.size()), [&](SeriesRunner& series) { series.RunInTurn(tasks); });
+}
+
+int RunNewTasks(const TaskInputs& inputs, int zoomTo, const LargeTaskConfirmation& confirm)
+{
+    const int memberCount = int(SeriesMemberInputs(inputs, zoomTo).size());
+    return RunOnTerminal(memberCount, [&](SeriesRunner& series) { series.Start(inputs, zoomTo, confirm); });
 }

@@ -2,7 +2,7 @@
 
 #include "combiner/combine.h"
 #include "platform/app_error.h"
-#include "settings/config_file.h"
+#include "task/configured_servers.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>

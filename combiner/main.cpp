@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
             window.OpenTask(arguments.constFirst());
         return QApplication::exec();
     } catch (...) {
-        ShowCurrentException();
+        ShowError(std::current_exception());
         return 1;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <memory>
 
 namespace {
 MessageInterceptor& Interceptor()
@@ -18,15 +19,20 @@ QuestionInterceptor& QuestionInterceptorSlot()
     return interceptor;
 }
 
+QMessageBox* MakeBox(MessageKind kind, const QString& text)
+{
+    return new QMessageBox(kind == MessageKind::Exception ? QMessageBox::Critical : QMessageBox::NoIcon,
+        QApplication::applicationDisplayName(), text, QMessageBox::Ok, QApplication::activeWindow());
+}
+
 void Show(MessageKind kind, const QString& text)
 {
     if (Interceptor()) {
         Interceptor()(kind, text);
         return;
     }
-    QMessageBox box(kind == MessageKind::Exception ? QMessageBox::Critical : QMessageBox::NoIcon,
-        QApplication::applicationDisplayName(), text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    const std::unique_ptr<QMessageBox> box(MakeBox(kind, text));
+    box->exec();
 }
 }
 
@@ -38,6 +44,17 @@ void ShowMessage(const QString& text)
 void ShowExceptionMessage(const QString& text)
 {
     Show(MessageKind::Exception, text);
+}
+
+void ShowMessageWithoutWaiting(MessageKind kind, const QString& text)
+{
+    if (Interceptor()) {
+        Interceptor()(kind, text);
+        return;
+    }
+    QMessageBox* box = MakeBox(kind, text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void InterceptMessages(MessageInterceptor interceptor)
@@ -60,16 +77,8 @@ void InterceptQuestions(QuestionInterceptor interceptor)
     QuestionInterceptorSlot() = std::move(interceptor);
 }
 
-void ShowCurrentException()
+void ShowError(const std::exception_ptr& error)
 {
-    try {
-        throw;
-    } catch (const AppError& error) {
-        ShowExceptionMessage(error.Message());
-    } catch (const std::exception& error) {
-        ShowExceptionMessage(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        // A thrown object that is not an exception shows with an empty message.
-        ShowExceptionMessage(QString());
-    }
+    // A thrown object that is not an exception shows with an empty message.
+    ShowExceptionMessage(ErrorText(error));
 }

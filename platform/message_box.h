@@ -6,7 +6,7 @@
 
 class QWidget;
 
-// Every message the user sees goes through these two functions, so that
+// Every message the user sees goes through the functions below, so that
 // tests can read them instead of facing a modal window.
 enum class MessageKind { Plain, Exception };
 
@@ -16,6 +16,11 @@ void ShowMessage(const QString& text);
 // The standard exception message box: the error's message, the application
 // title as caption, an error icon.
 void ShowExceptionMessage(const QString& text);
+
+// The same boxes without waiting for OK, for what a running task reports:
+// no event loop of a box runs inside the code that reported, and the run
+// goes on while the box is open. Interceptors see the text at once.
+void ShowMessageWithoutWaiting(MessageKind kind, const QString& text);
 
 // While set, messages go to `interceptor` instead of a window.
 using MessageInterceptor = std::function<void(MessageKind kind, const QString& text)>;
@@ -35,8 +40,8 @@ void InterceptQuestions(QuestionInterceptor interceptor);
 template <typename Body>
 void RunGuarded(Body&& body);
 
-// Shows the exception being handled (call only inside a catch block).
-void ShowCurrentException();
+// The standard exception message box with the error's text (see ErrorText).
+void ShowError(const std::exception_ptr& error);
 
 template <typename Body>
 void RunGuarded(Body&& body)
@@ -44,6 +49,6 @@ void RunGuarded(Body&& body)
     try {
         body();
     } catch (...) {
-        ShowCurrentException();
+        ShowError(std::current_exception());
     }
 }

@@ -20,23 +20,20 @@ bool IsAddress(const QString& target)
 }
 }
 
-void ShellOpen(const QString& target, const QStringList& arguments)
+bool ShellOpen(const QString& target, const QStringList& arguments)
 {
     if (Interceptor()) {
         Interceptor()(target, arguments);
-        return;
+        return true;
     }
-    if (IsAddress(target)) {
-        QDesktopServices::openUrl(QUrl(target));
-        return;
-    }
+    if (IsAddress(target))
+        return QDesktopServices::openUrl(QUrl(target));
     const QFileInfo file(target);
     if (!file.exists())
-        return;
+        return false;
     if (file.isExecutable() && file.isFile() && file.suffix().compare(QStringLiteral("html"), Qt::CaseInsensitive) != 0)
-        QProcess::startDetached(file.absoluteFilePath(), arguments, file.absolutePath());
-    else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+        return QProcess::startDetached(file.absoluteFilePath(), arguments, file.absolutePath());
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
 void InterceptShellOpen(Interception interceptor)

@@ -20,10 +20,8 @@ void RedownloadJob::Run(const PoolJobContext& job, const QString& listFile)
     RedownloadEnd end;
     try {
         run.RunFile(listFile);
-    } catch (const AppError& error) {
-        end.Problem = error.Message();
-    } catch (const std::exception& error) {
-        end.Problem = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        end.Problem = ErrorText(std::current_exception());
     }
     const FailedTileRedownload::LineTally tally = run.Tally();
     end.ListOpened = tally.ListOpened;

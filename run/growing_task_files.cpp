@@ -4,7 +4,7 @@
 
 #include <QFile>
 
-void GrowingTaskFiles::BeginTask(const MDTask&)
+void GrowingTaskFiles::BeginTask()
 {
     log_.clear();
     failed_.clear();

@@ -1,20 +1,25 @@
 #pragma once
 
-#include "run/run_panes.h"
-
 #include <QByteArray>
+#include <QString>
+#include <QStringList>
 
-// The log and failed list of a run without a window: lines wait in memory
-// only until the next save, which appends them to the file and flushes it,
-// so memory does not grow with the task. The files are the ones Start
-// wrote; they end up as the window's panes would have saved them.
-class GrowingTaskFiles final : public RunPanes {
+// The one writer of a running task's log and failed list, for the window
+// and the command line alike: lines wait in memory only until the next
+// save, which appends them to the file with CR LF after each and flushes
+// it, so memory does not grow with the task. The files are the ones Start
+// wrote.
+class GrowingTaskFiles final {
 public:
-    void BeginTask(const MDTask& task) override;
-    void AppendLog(const QStringList& lines) override { Add(log_, lines); }
-    void AppendFailed(const QStringList& lines) override { Add(failed_, lines); }
-    void SaveLog(const QString& fileName) override { Save(log_, fileName); }
-    void SaveFailed(const QString& fileName) override { Save(failed_, fileName); }
+    // At Start, after the task's files are written: nothing is pending.
+    void BeginTask();
+    void AppendLog(const QStringList& lines) { Add(log_, lines); }
+    void AppendFailed(const QStringList& lines) { Add(failed_, lines); }
+    // Bring the file up to date with every line appended so far. Raise
+    // FileWriteError when the file cannot be written; a later save tries
+    // again with the lines still pending.
+    void SaveLog(const QString& fileName) { Save(log_, fileName); }
+    void SaveFailed(const QString& fileName) { Save(failed_, fileName); }
 
 private:
     static void Add(QByteArray& pending, const QStringList& lines);

@@ -4,7 +4,6 @@
 #include "platform/text_files.h"
 #include "run/task_progress.h"
 #include "run/task_run.h"
-#include "settings/config_file.h"
 
 #include <optional>
 
@@ -43,27 +42,41 @@ SeriesRunner::SeriesRunner(TaskRun& run, QObject* parent) : QObject(parent), run
         if (memberRunning_)
             emit Ticked();
     });
+    connect(&run_, &TaskRun::Problem, this, &SeriesRunner::Problem);
     // Qt cannot carry an exception through its event loop.
     connect(&run_, &TaskRun::Ended, this, [this](bool announce) {
         try {
             MemberTaskEnded(announce);
         } catch (...) {
-            if (errorHandler_)
-                errorHandler_();
+            emit Problem(ErrorText(std::current_exception()));
         }
     });
 }
 
-void SeriesRunner::SetErrorHandler(std::function<void()> handler)
+void SeriesRunner::Start(const TaskInputs& inputs, int zoomTo, const LargeTaskConfirmation& confirm)
 {
-    errorHandler_ = handler;
-    run_.SetErrorHandler(std::move(handler));
+    Begin(ReadSeriesStart(inputs, zoomTo));
+    try {
+        CheckStart(members_, settings_.Servers, confirm);
+    } catch (const Refusal& refusal) {
+        emit Refused(refusal.Messages());
+        outcome_.Refused = true;
+        EndRun();
+        return;
+    }
+    StartNext();
 }
 
-void SeriesRunner::Start(const QList<TaskInputs>& members, const LargeTaskConfirmation& confirmLargeTask)
+void SeriesRunner::RunInTurn(const QList<TaskInputs>& tasks)
+{
+    Begin(ReadCheckedInputs(tasks));
+    StartNext();
+}
+
+void SeriesRunner::Begin(const QList<CheckedInputs>& members)
 {
     members_ = members;
-    confirm_ = confirmLargeTask;
+    settings_ = ReadStartSettings();
     next_ = 0;
     membersStarted_ = 0;
     finishedBefore_ = 0;
@@ -71,12 +84,9 @@ void SeriesRunner::Start(const QList<TaskInputs>& members, const LargeTaskConfir
     outcome_ = SeriesOutcome{};
     outcome_.MemberCount = MemberCount();
     total_ = 0;
-    if (members_.size() > 1) {
-        const TileServers servers = ReadTileServers();
-        for (const TaskInputs& member : members_)
-            total_ += TileCountBeforePolicy(member, servers).value_or(0);
-    }
-    StartNext();
+    if (members_.size() > 1)
+        for (const CheckedInputs& member : members_)
+            total_ += TileCountBeforePolicy(member, settings_.Servers).value_or(0);
 }
 
 void SeriesRunner::Stop()
@@ -112,24 +122,21 @@ void SeriesRunner::StartNext()
 
 SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
 {
-    const TaskInputs& member = members_[index];
-    emit MemberBegins(index, MemberCount(), member);
+    const CheckedInputs& member = members_[index];
+    emit MemberBegins(index, MemberCount(), member.Typed);
     std::optional<MemberOutcome> passedOver;
     try {
-        auto prepared = PrepareTask(member, ReadProxySettings(), ReadTileServers(), confirm_);
-        if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
-            emit Refused(refusal->Messages);
-            return MemberStart::Refused;
-        }
-        PreparedTask& task = std::get<PreparedTask>(prepared);
+        PreparedTask task = PrepareTask(member, settings_);
         if (members_.size() > 1 && FinishedEarlier(task))
             passedOver = MemberOutcome{task.Task->TotalCount, task.Task->TotalCount,
                 FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, true};
         else
             run_.Start(std::move(task));
+    } catch (const Refusal& refusal) {
+        emit Refused(refusal.Messages());
+        return MemberStart::Refused;
     } catch (...) {
-        if (errorHandler_)
-            errorHandler_();
+        emit Problem(ErrorText(std::current_exception()));
         return MemberStart::Refused;
     }
     if (passedOver) {
@@ -138,10 +145,10 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
     }
     memberRunning_ = true;
     ++membersStarted_;
-    failedAtStart_ = FailedListRecords(run_.CurrentTask->FailedFileName);
+    failedAtStart_ = FailedListRecords(run_.CurrentTask()->FailedFileName);
     if (members_.size() == 1)
-        total_ = run_.CurrentTask->TotalCount;
-    emit MemberStarted(index, MemberCount(), member);
+        total_ = run_.CurrentTask()->TotalCount;
+    emit MemberStarted(index, MemberCount(), member.Typed);
     return MemberStart::Started;
 }
 
@@ -163,10 +170,10 @@ void SeriesRunner::MemberTaskEnded(bool announce)
         return;
     memberRunning_ = false;
     MemberOutcome member;
-    member.Total = run_.CurrentTask->TotalCount;
-    member.Finished = run_.FinishedAtEnd;
+    member.Total = run_.CurrentTask()->TotalCount;
+    member.Finished = run_.FinishedAtEnd();
     member.Failed = failedAtStart_ + run_.FailedLinesAdded();
-    member.FailedList = run_.CurrentTask->FailedFileName;
+    member.FailedList = run_.CurrentTask()->FailedFileName;
     outcome_.Announced = announce;
     AddToTotals(next_ - 1, member);
     if (announce && !stopped_)

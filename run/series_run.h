@@ -1,12 +1,12 @@
 #pragma once
 
 #include "run/task_start.h"
+#include "task/start_check.h"
 #include "task/start_inputs.h"
 
 #include <QList>
 #include <QObject>
 #include <QStringList>
-#include <functional>
 
 class TaskRun;
 
@@ -38,36 +38,38 @@ struct SeriesOutcome {
 };
 
 // Runs tasks one after another on one TaskRun: the members of a zoom series,
-// the tasks given to the command line's `run`, or the window's single task
-// as a list of one. Each member is prepared as Start prepares a task (with
-// the configured proxy and servers) and started; when it ends announced and
+// the tasks given to the command line's `run`, or a single task as a list of
+// one. The configuration is read once per start; each member is prepared
+// with it (see PrepareTask) and started; when it ends announced and
 // not stopped the next one starts, with nothing in between. In a list of
 // several, a member whose project file says every tile is finished is passed
 // over: no worker starts and its log is left as it is. Stop ends the
 // running member and the run with it; so does closing (TaskRun's
 // EndBeforeClosing), unannounced. A member that cannot start ends the run.
 //
-// The drivers show what the signals tell: the window in its widgets and
-// message boxes, the command line on stderr.
+// The drivers show what the signals tell, without holding the run up: the
+// window in its widgets and message boxes that do not wait, the command line
+// on stderr.
 class SeriesRunner : public QObject {
     Q_OBJECT
 public:
     explicit SeriesRunner(TaskRun& run, QObject* parent = nullptr);
 
-    // Runs inside the catch block of whatever cannot go through Qt's event
-    // loop: a member whose files cannot be written (which ends the run), a
-    // failed save, an error in a timer's handler. Set on the TaskRun too.
-    void SetErrorHandler(std::function<void()> handler);
-
-    // Starts the first member. `confirmLargeTask` answers Start's question
-    // for each member; a driver that asked about the whole list answers yes.
-    // The run may have ended (refused) when this returns.
-    void Start(const QList<TaskInputs>& members, const LargeTaskConfirmation& confirmLargeTask);
+    // The one start from typed inputs, for every driver: the task, or the
+    // zoom series up to `zoomTo` (see SeriesMemberInputs). Makes the checks
+    // of CheckStart, asking the large-task question through `confirm`; a
+    // refusal signals Refused and Ended at once. The run may have ended when
+    // this returns.
+    void Start(const TaskInputs& inputs, int zoomTo, const LargeTaskConfirmation& confirm);
+    // Tasks named by their project files (the command line's `run`): each
+    // is checked only as it is prepared, and none is asked about.
+    void RunInTurn(const QList<TaskInputs>& tasks);
     // Ends the running member; no further member starts. Between members
     // (from a MemberEnded handler) it keeps the next one from starting.
     void Stop();
 
     int MemberCount() const { return int(members_.size()); }
+    const CheckedInputs& Member(int index) const { return members_[index]; }
     // Members whose task started in this run.
     int MembersStarted() const { return membersStarted_; }
     // Tiles of every member: the series' sum, or the task's own count for a
@@ -87,10 +89,15 @@ signals:
     // Why a member could not start, in the order the checks ran; empty when
     // the large-task question was declined.
     void Refused(const QStringList& messages);
+    // The user's text of an error: a member whose files cannot be written
+    // (which ends the run), a failed save or an error in a timer's handler
+    // of the running task (which goes on).
+    void Problem(const QString& text);
     void Ended(const SeriesOutcome& outcome);
 
 private:
     enum class MemberStart { Started, PassedOver, Refused };
+    void Begin(const QList<CheckedInputs>& members);
     // Starts the members in turn from the next one, until one starts; ends
     // the run when none is left, one is refused or Stop came in between.
     void StartNext();
@@ -100,9 +107,8 @@ private:
     void EndRun();
 
     TaskRun& run_;
-    std::function<void()> errorHandler_;
-    QList<TaskInputs> members_;
-    LargeTaskConfirmation confirm_;
+    QList<CheckedInputs> members_;
+    StartSettings settings_;
     int next_ = 0;
     int membersStarted_ = 0;
     qint64 total_ = 0;

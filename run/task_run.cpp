@@ -3,13 +3,13 @@
 #include "platform/app_error.h"
 #include "platform/number_text.h"
 #include "platform/text_files.h"
-#include "run/run_panes.h"
 #include "run/task_progress.h"
 #include "settings/ini_file.h"
 
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace {
 constexpr int kMonitorIntervalMs = 1000;
@@ -17,36 +17,34 @@ constexpr int kReportDrainIntervalMs = 30;
 constexpr int kTicksPerSave = 5;
 }
 
-TaskRun::TaskRun(RunPanes& panes, QObject* parent) : QObject(parent), panes_(panes)
+TaskRun::TaskRun(QObject* parent) : QObject(parent)
 {
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kMonitorIntervalMs);
-    ReportTimer = new QTimer(this);
-    ReportTimer->setInterval(kReportDrainIntervalMs);
+    monitor_ = new QTimer(this);
+    monitor_->setInterval(kMonitorIntervalMs);
+    reportTimer_ = new QTimer(this);
+    reportTimer_->setInterval(kReportDrainIntervalMs);
     // Qt cannot carry an exception through its event loop.
     const auto guarded = [this](auto work) {
         return [this, work] {
             try {
                 work();
             } catch (...) {
-                if (errorHandler_)
-                    errorHandler_();
+                emit Problem(ErrorText(std::current_exception()));
             }
         };
     };
-    connect(Timer1, &QTimer::timeout, this, guarded([this] { Tick(); }));
-    connect(ReportTimer, &QTimer::timeout, this, guarded([this] { DeliverWorkerReports(); }));
+    connect(monitor_, &QTimer::timeout, this, guarded([this] { Tick(); }));
+    connect(reportTimer_, &QTimer::timeout, this, guarded([this] { DeliverWorkerReports(); }));
 }
 
 TaskRun::~TaskRun()
 {
-    // Workers hold pointers into the task and to the report collector.
-    for (auto& thread : DownThreads)
-        if (thread)
-            thread->RequestStop();
-    for (auto& thread : DownThreads)
-        thread.reset();
+    // Every worker is asked first, so that they end together.
+    for (auto& worker : workers_)
+        if (worker)
+            worker->RequestStop();
+    for (auto& worker : workers_)
+        worker.reset();
 }
 
 void TaskRun::SetPauseFunction(PauseFunction pause)
@@ -59,61 +57,75 @@ void TaskRun::SetClock(std::function<QDateTime()> clock)
     clock_ = std::move(clock);
 }
 
-void TaskRun::SetErrorHandler(std::function<void()> handler)
+void TaskRun::SetMonitorInterval(int milliseconds)
 {
-    errorHandler_ = std::move(handler);
+    monitor_->setInterval(milliseconds);
+}
+
+bool TaskRun::MonitorActive() const
+{
+    return monitor_->isActive();
 }
 
 void TaskRun::Start(PreparedTask prepared)
 {
     lock_.Acquire(prepared.Parameters->Path + prepared.Parameters->TaskName);
-    RunningThreads = 0;
-    CurrentTask = std::move(prepared.Task);
-    CurrentParameters = std::move(prepared.Parameters);
+    runningWorkers_ = 0;
+    task_ = std::move(prepared.Task);
+    parameters_ = std::move(prepared.Parameters);
     try {
-        CurrentTask->WriteTaskFiles(clock_());
+        task_->WriteTaskFiles(clock_());
     } catch (...) {
         lock_.Release();
         throw;
     }
 
-    panes_.BeginTask(*CurrentTask);
-    saveErrorShown_ = false;
+    files_.BeginTask();
+    problemReported_ = false;
     logSaveProblem_.clear();
     failedLinesAdded_ = 0;
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-        DownThreads[i] = std::make_unique<TDownThread>(false, i, CurrentTask.get(), &reports_, pause_);
-        ++RunningThreads;
+    for (int i = 0; i < parameters_->ThreadCount; ++i) {
+        workers_[i] = std::make_unique<TDownThread>(false, i, task_.get(), &reports_, pause_);
+        ++runningWorkers_;
     }
-    ReportTimer->start();
-    Timer1->start();
-    TimerTicks = 0;
+    reportTimer_->start();
+    monitor_->start();
+    monitorTicks_ = 0;
+}
+
+void TaskRun::AppendLog(const QStringList& lines)
+{
+    if (lines.isEmpty())
+        return;
+    files_.AppendLog(lines);
+    emit LogLines(lines);
 }
 
 bool TaskRun::Running() const
 {
-    return std::any_of(DownThreads.begin(), DownThreads.end(), [](const auto& thread) { return thread != nullptr; });
+    return std::any_of(workers_.begin(), workers_.end(), [](const auto& worker) { return worker != nullptr; });
 }
 
 bool TaskRun::DeliverWorkerReports()
 {
-    for (const auto& thread : DownThreads)
-        if (thread)
-            thread->DeliverReports();
-    panes_.AppendLog(reports_.Log);
-    panes_.AppendFailed(reports_.Failed);
-    failedLinesAdded_ += reports_.Failed.size();
-    const int finished = reports_.Finished;
-    reports_ = ReportCollector();
-    RunningThreads -= finished;
-    if (RunningThreads > 0)
+    for (const auto& worker : workers_)
+        if (worker)
+            worker->DeliverReports();
+    const ReportCollector delivered = std::exchange(reports_, ReportCollector());
+    AppendLog(delivered.Log);
+    if (!delivered.Failed.isEmpty()) {
+        files_.AppendFailed(delivered.Failed);
+        failedLinesAdded_ += delivered.Failed.size();
+        emit FailedLines(delivered.Failed);
+    }
+    runningWorkers_ -= delivered.Finished;
+    if (runningWorkers_ > 0)
         return false;
     if (workersEnded_)
         workersEnded_->quit();
     // The task ends as soon as its last worker has, not at the next tick;
-    // while closing, the one waiting ends it. A tick run inside a save
-    // error's message box may already have ended it.
-    if (finished == 0 || !Timer1->isActive() || ending_)
+    // while closing, the one waiting ends it.
+    if (delivered.Finished == 0 || !monitor_->isActive())
         return false;
     emit Ticked();  // the progress shows the last state
     Finish(true);
@@ -122,15 +134,15 @@ bool TaskRun::DeliverWorkerReports()
 
 TilePosition TaskRun::WorkerPosition(int threadIndex) const
 {
-    return DownThreads[threadIndex]->DeliveredPosition();
+    return workers_[threadIndex]->DeliveredPosition();
 }
 
 qint64 TaskRun::FinishedTiles() const
 {
     qint64 finished = 0;
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i)
-        if (DownThreads[i])
-            finished += WorkerFinishedTiles(*CurrentTask, i, WorkerPosition(i));
+    for (int i = 0; i < parameters_->ThreadCount; ++i)
+        if (workers_[i])
+            finished += WorkerFinishedTiles(*task_, i, WorkerPosition(i));
     return finished;
 }
 
@@ -138,9 +150,9 @@ void TaskRun::Stop()
 {
     if (DeliverWorkerReports() || !Running())
         return;
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-        DownThreads[i]->RequestStop();
-        panes_.AppendLog({QStringLiteral("Thread") + QString::number(i + 1)
+    for (int i = 0; i < parameters_->ThreadCount; ++i) {
+        workers_[i]->RequestStop();
+        AppendLog({QStringLiteral("Thread") + QString::number(i + 1)
             + QStringLiteral("will be terminated by user. please wait...")});
     }
 }
@@ -151,9 +163,9 @@ void TaskRun::EndBeforeClosing()
 {
     if (!Running())
         return;
-    Timer1->stop();
+    monitor_->stop();
     Stop();
-    if (RunningThreads > 0) {
+    if (runningWorkers_ > 0) {
         QEventLoop loop;
         workersEnded_ = &loop;
         loop.exec();
@@ -166,17 +178,12 @@ void TaskRun::Tick()
 {
     if (DeliverWorkerReports())
         return;
-    ++TimerTicks;
-    if (TimerTicks % kTicksPerSave == 0) {
+    ++monitorTicks_;
+    if (monitorTicks_ % kTicksPerSave == 0) {
         SavePositions();
-        SavePanes();
+        SaveFiles();
     }
-    if (Running())
-        emit Ticked();
-    // A save error's message box runs its own event loop, in which the
-    // task may already have ended.
-    if (RunningThreads == 0 && Timer1->isActive())
-        Finish(true);
+    emit Ticked();
 }
 
 // Only positions greater than 0 are written, so a worker that has not
@@ -185,12 +192,9 @@ void TaskRun::Tick()
 void TaskRun::SavePositions()
 {
     SaveGuarded([this] {
-        TIniFile project(CurrentParameters->Path + CurrentParameters->TaskName);
+        TIniFile project(parameters_->Path + parameters_->TaskName);
         project.WriteAtOnce([&] {
-            for (int i = 0; i < CurrentParameters->ThreadCount; ++i) {
-                // A tick run inside a save error's message box may have ended the task.
-                if (!DownThreads[i])
-                    continue;
+            for (int i = 0; i < parameters_->ThreadCount; ++i) {
                 const TilePosition position = WorkerPosition(i);
                 const QString thread = QStringLiteral("T") + QString::number(i + 1);
                 if (position.X > 0)
@@ -202,15 +206,15 @@ void TaskRun::SavePositions()
     });
 }
 
-void TaskRun::SavePanes()
+void TaskRun::SaveFiles()
 {
     SaveLog();
-    SaveGuarded([this] { panes_.SaveFailed(CurrentTask->FailedFileName); });
+    SaveGuarded([this] { files_.SaveFailed(task_->FailedFileName); });
 }
 
 QString TaskRun::SaveLog()
 {
-    logSaveProblem_ = SaveGuarded([this] { panes_.SaveLog(CurrentTask->LogFileName); });
+    logSaveProblem_ = SaveGuarded([this] { files_.SaveLog(task_->LogFileName); });
     return logSaveProblem_;
 }
 
@@ -222,49 +226,43 @@ QString TaskRun::SaveGuarded(const std::function<void()>& save)
         save();
         return {};
     } catch (...) {
+        const std::exception_ptr error = std::current_exception();
+        if (!problemReported_) {
+            problemReported_ = true;
+            emit Problem(ErrorText(error));
+        }
         QString reason;
         try {
-            throw;
-        } catch (const FileWriteError& error) {
-            reason = error.Reason();
-        } catch (const AppError& error) {
-            reason = error.Message();
-        } catch (const std::exception& error) {
-            reason = QString::fromLocal8Bit(error.what());
+            std::rethrow_exception(error);
+        } catch (const FileWriteError& writeError) {
+            reason = writeError.Reason();
         } catch (...) {
-            reason = QStringLiteral("unknown error");
-        }
-        if (!saveErrorShown_) {
-            saveErrorShown_ = true;
-            if (errorHandler_)
-                errorHandler_();
+            reason = ErrorText(error);
         }
         return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
     }
 }
 
 // The log names where it was saved only once it has been: a full disk
-// leaves the pane saying that it was not, and why.
+// leaves it saying that it was not, and why.
 void TaskRun::Finish(bool announce)
 {
-    ending_ = true;
-    Timer1->stop();
-    ReportTimer->stop();
-    panes_.AppendLog({QString(), QString(32, u'-'), QStringLiteral("Task Stoped!"), QString(),
+    monitor_->stop();
+    reportTimer_->stop();
+    AppendLog({QString(), QString(32, u'-'), QStringLiteral("Task Stoped!"), QString(),
         QStringLiteral("Now time:") + LocalDateTimeText(clock_()), QString()});
     if (const QString problem = SaveLog(); problem.isEmpty()) {
-        panes_.AppendLog({QStringLiteral("Log file has been saved as ") + CurrentTask->LogFileName});
+        AppendLog({QStringLiteral("Log file has been saved as ") + task_->LogFileName});
         SaveLog();
     } else {
-        panes_.AppendLog({QStringLiteral("Log file could not be saved as ") + CurrentTask->LogFileName
-            + QStringLiteral(": ") + problem});
+        AppendLog({QStringLiteral("Log file could not be saved as ") + task_->LogFileName + QStringLiteral(": ")
+            + problem});
     }
-    SaveGuarded([this] { panes_.SaveFailed(CurrentTask->FailedFileName); });
+    SaveGuarded([this] { files_.SaveFailed(task_->FailedFileName); });
     SavePositions();
-    FinishedAtEnd = FinishedTiles();
-    for (int i = 0; i < CurrentParameters->ThreadCount; ++i)
-        DownThreads[i].reset();
+    finishedAtEnd_ = FinishedTiles();
+    for (int i = 0; i < parameters_->ThreadCount; ++i)
+        workers_[i].reset();
     lock_.Release();
-    ending_ = false;
     emit Ended(announce);
 }

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "task/map_type.h"
-
 #include <QString>
 
-// The configuration file. Every reader opens it, reads the keys it needs with
+// The configuration file. (Its Servers section is read by ReadTileServers,
+// task/configured_servers.h, beside the task types it fills.) Every reader opens it, reads the keys it needs with
 // its own default and closes it again, so a change made in the Options dialog
 // reaches each reader at its next read.
 
@@ -30,11 +29,6 @@ struct ProxySettings {
     QString ProxyPassword;
 };
 ProxySettings ReadProxySettings();
-
-// The Servers section, edited by hand only: each missing key keeps the
-// built-in address of TileServers. A pause key that is not a whole number
-// from 0 to 60000 reads as 1000.
-TileServers ReadTileServers();
 
 // What the Options dialog confirms with OK.
 struct OptionsSettings {

@@ -1,5 +1,6 @@
 #include "task/start_inputs.h"
 
+#include "platform/app_error.h"
 #include "platform/folders.h"
 #include "settings/ini_file.h"
 #include "task/tile_range.h"
@@ -83,17 +84,17 @@ bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs)
         && projectFile.mid(nameStart) == inputs.TypedTaskName;
 }
 
-std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs)
+AreaEdges ReadCheckedArea(const TaskInputs& inputs)
 {
     const auto left = ReadAreaNumber(inputs.LeftLongitude);
     const auto right = ReadAreaNumber(inputs.RightLongitude);
     const auto top = ReadAreaNumber(inputs.TopLatitude);
     const auto bottom = ReadAreaNumber(inputs.BottomLatitude);
     if (!left || !right || !top || !bottom)
-        return QStringLiteral("Longitude or latitude input error!");
+        throw Refusal({QStringLiteral("Longitude or latitude input error!")});
     const AreaEdges area{*left, *right, *top, *bottom};
     if (const auto problem = AreaProblem(area))
-        return *problem;
+        throw Refusal({*problem});
     return area;
 }
 
@@ -114,31 +115,43 @@ TaskInputs InputsOfProjectFile(const QString& projectFile)
     return inputs;
 }
 
-QString ProjectFilePathFor(const TaskInputs& inputs)
+CheckedInputs ReadCheckedInputs(const TaskInputs& typed)
 {
-    return WithTrailingSeparator(inputs.TypedFolder) + ProjectFileNameFor(inputs.TypedTaskName);
+    CheckedInputs task;
+    task.Typed = typed;
+    try {
+        task.Area = ReadCheckedArea(typed);
+    } catch (const Refusal& refusal) {
+        task.AreaProblem = refusal.Message();
+    }
+    task.Folder = WithTrailingSeparator(typed.TypedFolder);
+    task.ProjectFileName = ProjectFileNameFor(typed.TypedTaskName);
+    task.ProjectFile = task.Folder + task.ProjectFileName;
+    return task;
 }
 
-std::optional<qint64> TileCountBeforePolicy(const TaskInputs& inputs, const TileServers& servers)
+QList<CheckedInputs> ReadCheckedInputs(const QList<TaskInputs>& typed)
 {
-    if (inputs.TypedFolder.isEmpty() || !FolderExistsOrCanBeMade(inputs.TypedFolder))
+    QList<CheckedInputs> tasks;
+    for (const TaskInputs& inputs : typed)
+        tasks << ReadCheckedInputs(inputs);
+    return tasks;
+}
+
+std::optional<qint64> TileCountBeforePolicy(const CheckedInputs& task, const TileServers& servers)
+{
+    if (task.Typed.TypedFolder.isEmpty() || !task.Area || !FolderExistsOrCanBeMade(task.Typed.TypedFolder))
         return std::nullopt;
-    const auto area = ReadCheckedArea(inputs);
-    if (!std::holds_alternative<AreaEdges>(area))
-        return std::nullopt;
-    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(std::get<AreaEdges>(area), inputs, servers));
+    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(*task.Area, task.Typed, servers));
     if (range.Refusal)
         return std::nullopt;
     return range.Range.TotalCount;
 }
 
-std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers)
+std::optional<qint64> AcceptedTileCount(const CheckedInputs& task, const TileServers& servers)
 {
-    const auto count = TileCountBeforePolicy(inputs, servers);
-    if (!count)
-        return std::nullopt;
-    const auto area = ReadCheckedArea(inputs);
-    if (TileUsagePolicyRefusal(ParametersOf(std::get<AreaEdges>(area), inputs, servers), *count))
+    const auto count = TileCountBeforePolicy(task, servers);
+    if (!count || TileUsagePolicyRefusal(ParametersOf(*task.Area, task.Typed, servers), *count))
         return std::nullopt;
     return count;
 }

@@ -3,9 +3,9 @@
 #include "platform/number_text.h"
 #include "task/map_type.h"
 
+#include <QList>
 #include <QString>
 #include <optional>
-#include <variant>
 
 // How Start reads the main window's inputs, apart from the window itself.
 // Area texts are read with ReadAreaNumber (platform/number_text.h).
@@ -41,23 +41,35 @@ struct TaskInputs {
 // for character, and the file is the typed folder and name without changes.
 bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs);
 
-// The four area texts as numbers that pass every area check, or the message
-// of the first check they fail, in Start's order.
-std::variant<AreaEdges, QString> ReadCheckedArea(const TaskInputs& inputs);
+// The four area texts as numbers that pass every area check. Raises
+// Refusal with the message of the first check they fail, in Start's order.
+AreaEdges ReadCheckedArea(const TaskInputs& inputs);
 
 // The inputs Open task fills from a project file: its area texts, zoom and
 // map type as stored, its folder (absolute, native separators, with the
 // trailing separator) and its file name. Missing keys read as empty or 0.
 TaskInputs InputsOfProjectFile(const QString& projectFile);
 
-// The project file that Start reads and writes for these inputs.
-QString ProjectFilePathFor(const TaskInputs& inputs);
+// One task of a start, read from its typed inputs once: every later step of
+// the start (the checks, the estimate, preparing the task) takes this value
+// and reads nothing typed again. The area's message waits for the step
+// whose turn it is to refuse.
+struct CheckedInputs {
+    TaskInputs Typed;
+    std::optional<AreaEdges> Area;  // when the area passes every check
+    QString AreaProblem;            // else the message of the first check it fails
+    QString Folder;                 // the typed folder with the trailing separator
+    QString ProjectFileName;        // see ProjectFileNameFor
+    QString ProjectFile;            // Folder + ProjectFileName: what Start reads and writes
+};
+CheckedInputs ReadCheckedInputs(const TaskInputs& typed);
+QList<CheckedInputs> ReadCheckedInputs(const QList<TaskInputs>& typed);
 
-// The tile count of the task Start would build from these inputs, or nothing
-// when Start would refuse them: no folder, a folder that cannot be created,
-// an area message, the task core's refusal, the tile usage policy. Reads no
-// more than the folder's existence and the configured servers.
-std::optional<qint64> AcceptedTileCount(const TaskInputs& inputs, const TileServers& servers);
+// The tile count of the task Start would build, or nothing when Start would
+// refuse it: no folder, a folder that cannot be created, an area message,
+// the task core's refusal, the tile usage policy. Reads no more than the
+// folder's existence and the configured servers.
+std::optional<qint64> AcceptedTileCount(const CheckedInputs& task, const TileServers& servers);
 // The same before the tile usage policy looks at the count (which a zoom
 // series applies to the sum of its tasks).
-std::optional<qint64> TileCountBeforePolicy(const TaskInputs& inputs, const TileServers& servers);
+std::optional<qint64> TileCountBeforePolicy(const CheckedInputs& task, const TileServers& servers);

@@ -24,12 +24,10 @@ void CombineJob::Run(const PoolJobContext& job)
         end(Outcome::Written, counts.Text());
     } catch (const CombineCancelled&) {
         end(Outcome::Cancelled, QString());
-    } catch (const AppError& error) {
-        end(Outcome::Failed, error.Message());
     } catch (const std::bad_alloc&) {
         end(Outcome::Failed, QStringLiteral("Not enough memory; nothing was written."));
-    } catch (const std::exception& error) {
-        end(Outcome::Failed, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        end(Outcome::Failed, ErrorText(std::current_exception()));
     }
 }
 

@@ -7,7 +7,7 @@
 #include "platform/message_box.h"
 #include "task/opened_task.h"
 
-#include "settings/config_file.h"
+#include "task/configured_servers.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -8,6 +8,7 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "platform/shell_open.h"
+#include "support/gate.h"
 #include "support/loopback_http_server.h"
 #include "support/requested_paths.h"
 #include "support/run_until.h"
@@ -70,11 +71,11 @@ protected:
     {
         auto made = std::make_unique<TForm1>();
         made->SetPauseFunction([this](int milliseconds) {
-            while (milliseconds == 1000 && !afterTilePauseOpen)
-                QThread::msleep(1);
+            if (milliseconds == 1000)
+                afterTilePauseOpen.WaitUntilOpen();
         });
         made->SetClock([] { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); });
-        made->Run->Timer1->setInterval(10);
+        made->Run->SetMonitorInterval(10);
         made->show();
         made->Edit6->setText(work.Path());
         return made;
@@ -113,6 +114,6 @@ protected:
     TempFolder work;
     QStringList messages;
     QStringList opened;
-    std::atomic<bool> afterTilePauseOpen{true};
+    Gate afterTilePauseOpen{true};
     std::unique_ptr<TForm1> window;
 };

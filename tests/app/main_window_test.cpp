@@ -5,6 +5,7 @@
 #include "app/up_down_spinner.h"
 #include "recovery/redownload_window.h"
 #include "settings/options_dialog.h"
+#include "support/task_run_test_access.h"
 #include "tools/about_box.h"
 #include "tools/converter_window.h"
 
@@ -61,7 +62,7 @@ TEST_F(MainWindowTest, StartsWithTheDesignersLayoutAndTexts)
     EXPECT_EQ(form.Memo2->Lines(), QStringList{"[Failed tile inforamtion window]"});
     EXPECT_FALSE(form.Memo2->isVisible());
     EXPECT_FALSE(form.Panel3->isVisible());
-    EXPECT_FALSE(form.Run->Timer1->isActive());
+    EXPECT_FALSE(form.Run->MonitorActive());
     EXPECT_EQ(form.UpDown1->Position(), 13);
     EXPECT_EQ(form.Edit5->text(), "13");
     EXPECT_TRUE(form.Edit5->isReadOnly());
@@ -128,7 +129,7 @@ TEST_F(MainWindowTest, InputChecksShowTheirMessageAndStartNothing)
         window->BitBtn1->click();
         EXPECT_EQ(messages, QStringList{c.message}) << c.left.toStdString() << " " << c.folder.toStdString();
         EXPECT_EQ(window->BitBtn1->text(), "Start");
-        EXPECT_FALSE(window->Run->CurrentTask);
+        EXPECT_FALSE(window->Run->CurrentTask());
     }
     EXPECT_FALSE(QFileInfo::exists(work.File("newtask.qtsk")));
     EXPECT_EQ(server.RequestCount(), 0);
@@ -143,7 +144,7 @@ TEST_F(MainWindowTest, BulkTaskForOpenStreetMapIsRefusedWithThePolicy)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("tile usage policy"));
     EXPECT_TRUE(messages[0].contains("Servers"));
-    EXPECT_FALSE(window->Run->CurrentTask);
+    EXPECT_FALSE(window->Run->CurrentTask());
     EXPECT_FALSE(QFileInfo::exists(work.File("newtask")));
 }
 
@@ -159,7 +160,7 @@ TEST_F(MainWindowTest, ZoomTheGridCannotHandleIsRefusedWithTheTaskCoresMessage)
     ASSERT_EQ(messages.size(), 2);
     EXPECT_TRUE(messages[0].contains("Zoom level 40"));
     EXPECT_EQ(messages[1], "Error: Create task failure.");
-    EXPECT_FALSE(window->Run->CurrentTask);
+    EXPECT_FALSE(window->Run->CurrentTask());
     EXPECT_EQ(window->BitBtn1->text(), "Start");
 }
 
@@ -207,12 +208,23 @@ TEST_F(MainWindowTest, ToolsManualAndHomePageAreOpenedThroughTheShell)
                           "https://tessaly.example.org/"}));
 }
 
+TEST_F(MainWindowTest, AToolMissingBesideTheExecutableIsNamed)
+{
+    InterceptShellOpen(nullptr);
+    window->Mapviewer1->trigger();
+    window->CombineImages1->trigger();
+    EXPECT_EQ(messages, (QStringList{"Cannot start " + exe.Path() + "orvane: it is missing or cannot be run.",
+                            "Cannot start " + exe.Path() + "quiltry: it is missing or cannot be run."}));
+}
+
 TEST_F(MainWindowTest, ToolsOpenTheCurrentTasksProjectFile)
 {
-    window->Run->CurrentParameters = std::make_unique<TaskParameters>();
-    window->Run->CurrentParameters->Path = exe.Path();
-    window->Run->CurrentParameters->TaskName = "area.qtsk";
-    window->Run->CurrentTask = std::make_unique<MDTask>(window->Run->CurrentParameters.get(), MDTask::ReadOnly{});
+    PreparedTask last;
+    last.Parameters = std::make_unique<TaskParameters>();
+    last.Parameters->Path = exe.Path();
+    last.Parameters->TaskName = "area.qtsk";
+    last.Task = std::make_unique<MDTask>(last.Parameters.get(), MDTask::ReadOnly{});
+    TaskRunTestAccess::SetLastTask(*window->Run, std::move(last));
     window->Mapviewer1->trigger();
     window->CombineImages1->trigger();
     EXPECT_EQ(opened, (QStringList{exe.Path() + "orvane " + exe.Path() + "area.qtsk",

@@ -27,15 +27,14 @@ protected:
     {
         repliesOpen = false;
         server.SetResponder([this](const QByteArray&) {
-            while (!repliesOpen)
-                QThread::msleep(1);
+            repliesOpen.WaitUntilOpen();
             return ScriptedReply::Ok("tile");
         });
     }
 
     QStringList questions;
     bool answer = false;
-    std::atomic<bool> repliesOpen{true};
+    Gate repliesOpen{true};
 };
 
 TEST_F(ProgressDisplayTest, EstimateFollowsTheInputsAndTheTilesAlreadyInTheFolder)
@@ -75,7 +74,7 @@ TEST_F(ProgressDisplayTest, LargeTaskIsAskedAboutAndNoWritesNothing)
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(folder)) << "not even the folder is created";
     EXPECT_EQ(window->BitBtn1->text(), "Start");
-    EXPECT_FALSE(window->Run->CurrentTask);
+    EXPECT_FALSE(window->Run->CurrentTask());
     EXPECT_EQ(Shown(), "1,047,550 tiles, about 15 GB");
 
     questions.clear();
@@ -101,10 +100,10 @@ TEST_F(ProgressDisplayTest, ZoomAboveTheControlsRangeIsAskedOnceAndNotWhenContin
     window->BitBtn1->click();
     EXPECT_EQ(questions.size(), 2);
     ASSERT_TRUE(RunUntilTaskEnds());
-    EXPECT_EQ(window->Run->CurrentTask->TotalCount, 1);
+    EXPECT_EQ(window->Run->CurrentTask()->TotalCount, 1);
 
     window->BitBtn1->click();
-    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters()->Continue);
     EXPECT_EQ(questions.size(), 2) << "a continued task is not asked again";
     ASSERT_TRUE(RunUntil([this] { return messages.count(kTaskStopped) == 2; }));
 }
@@ -141,7 +140,7 @@ TEST_F(ProgressDisplayTest, ContinuedTaskStartsFromTheTilesItsResumePointsCover)
     messages.clear();
     HoldReplies();
     window->BitBtn1->click();
-    ASSERT_TRUE(window->Run->CurrentParameters->Continue);
+    ASSERT_TRUE(window->Run->CurrentParameters()->Continue);
     EXPECT_EQ(Bar().value(), 8);
     EXPECT_TRUE(QString::fromStdString(Shown()).startsWith("8 / 10 \u00b7 80%")) << Shown();
     repliesOpen = true;

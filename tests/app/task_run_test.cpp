@@ -2,6 +2,7 @@
 
 #include "platform/number_text.h"
 #include "platform/text_files.h"
+#include "run/task_lock.h"
 #include "settings/ini_file.h"
 #include "support/nearly_full_disk.h"
 
@@ -58,15 +59,14 @@ TEST_F(TaskRunTest, TaskRunsToItsEndAndLeavesItsFiles)
     window->BitBtn1->click();
     EXPECT_EQ(window->BitBtn1->text(), "Stop");
     EXPECT_EQ(window->LabelTotalxy->text(), "Total images: 10");
-    EXPECT_EQ(window->Run->CurrentParameters->ThreadCount, 8);
+    EXPECT_EQ(window->Run->CurrentParameters()->ThreadCount, 8);
     ASSERT_TRUE(RunUntilTaskEnds());
 
     EXPECT_EQ(messages, QStringList{kTaskStopped});
     EXPECT_EQ(window->BitBtn1->text(), "Start");
-    EXPECT_FALSE(window->Run->Timer1->isActive());
-    EXPECT_EQ(window->Run->RunningThreads, 0);
-    for (const auto& thread : window->Run->DownThreads)
-        EXPECT_FALSE(thread);
+    EXPECT_FALSE(window->Run->MonitorActive());
+    EXPECT_EQ(window->Run->RunningWorkers(), 0);
+    EXPECT_FALSE(window->Run->Running());
 
     const QStringList memo = window->Memo1->Lines();
     EXPECT_EQ(memo.mid(memo.size() - 7), ClosingLines());
@@ -92,7 +92,7 @@ TEST_F(TaskRunTest, ViewLogFileOpensTheLastTasksLogUntilItIsGone)
 {
     EnterArea(*window, "10", "10", "10", "10");
     window->BitBtn1->click();
-    EXPECT_EQ(window->Run->CurrentParameters->ThreadCount, 1) << "one tile, one worker";
+    EXPECT_EQ(window->Run->CurrentParameters()->ThreadCount, 1) << "one tile, one worker";
     ASSERT_TRUE(RunUntilTaskEnds());
     QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
         Qt::LeftButton, Qt::NoModifier);
@@ -120,7 +120,7 @@ TEST_F(TaskRunTest, StopEndsTheTaskAndAContinuedStartFetchesOnlyTheRest)
 
     messages.clear();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters()->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     ExpectEveryTileFetchedOnce();
     EXPECT_EQ(LinesContaining(*window, "Log continue..."), 1);
@@ -135,7 +135,7 @@ TEST_F(TaskRunTest, StopEndsATaskWithALongPauseAtOnce)
 {
     WriteConfig("MapnikPause=60000\r\n");
     TForm1 form;
-    form.Run->Timer1->setInterval(10);
+    form.Run->SetMonitorInterval(10);
     form.show();
     form.Edit6->setText(work.Path());
     EnterArea(form);
@@ -175,7 +175,7 @@ TEST_F(TaskRunTest, ChangedAreaTextStartsAfresh)
     messages.clear();
     window->Edit1->setText("10.0");
     window->BitBtn1->click();
-    EXPECT_FALSE(window->Run->CurrentParameters->Continue);
+    EXPECT_FALSE(window->Run->CurrentParameters()->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     EXPECT_EQ(LinesContaining(*window, "Log continue..."), 0);
     EXPECT_EQ(RequestedPaths().size(), 20);
@@ -195,7 +195,7 @@ TEST_F(TaskRunTest, OpenTaskThenStartContinuesAStoppedTask)
     InterceptFileChooser([this](const QString&) { return std::optional<QString>(Project()); });
     window->Button4->click();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters()->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     ExpectEveryTileFetchedOnce();
     EXPECT_TRUE(window->Memo1->Lines().contains("Log continue..."));
@@ -204,11 +204,11 @@ TEST_F(TaskRunTest, OpenTaskThenStartContinuesAStoppedTask)
 // The monitor ticks once an hour here: the task must end on its own.
 TEST_F(TaskRunTest, TheEndIsNoticedWhenTheLastWorkerReportsNotAtTheNextTick)
 {
-    window->Run->Timer1->setInterval(3600 * 1000);
+    window->Run->SetMonitorInterval(3600 * 1000);
     EnterArea(*window);
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilTaskEnds(10000));
-    EXPECT_EQ(window->Run->TimerTicks, 0);
+    EXPECT_EQ(window->Run->MonitorTicks(), 0);
     const QStringList memo = window->Memo1->Lines();
     EXPECT_EQ(memo.mid(memo.size() - 7), ClosingLines());
 }
@@ -222,9 +222,8 @@ TEST_F(TaskRunTest, ClosingWhileRunningStopsWaitsAndSavesEverything)
     window->close();
 
     EXPECT_TRUE(messages.isEmpty()) << "closing shows no message";
-    EXPECT_EQ(window->Run->RunningThreads, 0);
-    for (const auto& thread : window->Run->DownThreads)
-        EXPECT_FALSE(thread);
+    EXPECT_EQ(window->Run->RunningWorkers(), 0);
+    EXPECT_FALSE(window->Run->Running());
     const QStringList log = ReadTextLines(Log());
     EXPECT_EQ(log.mid(log.size() - 7), ClosingLines());
     EXPECT_EQ(log.filter(" Finished.").size(), 8);
@@ -236,6 +235,26 @@ TEST_F(TaskRunTest, ClosingWhileRunningStopsWaitsAndSavesEverything)
     ExpectEveryTileFetchedOnce();
 }
 
+// The run owns what it works with: a window destroyed without closing (no
+// event loop of its own then) stops the workers and frees the task.
+TEST_F(TaskRunTest, AWindowDestroyedWhileItsTaskRunsLeavesTheTaskFree)
+{
+    EnterArea(*window);
+    StartAndHoldAfterFirstTiles(*window);
+    bool eventLoopRan = false;
+    QTimer probe;
+    probe.setSingleShot(true);
+    QObject::connect(&probe, &QTimer::timeout, [&] { eventLoopRan = true; });
+    probe.start(0);
+    afterTilePauseOpen = true;
+    window.reset();
+    EXPECT_FALSE(eventLoopRan) << "no event loop runs while the window is destroyed";
+    probe.stop();
+    EXPECT_TRUE(messages.isEmpty());
+    TaskLock lock;
+    EXPECT_NO_THROW(lock.Acquire(Project())) << "the lock went with the run";
+}
+
 TEST_F(TaskRunTest, SaveErrorIsShownOnceAndTheTaskStillEnds)
 {
     EnterArea(*window);
@@ -243,8 +262,8 @@ TEST_F(TaskRunTest, SaveErrorIsShownOnceAndTheTaskStillEnds)
     // The log's name now belongs to a folder: every save of the log fails.
     QFile::remove(Log());
     QDir().mkdir(Log());
-    const int ticks = window->Run->TimerTicks;
-    ASSERT_TRUE(RunUntil([&] { return window->Run->TimerTicks >= ticks + 20; }));
+    const int ticks = window->Run->MonitorTicks();
+    ASSERT_TRUE(RunUntil([&] { return window->Run->MonitorTicks() >= ticks + 20; }));
     window->BitBtn1->click();
     afterTilePauseOpen = true;
     ASSERT_TRUE(RunUntilTaskEnds());
@@ -273,7 +292,7 @@ TEST_F(TaskRunTest, AContinueRecreatesTheFilesAStartCutShortLeftOut)
 
     messages.clear();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters()->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     EXPECT_EQ(messages, QStringList{kTaskStopped});
     EXPECT_EQ(window->Memo1->Lines().value(0), "The earlier log of this task was missing; this log starts afresh.");
@@ -303,7 +322,7 @@ TEST_F(TaskRunTest, AFullDiskIsReportedOnceAndTheTaskContinuesOnceSpaceIsFreed)
     disk.FreeSpace();
     messages.clear();
     window->BitBtn1->click();
-    EXPECT_TRUE(window->Run->CurrentParameters->Continue);
+    EXPECT_TRUE(window->Run->CurrentParameters()->Continue);
     ASSERT_TRUE(RunUntilTaskEnds());
     EXPECT_EQ(messages, QStringList{kTaskStopped});
     EXPECT_EQ(ReadTextLines(disk.File("newtask_log.txt")), window->Memo1->Lines());

@@ -129,6 +129,24 @@ TEST_F(TessalyCommandTest, LargeTasksNeedYesAndOpenStreetMapKeepsItsLimit)
     EXPECT_TRUE(series.Err.contains("may hold at most 250 tiles")) << series.Err.toStdString();
 }
 
+// With --run the runner makes Start's check; the command line only answers
+// its question from --yes.
+TEST_F(TessalyCommandTest, NewAndRunIsAskedThroughTheRunnersCheck)
+{
+    const QStringList high{"new", "high", "--area", "10,10.001,10.001,10", "--zoom", "19", "--run", "--folder",
+        work.Path()};
+    const Outcome refused = Run(high);
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_TRUE(refused.Err.contains("Not written: give --yes to accept a task of this size."))
+        << refused.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(work.File("high.qtsk")));
+    EXPECT_EQ(server.RequestCount(), 0);
+
+    const Outcome accepted = Run(QStringList(high) << "--yes");
+    EXPECT_EQ(accepted.Status, 0) << accepted.Err.toStdString();
+    EXPECT_TRUE(ReadTextLines(work.File("high_log.txt")).contains("Task Stoped!"));
+}
+
 TEST_F(TessalyCommandTest, SeriesRunsEachZoomAsItsOwnTask)
 {
     const Outcome outcome = Run(NewTask("alps", "3-5") << "--run");

@@ -2,12 +2,13 @@
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "platform/text_files.h"
-#include "run/growing_task_files.h"
 #include "run/series_run.h"
 #include "run/task_lock.h"
 #include "run/task_run.h"
-#include "run/task_series.h"
 #include "settings/ini_file.h"
+#include "task/configured_servers.h"
+#include "task/start_check.h"
+#include "support/gate.h"
 #include "support/loopback_http_server.h"
 #include "support/requested_paths.h"
 #include "support/run_until.h"
@@ -23,7 +24,7 @@
 
 // A zoom series of three levels (zoom 3 to 5 over 10..100 E, 10 N..10 S:
 // 6 + 10 + 18 tiles) run by the runner alone against the loopback server,
-// with the command line's growing files as its panes.
+// writing its log and failed list itself.
 class SeriesRunTest : public testing::Test {
 protected:
     SeriesRunTest()
@@ -35,14 +36,8 @@ protected:
         exe.Write("blankimg/blank.png", "blank");
         exe.Write("ini/config.ini", "[Servers]\r\nMapnik=" + server.BaseUrl().toLatin1() + "/{z}/{x}/{y}.png\r\n");
         run.SetPauseFunction([](int) {});
-        run.Timer1->setInterval(10);
-        series.SetErrorHandler([this] {
-            try {
-                throw;
-            } catch (const AppError& error) {
-                errors << error.Message();
-            }
-        });
+        run.SetMonitorInterval(10);
+        QObject::connect(&series, &SeriesRunner::Problem, [this](const QString& text) { errors << text; });
         QObject::connect(&series, &SeriesRunner::MemberBegins, [this](int index, int count, const TaskInputs& member) {
             events << QStringLiteral("begins %1 of %2: %3").arg(index + 1).arg(count).arg(member.TypedTaskName);
         });
@@ -79,20 +74,19 @@ protected:
     {
         events.clear();
         end.reset();
-        series.Start(members, [](qint64) { return true; });
+        series.RunInTurn(members);
     }
 
     LoopbackHttpServer server;
     TempFolder exe;
     TempFolder work;
-    GrowingTaskFiles files;
-    TaskRun run{files};
+    TaskRun run;
     SeriesRunner series{run};
     QStringList events;
     QStringList refusals;
     QStringList errors;
     std::optional<SeriesOutcome> end;
-    std::atomic<bool> afterFirstTile{true};
+    Gate afterFirstTile{true};
 };
 
 TEST_F(SeriesRunTest, MembersRunInTurnAndTheTotalsCountEveryLevel)
@@ -219,8 +213,8 @@ TEST_F(SeriesRunTest, TaskAloneIsAListOfOneAndClosingEndsItUnannounced)
     const TaskInputs single{"10", "100", "10", "-10", 4, MAPNIK, work.Path(), "single"};
     afterFirstTile = false;
     run.SetPauseFunction([this](int milliseconds) {
-        while (milliseconds == 1000 && !afterFirstTile)
-            QThread::msleep(1);
+        if (milliseconds == 1000)
+            afterFirstTile.WaitUntilOpen();
     });
     Start({single});
     EXPECT_EQ(series.TotalTiles(), 10) << "the task's own count";
@@ -233,4 +227,84 @@ TEST_F(SeriesRunTest, TaskAloneIsAListOfOneAndClosingEndsItUnannounced)
     EXPECT_EQ(end->MembersRun, 1);
     EXPECT_EQ(end->MemberCount, 1);
     EXPECT_EQ(end->Stored + end->NotFetched, 10);
+}
+
+// The one start from typed inputs: the runner checks the whole series once
+// and asks the driver's question itself.
+TEST_F(SeriesRunTest, StartChecksTheInputsOnceAndAsksThroughTheDriver)
+{
+    QList<QPair<qint64, int>> questions;
+    bool answer = false;
+    const auto ask = [&](qint64 tiles, int zoom) {
+        questions.append({tiles, zoom});
+        return answer;
+    };
+    const auto start = [&](const TaskInputs& inputs, int zoomTo) {
+        events.clear();
+        refusals.clear();
+        end.reset();
+        series.Start(inputs, zoomTo, ask);
+        return RunEventsUntil([this] { return end.has_value(); });
+    };
+
+    work.Write("alps_z4.qtsk", "[MapsType]\r\nMapsType=8\r\n[AREA]\r\nLeftLongitude=11\r\nRightLongitude=100\r\n"
+                               "TopLatitude=10\r\nBottomLatitude=-10\r\n[Zoom]\r\nZoom=4\r\n");
+    ASSERT_TRUE(start(TaskInputs{"10", "100", "10", "-10", 3, MAPNIK, work.Path(), "alps"}, 5));
+    EXPECT_EQ(refusals, QStringList{"alps_z4.qtsk belongs to another area; choose another task name"});
+    EXPECT_TRUE(end->Refused);
+    EXPECT_EQ(end->MembersRun, 0);
+    EXPECT_TRUE(events.isEmpty()) << "no member begins";
+    EXPECT_TRUE(questions.isEmpty());
+
+    // Two levels above the zoom control's top: one question about both.
+    const TaskInputs pin{"10", "10.0001", "10", "9.9999", 19, MAPNIK, work.Path(), "pin"};
+    ASSERT_TRUE(start(pin, 20));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(questions[0].second, 20);
+    const QList<CheckedInputs> pins = ReadSeriesStart(pin, 20);
+    EXPECT_EQ(questions[0].first,
+        *TileCountBeforePolicy(pins[0], ReadTileServers()) + *TileCountBeforePolicy(pins[1], ReadTileServers()));
+    EXPECT_TRUE(refusals.isEmpty()) << "declined: refused without a message";
+    EXPECT_TRUE(end->Refused);
+    EXPECT_FALSE(QFile::exists(work.File("pin_z19.qtsk")));
+    EXPECT_EQ(server.RequestCount(), 0);
+
+    answer = true;
+    ASSERT_TRUE(start(pin, 20));
+    EXPECT_FALSE(end->Refused);
+    EXPECT_EQ(end->MembersRun, 2);
+    EXPECT_EQ(end->NotFetched, 0);
+    EXPECT_EQ(questions.size(), 2);
+}
+
+// A file the run cannot write is reported as data, once, while the task
+// goes on to its end.
+TEST_F(SeriesRunTest, AProblemIsSignalledOnceAndTheRunGoesOn)
+{
+    const TaskInputs single{"10", "100", "10", "-10", 4, MAPNIK, work.Path(), "single"};
+    afterFirstTile = false;
+    run.SetPauseFunction([this](int milliseconds) {
+        if (milliseconds == 1000)
+            afterFirstTile.WaitUntilOpen();
+    });
+    QStringList logLines;
+    QObject::connect(&run, &TaskRun::LogLines, [&](const QStringList& lines) { logLines << lines; });
+    Start({single});
+    ASSERT_TRUE(events.contains("started 1"));
+    const QString log = work.File("single_log.txt");
+    QFile::remove(log);
+    QDir().mkdir(log);
+    ASSERT_TRUE(RunEventsUntil([this] { return run.MonitorTicks() >= 12; }));
+    ASSERT_EQ(errors.size(), 1) << "once per task, not at every save";
+    EXPECT_TRUE(errors[0].contains(log)) << errors[0].toStdString();
+    EXPECT_TRUE(run.Running());
+
+    afterFirstTile = true;
+    ASSERT_TRUE(RunEventsUntil([this] { return end.has_value(); }));
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_TRUE(end->Announced);
+    EXPECT_EQ(end->Stored, 10);
+    EXPECT_TRUE(logLines.last().startsWith("Log file could not be saved as " + log + ": "))
+        << logLines.last().toStdString();
+    EXPECT_TRUE(run.LogSaveProblem().size() > 0);
 }

@@ -1,5 +1,6 @@
 #include "platform/folders.h"
 #include "settings/config_file.h"
+#include "task/configured_servers.h"
 #include "task/map_type.h"
 
 #include <QFile>

@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "settings/config_file.h"
+#include "task/configured_servers.h"
 #include "task/start_inputs.h"
 #include "task/task_size_estimate.h"
 #include "task/tile_usage_policy.h"
@@ -143,8 +144,9 @@ std::optional<QString> NewTaskDialog::PolicyRefusal(const QList<TaskParameters>&
             return refusal;
         tiles += TaskTileCount(task);
     }
-    // Each zoom level within the limit, but the series as a whole is one bulk download.
-    if (tiles <= kMaxTilesFromOpenStreetMap || !IsOpenStreetMapAddress(tasks.first().Servers.TemplateFor(mapsType_)))
+    // Each zoom level within the limit, but the series as a whole is one bulk
+    // download: the policy's own decision over the sum, in this dialog's words.
+    if (!TileUsagePolicyRefusal(tasks.first(), tiles))
         return std::nullopt;
     return tr("These %1 zoom levels hold %2 tiles in all. The tile usage policy of the OpenStreetMap Foundation "
               "(https://operations.osmfoundation.org/policies/tiles/) forbids bulk downloading from its tile servers: "
@@ -172,7 +174,7 @@ void NewTaskDialog::UpdateEstimate()
                                                .arg(tasks.size())
                                                .arg(ApproximateSizeText(double(tiles) * average));
         text += tr(" to download.");
-        if (tiles > kMaxTilesFromOpenStreetMap && IsOpenStreetMapAddress(tasks.first().Servers.TemplateFor(mapsType_)))
+        if (TileUsagePolicyRefusal(tasks.first(), tiles))
             text += u'\n' + tr("The map's tile server is one of openstreetmap.org: more than %1 tiles would be refused.")
                                 .arg(kMaxTilesFromOpenStreetMap);
         estimate_->setText(text);

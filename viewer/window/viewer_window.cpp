@@ -6,6 +6,7 @@
 #include "platform/folders.h"
 #include "platform/message_box.h"
 #include "settings/config_file.h"
+#include "task/configured_servers.h"
 #include "task/download_task.h"
 #include "viewer/coordinate_text.h"
 #include "viewer/online/online_tiles.h"

@@ -21,7 +21,7 @@ TEST(TaskSizeEstimate, CountIsTheTaskCoresAndNothingWhereStartRefuses)
 {
     TempFolder work;
     TaskInputs inputs{"116", "116.5", "40", "39.5", 10, MAPNIK, work.Path(), "newtask.qtsk"};
-    ASSERT_EQ(AcceptedTileCount(inputs, LoopbackServers()), 9);
+    ASSERT_EQ(AcceptedTileCount(ReadCheckedInputs(inputs), LoopbackServers()), 9);
 
     TaskParameters parameters;
     parameters.LeftLongitude = -180;
@@ -33,22 +33,22 @@ TEST(TaskSizeEstimate, CountIsTheTaskCoresAndNothingWhereStartRefuses)
     inputs = {"-180", "180", "85", "-85", 0, MAPNIK, work.Path(), "world.qtsk"};
     for (const int zoom : {0, 5, 15}) {
         parameters.Zoom = inputs.Zoom = zoom;
-        EXPECT_EQ(AcceptedTileCount(inputs, LoopbackServers()), MDTask(&parameters).TotalCount) << zoom;
+        EXPECT_EQ(AcceptedTileCount(ReadCheckedInputs(inputs), LoopbackServers()), MDTask(&parameters).TotalCount) << zoom;
     }
     // 2^16 x 2^16 tiles at zoom 16 do not fit the workers' 32-bit places.
     parameters.Zoom = inputs.Zoom = 16;
     EXPECT_THROW(MDTask{&parameters}, std::exception);
-    EXPECT_FALSE(AcceptedTileCount(inputs, LoopbackServers()));
+    EXPECT_FALSE(AcceptedTileCount(ReadCheckedInputs(inputs), LoopbackServers()));
     inputs.Zoom = 31;
-    EXPECT_FALSE(AcceptedTileCount(inputs, LoopbackServers()));
+    EXPECT_FALSE(AcceptedTileCount(ReadCheckedInputs(inputs), LoopbackServers()));
     inputs.Zoom = 4;
-    EXPECT_FALSE(AcceptedTileCount(inputs, TileServers())) << "272 tiles from openstreetmap.org";
-    EXPECT_EQ(AcceptedTileCount(inputs, LoopbackServers()), 17 * 16) << "longitude 180 adds column 16";
+    EXPECT_FALSE(AcceptedTileCount(ReadCheckedInputs(inputs), TileServers())) << "272 tiles from openstreetmap.org";
+    EXPECT_EQ(AcceptedTileCount(ReadCheckedInputs(inputs), LoopbackServers()), 17 * 16) << "longitude 180 adds column 16";
 
     const auto refused = [&](auto change) {
         TaskInputs changed = inputs;
         change(changed);
-        return !AcceptedTileCount(changed, LoopbackServers());
+        return !AcceptedTileCount(ReadCheckedInputs(changed), LoopbackServers());
     };
     EXPECT_TRUE(refused([](TaskInputs& i) { i.TypedFolder.clear(); }));
     EXPECT_TRUE(refused([&](TaskInputs& i) { i.TypedFolder = work.File("missing/deeper"); }));
