@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
-#include <QThread>
 #include <csignal>
 
 namespace {
@@ -186,12 +185,20 @@ TEST_F(TessalyCommandTest, SignalStopsSavesAndTheNextRunContinues)
 {
     WriteConfig("MapnikPause=30000\r\n");
     ASSERT_EQ(Run(NewTask("held")).Status, 0);
+    // Tiles whose whole body is on disk: a worker that stored one has moved its position past it.
+    const auto storedTiles = [&] {
+        qsizetype stored = 0;
+        const QDir tiles(work.File("held"));
+        for (const QString& name : tiles.entryList(QDir::Files))
+            stored += work.Read("held/" + name) == "tile";
+        return stored;
+    };
     for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
-        const int before = server.RequestCount();
+        const qsizetype before = storedTiles();
         QProcess process;
         Begin(process, {"run", work.File("held.qtsk")});
-        ASSERT_TRUE(RunEventsUntil([&] { return server.RequestCount() >= before + 1; }, 20000));
-        QThread::msleep(300);
+        // The run has really started once a worker stored a tile and went into its pause.
+        ASSERT_TRUE(RunEventsUntil([&] { return storedTiles() > before; }, 20000));
 
         // A second run of the same task is refused while the first holds it.
         const Outcome second = Run({"run", work.File("held.qtsk")});
