@@ -5,11 +5,12 @@
 #include "platform/text_files.h"
 #include "settings/ini_file.h"
 #include "support/run_until.h"
+#include "task/download_task.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
-#include <QThread>
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -204,12 +205,21 @@ TEST_F(TessalyCommandTest, SignalStopsSavesAndTheNextRunContinues)
 {
     WriteConfig("MapnikPause=30000\r\n");
     ASSERT_EQ(Run(NewTask("held")).Status, 0);
+    // Tiles whose whole body is on disk.
+    const auto storedTiles = [&] {
+        qsizetype stored = 0;
+        const QDir tiles(work.File("held"));
+        for (const QString& name : tiles.entryList(QDir::Files))
+            stored += work.Read("held/" + name) == "tile";
+        return stored;
+    };
     for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
-        const int before = server.RequestCount();
+        const qsizetype held = std::min(storedTiles() + MaxDownThreads, kAllTilePaths.size());
         QProcess process;
         Begin(process, {"run", work.File("held.qtsk")});
-        ASSERT_TRUE(RunEventsUntil([&] { return server.RequestCount() >= before + 1; }, 20000));
-        QThread::msleep(300);
+        // Every worker with a tile left has stored it and waits out its pause:
+        // no transfer is under way when the signal comes.
+        ASSERT_TRUE(RunEventsUntil([&] { return storedTiles() == held; }, 20000));
 
         // A second run of the same task is refused while the first holds it.
         const Outcome second = Run({"run", work.File("held.qtsk")});

@@ -1,6 +1,5 @@
 #include "download/report_queue.h"
 
-#include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -16,9 +15,10 @@ TEST(ReportQueue, AWorkerFarAheadOfTheGuiWaitsForTheNextDrainAndLosesNothing)
             ++added;
         }
     });
+    // The queue is full now: the worker is held in its next Add, which
+    // the first drain must not see, until that drain lets it through.
     while (added < ReportQueue::kMaxPending)
         std::this_thread::yield();
-    QThread::msleep(20);
     EXPECT_EQ(added, ReportQueue::kMaxPending) << "the queue is full: the worker waits";
 
     const ReportBatch first = queue.Take();
