@@ -13,14 +13,6 @@
 #include <atomic>
 
 namespace {
-ShapeResult Refusal(ShapeProblem problem, const QString& text)
-{
-    ShapeResult result;
-    result.Problem = problem;
-    result.ProblemText = text;
-    return result;
-}
-
 // The GeoJSON text of `shape`, made by GDAL in memory.
 QByteArray GeoJsonOf(const AreaShape& shape, const GdalSession& session, QString& error)
 {
@@ -84,20 +76,20 @@ ShapeResult ReadAreaFile(const QString& fileName)
     const QString name = QFileInfo(fileName).fileName();
     const QFileInfo file(fileName);
     if (file.isFile() && file.size() > kMaxAreaFileBytes)
-        return Refusal(ShapeProblem::TooLarge,
+        return ShapeResult::Refused(ShapeProblem::TooLarge,
                        QStringLiteral("The area file %1 is larger than %2 MB").arg(name).arg(kMaxAreaFileBytes >> 20));
     const GdalSession session;
     GDALDatasetUniquePtr dataset(
         GDALDataset::Open(fileName.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
     if (!dataset)
-        return Refusal(ShapeProblem::CannotRead,
+        return ShapeResult::Refused(ShapeProblem::CannotRead,
                        QStringLiteral("Cannot read the area file %1: %2").arg(name, session.LastError()));
     OGRLayer* layer = dataset->GetLayerCount() == 1 ? dataset->GetLayer(0) : nullptr;
     std::unique_ptr<OGRFeature> feature(layer ? layer->GetNextFeature() : nullptr);
     const OGRGeometry* geometry = feature ? feature->GetGeometryRef() : nullptr;
     const auto type = geometry ? wkbFlatten(geometry->getGeometryType()) : wkbUnknown;
     if ((type != wkbPolygon && type != wkbMultiPolygon) || geometry->IsEmpty() || !geometry->IsValid())
-        return Refusal(ShapeProblem::CannotRead,
+        return ShapeResult::Refused(ShapeProblem::CannotRead,
                        QStringLiteral("Cannot read the area file %1: it holds no valid area").arg(name));
     ShapeResult result;
     result.Shape.emplace(std::unique_ptr<OGRGeometry>(geometry->clone()));

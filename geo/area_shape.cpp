@@ -17,12 +17,16 @@ constexpr double kMapLatitude = 85.0511287798066;
 
 QString ShownName(const QString& fileName) { return QFileInfo(fileName).fileName(); }
 
-ShapeResult Refusal(ShapeProblem problem, const QString& text)
+ShapeResult NoGeometry(const QString& name)
 {
-    ShapeResult result;
-    result.Problem = problem;
-    result.ProblemText = text;
-    return result;
+    return ShapeResult::Refused(ShapeProblem::NoGeometry,
+                                QStringLiteral("The shape file %1 holds no lines, points or areas").arg(name));
+}
+
+ShapeResult AcrossAntimeridian(const QString& name)
+{
+    return ShapeResult::Refused(ShapeProblem::CrossesAntimeridian, QStringLiteral(
+        "The shape in %1 crosses longitude 180; split it into one shape east and one west of it").arg(name));
 }
 
 // The layers to read: the one asked for, or every layer with geometry; of a
@@ -228,34 +232,44 @@ AreaShape::AreaShape(std::unique_ptr<OGRGeometry> geometry)
     north_ = envelope.MaxY;
 }
 
+ShapeResult ShapeResult::Refused(ShapeProblem problem, const QString& text)
+{
+    ShapeResult result;
+    result.Problem = problem;
+    result.ProblemText = text;
+    return result;
+}
+
 ShapeResult ReadShape(const ShapeRequest& request)
 {
     const GdalSession session;
     const QString name = ShownName(request.FileName);
+    if (!request.FileName.startsWith(QStringLiteral("/vsi")) && !QFileInfo::exists(request.FileName))
+        return ShapeResult::Refused(ShapeProblem::CannotRead,
+                                    QStringLiteral("Cannot read the shape file %1: the file does not exist").arg(name));
     GDALDatasetUniquePtr dataset(GDALDataset::Open(request.FileName.toUtf8().constData(),
                                                    GDAL_OF_VECTOR | GDAL_OF_READONLY));
     if (!dataset)
-        return Refusal(ShapeProblem::CannotRead,
+        return ShapeResult::Refused(ShapeProblem::CannotRead,
                        QStringLiteral("Cannot read the shape file %1: %2").arg(name, session.LastError()));
     const std::vector<OGRLayer*> layers = ChosenLayers(*dataset, request.Layer);
     if (layers.empty() && !request.Layer.isEmpty())
-        return Refusal(ShapeProblem::CannotRead,
+        return ShapeResult::Refused(ShapeProblem::CannotRead,
                        QStringLiteral("The shape file %1 has no layer \"%2\"").arg(name, request.Layer));
     FileShapes shapes = ReadLayers(layers);
     if (shapes.Areas.IsEmpty() && shapes.Paths.IsEmpty()) {
         if (shapes.TransformFailed)
-            return Refusal(ShapeProblem::CannotRead,
+            return ShapeResult::Refused(ShapeProblem::CannotRead,
                            QStringLiteral("Cannot read the shape file %1: its coordinates cannot be converted to WGS 84")
                                .arg(name));
-        return Refusal(ShapeProblem::NoGeometry, QStringLiteral("The shape file %1 holds no lines, points or areas").arg(name));
+        return NoGeometry(name);
     }
     if (!shapes.Paths.IsEmpty() && request.CorridorMetres <= 0)
-        return Refusal(ShapeProblem::NeedsCorridor,
+        return ShapeResult::Refused(ShapeProblem::NeedsCorridor,
                        QStringLiteral("The shape file %1 holds lines or points: give the corridor distance on each side")
                            .arg(name));
     if (JumpsAntimeridian(shapes.Areas) || JumpsAntimeridian(shapes.Paths))
-        return Refusal(ShapeProblem::CrossesAntimeridian, QStringLiteral(
-            "The shape in %1 crosses longitude 180; split it into one shape east and one west of it").arg(name));
+        return AcrossAntimeridian(name);
 
     std::unique_ptr<OGRGeometry> area;
     if (!shapes.Areas.IsEmpty())
@@ -268,19 +282,18 @@ ShapeResult ReadShape(const ShapeRequest& request)
             area = Union(std::move(area), *corridor);
     }
     if (!area)
-        return Refusal(ShapeProblem::NoGeometry, QStringLiteral("The shape file %1 holds no lines, points or areas").arg(name));
+        return NoGeometry(name);
     area = PolygonsOf(std::move(area));
 
     OGREnvelope envelope;
     area->getEnvelope(&envelope);
     if (envelope.MinX < -180 || envelope.MaxX > 180)
-        return Refusal(ShapeProblem::CrossesAntimeridian, QStringLiteral(
-            "The shape in %1 crosses longitude 180; split it into one shape east and one west of it").arg(name));
+        return AcrossAntimeridian(name);
     ShapeResult result;
     if (ClipToMap(area)) {
         area = PolygonsOf(std::move(area));
         if (area->IsEmpty())
-            return Refusal(ShapeProblem::OutsideMap,
+            return ShapeResult::Refused(ShapeProblem::OutsideMap,
                            QStringLiteral("The shape in %1 lies beyond the map's latitudes (85.0511 degrees north and south)")
                                .arg(name));
         result.Notes << QStringLiteral("The shape in %1 was cut at the map's latitudes (85.0511 degrees north and south)").arg(name);

@@ -52,6 +52,7 @@ struct ShapeResult {
     QStringList Notes;
 
     bool Ok() const { return Shape.has_value(); }
+    static ShapeResult Refused(ShapeProblem problem, const QString& text);
 };
 
 // What to read: a file OGR can read (GPX, KML, GeoJSON, ESRI Shapefile,

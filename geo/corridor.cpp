@@ -26,10 +26,21 @@ double GroundMetres(const OGRPoint& a, const OGRPoint& b)
     return 2 * kEarthRadiusMetres * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
-OGRSpatialReference GisOrdered(int epsg)
+OGRSpatialReference Wgs84()
 {
     OGRSpatialReference reference;
-    reference.importFromEPSG(epsg);
+    reference.SetWellKnownGeogCS("WGS84");
+    reference.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return reference;
+}
+
+// Web Mercator, its longitudes not wrapped at 180 degrees: a corridor
+// reaching across longitude 180 must show it.
+OGRSpatialReference WebMercator()
+{
+    OGRSpatialReference reference;
+    reference.importFromProj4("+proj=merc +a=6378137 +b=6378137 +lat_ts=0 +lon_0=0 +x_0=0 +y_0=0 +k=1 "
+                              "+units=m +nadgrids=@null +over +wktext +no_defs");
     reference.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     return reference;
 }
@@ -37,7 +48,7 @@ OGRSpatialReference GisOrdered(int epsg)
 class CorridorBuilder {
 public:
     explicit CorridorBuilder(double metres)
-        : metres_(metres), wgs84_(GisOrdered(4326)), mercator_(GisOrdered(3857)),
+        : metres_(metres), wgs84_(Wgs84()), mercator_(WebMercator()),
           toMercator_(OGRCreateCoordinateTransformation(&wgs84_, &mercator_)),
           toWgs84_(OGRCreateCoordinateTransformation(&mercator_, &wgs84_)) {}
 

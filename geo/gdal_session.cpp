@@ -20,5 +20,5 @@ GdalSession::~GdalSession()
 QString GdalSession::LastError() const
 {
     const QString text = QString::fromUtf8(CPLGetLastErrorMsg()).trimmed();
-    return text.isEmpty() ? QStringLiteral("not a file of a known kind") : text;
+    return text.isEmpty() ? QStringLiteral("not a file of a kind GDAL reads") : text;
 }
