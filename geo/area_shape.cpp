@@ -219,6 +219,43 @@ bool ClipToMap(std::unique_ptr<OGRGeometry>& geometry)
         geometry = std::make_unique<OGRPolygon>();
     return true;
 }
+// The areas with the corridor around them and around the lines and points;
+// nothing when they make no area.
+std::unique_ptr<OGRGeometry> AreaOf(const FileShapes& shapes, double corridorMetres)
+{
+    std::unique_ptr<OGRGeometry> area;
+    if (!shapes.Areas.IsEmpty())
+        area.reset(shapes.Areas.UnionCascaded());
+    if (corridorMetres > 0) {
+        OGRGeometryCollection lines;
+        lines.addGeometry(&shapes.Paths);
+        lines.addGeometry(&shapes.Areas);
+        if (std::unique_ptr<OGRGeometry> corridor = CorridorAround(lines, corridorMetres))
+            area = Union(std::move(area), *corridor);
+    }
+    return area ? PolygonsOf(std::move(area)) : nullptr;
+}
+
+// The area as a shape when it lies within longitudes -180..180, cut at the
+// map's latitudes.
+ShapeResult WithinMap(std::unique_ptr<OGRGeometry> area, const QString& name)
+{
+    OGREnvelope envelope;
+    area->getEnvelope(&envelope);
+    if (envelope.MinX < -180 || envelope.MaxX > 180)
+        return AcrossAntimeridian(name);
+    ShapeResult result;
+    if (ClipToMap(area)) {
+        area = PolygonsOf(std::move(area));
+        if (area->IsEmpty())
+            return ShapeResult::Refused(ShapeProblem::OutsideMap, QStringLiteral(
+                "The shape in %1 lies beyond the map's latitudes (85.0511 degrees north and south)").arg(name));
+        result.Notes << QStringLiteral(
+            "The shape in %1 was cut at the map's latitudes (85.0511 degrees north and south)").arg(name);
+    }
+    result.Shape.emplace(std::move(area));
+    return result;
+}
 }  // namespace
 
 AreaShape::AreaShape(std::unique_ptr<OGRGeometry> geometry)
@@ -251,53 +288,43 @@ ShapeResult ReadShape(const ShapeRequest& request)
                                                    GDAL_OF_VECTOR | GDAL_OF_READONLY));
     if (!dataset)
         return ShapeResult::Refused(ShapeProblem::CannotRead,
-                       QStringLiteral("Cannot read the shape file %1: %2").arg(name, session.LastError()));
+                                    QStringLiteral("Cannot read the shape file %1: %2").arg(name, session.LastError()));
     const std::vector<OGRLayer*> layers = ChosenLayers(*dataset, request.Layer);
     if (layers.empty() && !request.Layer.isEmpty())
         return ShapeResult::Refused(ShapeProblem::CannotRead,
-                       QStringLiteral("The shape file %1 has no layer \"%2\"").arg(name, request.Layer));
+                                    QStringLiteral("The shape file %1 has no layer \"%2\"").arg(name, request.Layer));
     FileShapes shapes = ReadLayers(layers);
     if (shapes.Areas.IsEmpty() && shapes.Paths.IsEmpty()) {
         if (shapes.TransformFailed)
-            return ShapeResult::Refused(ShapeProblem::CannotRead,
-                           QStringLiteral("Cannot read the shape file %1: its coordinates cannot be converted to WGS 84")
-                               .arg(name));
+            return ShapeResult::Refused(ShapeProblem::CannotRead, QStringLiteral(
+                "Cannot read the shape file %1: its coordinates cannot be converted to WGS 84").arg(name));
         return NoGeometry(name);
     }
     if (!shapes.Paths.IsEmpty() && request.CorridorMetres <= 0)
-        return ShapeResult::Refused(ShapeProblem::NeedsCorridor,
-                       QStringLiteral("The shape file %1 holds lines or points: give the corridor distance on each side")
-                           .arg(name));
+        return ShapeResult::Refused(ShapeProblem::NeedsCorridor, QStringLiteral(
+            "The shape file %1 holds lines or points: give the corridor distance on each side").arg(name));
     if (JumpsAntimeridian(shapes.Areas) || JumpsAntimeridian(shapes.Paths))
         return AcrossAntimeridian(name);
 
-    std::unique_ptr<OGRGeometry> area;
-    if (!shapes.Areas.IsEmpty())
-        area.reset(shapes.Areas.UnionCascaded());
-    if (request.CorridorMetres > 0) {
-        OGRGeometryCollection lines;
-        lines.addGeometry(&shapes.Paths);
-        lines.addGeometry(&shapes.Areas);
-        if (std::unique_ptr<OGRGeometry> corridor = CorridorAround(lines, request.CorridorMetres))
-            area = Union(std::move(area), *corridor);
-    }
+    std::unique_ptr<OGRGeometry> area = AreaOf(shapes, request.CorridorMetres);
     if (!area)
         return NoGeometry(name);
-    area = PolygonsOf(std::move(area));
+    return WithinMap(std::move(area), name);
+}
 
-    OGREnvelope envelope;
-    area->getEnvelope(&envelope);
-    if (envelope.MinX < -180 || envelope.MaxX > 180)
-        return AcrossAntimeridian(name);
-    ShapeResult result;
-    if (ClipToMap(area)) {
-        area = PolygonsOf(std::move(area));
-        if (area->IsEmpty())
-            return ShapeResult::Refused(ShapeProblem::OutsideMap,
-                           QStringLiteral("The shape in %1 lies beyond the map's latitudes (85.0511 degrees north and south)")
-                               .arg(name));
-        result.Notes << QStringLiteral("The shape in %1 was cut at the map's latitudes (85.0511 degrees north and south)").arg(name);
-    }
-    result.Shape.emplace(std::move(area));
-    return result;
+ShapeResult PolygonShape(const QList<QPointF>& corners, const QString& name)
+{
+    OGRLinearRing ring;
+    for (const QPointF& corner : corners)
+        ring.addPoint(corner.x(), corner.y());
+    ring.closeRings();
+    OGRPolygon polygon;
+    polygon.addRing(&ring);
+    FileShapes shapes;
+    if (ring.getNumPoints() >= 4)
+        AddParts(polygon, shapes);
+    if (shapes.Areas.IsEmpty())
+        return ShapeResult::Refused(ShapeProblem::NoGeometry,
+                                    QStringLiteral("The polygon %1 encloses no area").arg(name));
+    return WithinMap(AreaOf(shapes, 0), name);
 }

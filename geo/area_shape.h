@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -70,3 +72,8 @@ struct ShapeRequest {
 // Reads, transforms to WGS 84 (a file without a coordinate system is taken
 // as WGS 84), mends invalid polygons and buffers. Never throws.
 ShapeResult ReadShape(const ShapeRequest& request);
+
+// The polygon through `corners` (x longitude, y latitude, in degrees, not
+// closed), as drawn on a map: mended when its edges cross, cut at the map's
+// latitudes. `name` names it in problem texts. Never throws.
+ShapeResult PolygonShape(const QList<QPointF>& corners, const QString& name);

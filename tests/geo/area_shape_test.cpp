@@ -69,7 +69,7 @@ QString WriteSwissShapefile(const TempFolder& folder)
     polygon.addRing(&ring);
     OGRFeature feature(layer->GetLayerDefn());
     feature.SetGeometry(&polygon);
-    layer->CreateFeature(&feature);
+    EXPECT_EQ(layer->CreateFeature(&feature), OGRERR_NONE);
     return name;
 }
 }  // namespace
@@ -115,6 +115,19 @@ TEST(ShapeReading, GpxWaypointsAreTheAreaOnlyWithoutTracksOrRoutes)
     EXPECT_NEAR(chosen.Shape->North(), 47.9 + 1000 / 111195.0, 0.0005);
 }
 
+TEST(ShapeReading, PolygonGetsTheCorridorAroundItAndIntoItsHole)
+{
+    const TempFolder folder;
+    const ShapeResult holed = Read(folder, "holed.geojson", kGeoJsonWithHole, 2000);
+    ASSERT_TRUE(holed.Ok()) << holed.ProblemText.toStdString();
+    EXPECT_NEAR(HaversineMetres(2.3, 49.0029, 2.3, holed.Shape->North()), 2000, 20);
+    OGRPoint nearHoleEdge(2.1619 + 0.01, 48.8);  // 730 m into the hole
+    OGRPoint holeMiddle(2.31, 48.8);
+    EXPECT_TRUE(holed.Shape->Geometry().Intersects(&nearHoleEdge));
+    EXPECT_FALSE(holed.Shape->Geometry().Intersects(&holeMiddle));
+    ExpectCoverMatchesBruteForce(*holed.Shape, 11);
+}
+
 TEST(ShapeReading, SelfCrossingPolygonIsMended)
 {
     const TempFolder folder;
@@ -123,6 +136,17 @@ TEST(ShapeReading, SelfCrossingPolygonIsMended)
     ASSERT_TRUE(bowtie.Ok()) << bowtie.ProblemText.toStdString();
     EXPECT_TRUE(bowtie.Shape->Geometry().IsValid());
     ExpectCoverMatchesBruteForce(*bowtie.Shape, 11);
+}
+
+TEST(ShapeReading, DrawnPolygonIsMendedAndNeedsThreeCorners)
+{
+    const ShapeResult drawn = PolygonShape({{10.01, 50.01}, {10.31, 50.29}, {10.31, 50.01}, {10.01, 50.29}}, "drawn");
+    ASSERT_TRUE(drawn.Ok()) << drawn.ProblemText.toStdString();
+    EXPECT_TRUE(drawn.Shape->Geometry().IsValid());
+    ExpectCoverMatchesBruteForce(*drawn.Shape, 10);
+    const ShapeResult line = PolygonShape({{10.01, 50.01}, {10.31, 50.29}}, "drawn");
+    EXPECT_EQ(line.Problem, ShapeProblem::NoGeometry);
+    EXPECT_EQ(line.ProblemText, "The polygon drawn encloses no area");
 }
 
 // The corridor measured on the ground along a meridian and along a parallel.
