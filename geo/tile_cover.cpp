@@ -27,8 +27,9 @@ using GeosGeometry = std::unique_ptr<GEOSGeometry, GeometryDeleter>;
 
 // Cuts the area into column bands, halving the range of columns at every
 // step so each cut sees only the vertices of its half: O(n log columns).
-// Within one column band every connected part of the area touches exactly
-// the rows its latitude range meets.
+// Within one column band every connected part of the area covers part of
+// exactly the rows its latitude range overlaps. What only lies on a band's
+// or a row's edge covers nothing of it.
 class TileCoverBuilder {
 public:
     TileCoverBuilder(TileCover& cover, GEOSContextHandle_t handle)
@@ -97,14 +98,38 @@ private:
                 AddParts(*GEOSGetGeometryN_r(handle_, &geometry, i));
             return;
         }
-        if (GEOSisEmpty_r(handle_, &geometry))
-            return;
+        const int type = GEOSGeomTypeId_r(handle_, &geometry);
+        double area = 0;
+        if ((type != GEOS_POLYGON && type != GEOS_MULTIPOLYGON) || !GEOSArea_r(handle_, &geometry, &area) || area <= 0)
+            return;  // what lies on the band's edge only
         double south = 0;
         double north = 0;
         GEOSGeom_getYMin_r(handle_, &geometry, &south);
         GEOSGeom_getYMax_r(handle_, &geometry, &north);
-        rows_.push_back({std::clamp(LatitudeToTileY(north, cover_.zoom_), 0, last_),
-                         std::clamp(LatitudeToTileY(south, cover_.zoom_), 0, last_)});
+        if (south < north)
+            rows_.push_back({TopRowBelow(north), BottomRowAbove(south)});
+    }
+
+    // The first row whose square reaches below `north`.
+    int TopRowBelow(double north) const
+    {
+        int row = std::clamp(LatitudeToTileY(north, cover_.zoom_), 0, last_);
+        while (row > 0 && TileYToLatitude(row, cover_.zoom_) < north)
+            --row;
+        while (row < last_ && TileYToLatitude(row + 1, cover_.zoom_) >= north)
+            ++row;
+        return row;
+    }
+
+    // The last row whose square reaches above `south`.
+    int BottomRowAbove(double south) const
+    {
+        int row = std::clamp(LatitudeToTileY(south, cover_.zoom_), 0, last_);
+        while (row < last_ && TileYToLatitude(row + 1, cover_.zoom_) > south)
+            ++row;
+        while (row > 0 && TileYToLatitude(row, cover_.zoom_) <= south)
+            --row;
+        return row;
     }
 
     // Closes columns up to `x` that the area does not reach.

@@ -12,11 +12,13 @@ struct RowSpan {
     int Last = 0;
 };
 
-// The tiles at one zoom whose square touches an area: for every column the
-// sorted, disjoint spans of its rows. A tile's square is the closed rectangle
-// [TileXToLongitude(x), TileXToLongitude(x + 1)] x
+// The tiles at one zoom whose square the area covers in part: for every
+// column the sorted, disjoint spans of its rows. A tile's square is the
+// rectangle [TileXToLongitude(x), TileXToLongitude(x + 1)] x
 // [TileYToLatitude(y + 1), TileYToLatitude(y)] in degrees, the area's edges
-// straight in degrees. Memory and the time to work it out follow the number
+// straight in degrees. A square that only shares an edge or a corner with
+// the area is not covered: an area drawn along tile edges holds just the
+// tiles inside. Memory and the time to work it out follow the number
 // of columns and spans of the area, never its bounding rectangle.
 class TileCover {
 public:

@@ -25,8 +25,8 @@ inline double HaversineMetres(double lon1, double lat1, double lon2, double lat2
     return 2 * 6371008.8 * std::asin(std::sqrt(h));
 }
 
-// Every tile of the shape's bounding rectangle whose square intersects the
-// shape, one GEOS test per tile, columns outer.
+// Every tile of the shape's bounding rectangle whose square shares more
+// than its edges with the shape, one GEOS test per tile, columns outer.
 inline std::vector<std::pair<int, int>> BruteForceTiles(const AreaShape& shape, int zoom)
 {
     OGREnvelope bounds;
@@ -43,7 +43,7 @@ inline std::vector<std::pair<int, int>> BruteForceTiles(const AreaShape& shape, 
             ring.closeRings();
             OGRPolygon square;
             square.addRing(&ring);
-            if (shape.Geometry().Intersects(&square))
+            if (shape.Geometry().Intersects(&square) && !shape.Geometry().Touches(&square))
                 tiles.emplace_back(x, y);
         }
     }

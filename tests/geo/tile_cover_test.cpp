@@ -22,6 +22,25 @@ TEST(TileCover, SmallAreaInsideOneTileIsThatTile)
     EXPECT_EQ(cover.MinY(), cover.MaxY());
 }
 
+TEST(TileCover, AreaAlongTileEdgesHoldsJustTheTilesInside)
+{
+    const int zoom = 12;
+    const double west = TileXToLongitude(2100, zoom);
+    const double east = TileXToLongitude(2103, zoom);
+    const double north = TileYToLatitude(1400, zoom);
+    const double south = TileYToLatitude(1402, zoom);
+    const double middle = TileYToLatitude(1401, zoom);
+    // An L of five tiles: three in the top row, two below.
+    const ShapeResult shape = PolygonShape({{west, north}, {east, north}, {east, middle},
+                                            {TileXToLongitude(2102, zoom), middle},
+                                            {TileXToLongitude(2102, zoom), south}, {west, south}}, "L");
+    ASSERT_TRUE(shape.Ok());
+    ExpectCoverMatchesBruteForce(*shape.Shape, zoom);
+    const TileCover cover(*shape.Shape, zoom);
+    EXPECT_EQ(CoverTiles(cover), (std::vector<std::pair<int, int>> {
+                                     {2100, 1400}, {2100, 1401}, {2101, 1400}, {2101, 1401}, {2102, 1400}}));
+}
+
 TEST(TileCover, ColumnsWithGapsAndPartsApart)
 {
     // Two diamonds side by side and a ring around a hole: columns with two
