@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libcurl4-openssl-dev ca-certificates
   libtiff-dev libgeotiff-dev libpng-dev libsqlite3-dev libdeflate-dev
-  gdal-bin python3-gdal
+  gdal-bin python3-gdal libgdal-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream mandoc man-db lintian
