@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   dpkg-dev file desktop-file-utils appstream mandoc man-db lintian
-  parallel
+  parallel libglib2.0-bin
   "$@"
 )
 
