@@ -99,9 +99,11 @@ void TForm1::RunEnded(const SeriesOutcome& outcome)
         ShowMessageWithoutWaiting(MessageKind::Plain, QStringLiteral("Task stoped!") + QString(20, u' '));
         return;
     }
+    const QStringList reasons = FailureReasonLines(outcome.FailureReasons);
     ShowMessageWithoutWaiting(MessageKind::Plain, (outcome.Stopped ? QStringLiteral("Zoom series stopped: ") : QStringLiteral("Zoom series ended: "))
-        + QStringLiteral("%1 tiles stored, %2 failed in %3 of %4 zoom levels.")
-              .arg(GroupedNumber(outcome.Stored), GroupedNumber(outcome.Failed))
+        + QStringLiteral("%1 tiles stored, %2 blank, %3 failed in %4 of %5 zoom levels.")
+              .arg(GroupedNumber(outcome.Stored), GroupedNumber(outcome.Blank), GroupedNumber(outcome.Failed))
               .arg(outcome.MembersRun)
-              .arg(outcome.MemberCount));
+              .arg(outcome.MemberCount)
+        + (reasons.isEmpty() ? QString() : u'\n' + reasons.join(u'\n')));
 }

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/error_output.h"
 #include "cli/progress_line.h"
+#include "cli/shell_quote.h"
 #include "platform/stop_signals.h"
 #include "run/series_run.h"
 #include "run/task_run.h"
@@ -17,11 +18,25 @@
 namespace {
 constexpr int kSignalWatchIntervalMs = 50;
 
-QString MemberLine(const QString& projectFile, const MemberOutcome& outcome)
+// The member's counts, then its failures by reason, each on a line of its own.
+QStringList MemberLines(const QString& projectFile, const MemberOutcome& outcome)
 {
-    return QStringLiteral("%1: %2 of %3 tiles done, %4 failed%5")
-        .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total), GroupedNumber(outcome.Failed),
-            outcome.Failed > 0 ? QStringLiteral(" (listed in ") + outcome.FailedList + u')' : QString());
+    QStringList lines{QStringLiteral("%1: %2 of %3 tiles done: %4 stored, %5 blank, %6 failed%7")
+            .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total),
+                GroupedNumber(outcome.Stored()), GroupedNumber(outcome.Blank), GroupedNumber(outcome.Failed),
+                outcome.Failed > 0 ? QStringLiteral(" (listed in ") + outcome.FailedList + u')' : QString())};
+    for (const QString& reason : FailureReasonLines(outcome.FailureReasons))
+        lines << QStringLiteral("  ") + reason;
+    return lines;
+}
+
+// How to go on after a stop: the same run again, on the members' files.
+QString ContinueLine(const SeriesRunner& series)
+{
+    QStringList files;
+    for (int i = 0; i < series.MemberCount(); ++i)
+        files << ShellQuoted(series.Member(i).ProjectFile);
+    return QStringLiteral("Stopped. Run `tessaly run ") + files.join(u' ') + QStringLiteral("` again to continue.");
 }
 
 // Runs what `begin` starts on the runner until the run has ended.
@@ -53,7 +68,8 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
             progress.Update(outcome.Finished, clock.elapsed());
             progress.End();
         }
-        progress.Say(MemberLine(series.Member(index).ProjectFile, outcome));
+        for (const QString& line : MemberLines(series.Member(index).ProjectFile, outcome))
+            progress.Say(line);
         // A signal that came while the task ended keeps the next from starting.
         if (ReceivedStopSignal())
             series.Stop();
@@ -83,11 +99,18 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
     }
     if (end->Refused)
         return kExitRefused;
-    if (memberCount > 1)
-        progress.Say(QStringLiteral("All tasks: %1 tiles stored, %2 failed, %3 not fetched")
-                .arg(GroupedNumber(end->Stored), GroupedNumber(end->Failed), GroupedNumber(end->NotFetched)));
-    if (const int signal = ReceivedStopSignal())
+    if (memberCount > 1) {
+        progress.Say(QStringLiteral("All tasks: %1 tiles stored, %2 blank, %3 failed, %4 not fetched")
+                .arg(GroupedNumber(end->Stored), GroupedNumber(end->Blank), GroupedNumber(end->Failed),
+                    GroupedNumber(end->NotFetched)));
+        for (const QString& reason : FailureReasonLines(end->FailureReasons))
+            progress.Say(QStringLiteral("  ") + reason);
+    }
+    if (const int signal = ReceivedStopSignal()) {
+        if (series.MemberCount() > 0)
+            progress.Say(ContinueLine(series));
         return 128 + signal;
+    }
     return end->Failed == 0 && end->NotFetched == 0 ? kExitAllStored : kExitTilesFailed;
 }
 }

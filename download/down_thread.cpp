@@ -1,6 +1,7 @@
 #include "download/down_thread.h"
 
 #include "download/failure_class.h"
+#include "download/failure_reason.h"
 #include "download/request_profile.h"
 #include "platform/app_error.h"
 #include "platform/file_replacement.h"
@@ -147,29 +148,31 @@ bool TDownThread::FetchTile(int x, int y, qint64 seq)
         const QString failureText = result.FailureText.value_or(QString());
         const QString failureLine = Prefix() + u' ' + failureText + QStringLiteral("->") + url;
         const QString failedRecord = Task->TileFilePath(x, y) + u'|' + url;
+        const QString reason = FailureReasonText(failureText, url);
         switch (verdict.Outcome) {
         case FailureClass::Blocked:
             ReportLog(failureLine);
-            ReportFailed(failedRecord);
+            ReportFailed(failedRecord, reason);
             ReportLog(QStringLiteral("Error: may be your IP is banned.\nPlease try again later."));
             return false;
         case FailureClass::NetworkDown:
             ReportLog(failureLine);
-            ReportFailed(failedRecord);
+            ReportFailed(failedRecord, reason);
             ReportLog(QStringLiteral("Error: Your network has problem, please check it."));
             return false;
         case FailureClass::NotFound:
             ReportLog(QStringLiteral("Error: the image is not found on server.") + failureText);
+            reports_.Add(ReportKind::BlankTile, QString());
             break;
         case FailureClass::FailureWithoutText:
             ReportLog(Task->TileFileName(x, y) + QStringLiteral(":failed ->") + url);
-            ReportFailed(failedRecord);
+            ReportFailed(failedRecord, reason);
             break;
         case FailureClass::ConnectionReset:
         case FailureClass::AddressInUse:
         case FailureClass::OtherFailure:
             ReportLog(failureLine);
-            ReportFailed(failedRecord);
+            ReportFailed(failedRecord, reason);
             break;
         }
         CopyBlankImage(x, y);
@@ -190,7 +193,7 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
         ReportLog(CannotWriteTileLine(path, error.Reason()));
-        ReportFailed(path + u'|' + Task->TileUrl(x, y));
+        ReportFailed(path + u'|' + Task->TileUrl(x, y), QStringLiteral("cannot write the tile file: ") + error.Reason());
         return false;
     }
     ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
@@ -236,9 +239,10 @@ void TDownThread::ReportLog(const QString& text)
     reports_.Add(ReportKind::LogLine, text);
 }
 
-void TDownThread::ReportFailed(const QString& text)
+void TDownThread::ReportFailed(const QString& text, const QString& reason)
 {
     reports_.Add(ReportKind::FailedLine, text);
+    reports_.Add(ReportKind::FailureReason, reason);
 }
 
 void TDownThread::DeliverReports()
@@ -248,6 +252,8 @@ void TDownThread::DeliverReports()
         switch (report.Kind) {
         case ReportKind::LogLine: Reports->AddLogLine(report.Text); break;
         case ReportKind::FailedLine: Reports->AddFailedLine(report.Text); break;
+        case ReportKind::FailureReason: Reports->AddFailureReason(report.Text); break;
+        case ReportKind::BlankTile: Reports->AddBlankTile(); break;
         case ReportKind::ThreadFinished: Reports->ThreadFinished(); break;
         }
     }

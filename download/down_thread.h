@@ -20,6 +20,10 @@ public:
     virtual ~DownloadReportSink() = default;
     virtual void AddLogLine(const QString& text) = 0;
     virtual void AddFailedLine(const QString& text) = 0;
+    // Why the tile of the failed line just added failed, in words.
+    virtual void AddFailureReason(const QString& reason) = 0;
+    // A tile the server does not have got the blank image.
+    virtual void AddBlankTile() = 0;
     virtual void ThreadFinished() = 0;
 };
 
@@ -84,7 +88,7 @@ private:
     void Wait(int milliseconds);
 
     void ReportLog(const QString& text);
-    void ReportFailed(const QString& text);
+    void ReportFailed(const QString& text, const QString& reason);
     QString Prefix() const;  // "T<n>"
     // "T<n> Error: cannot write the tile file <path>: <reason>"
     QString CannotWriteTileLine(const QString& path, const QString& reason) const;

@@ -11,7 +11,9 @@ struct TilePosition {
     int Y = 0;
 };
 
-enum class ReportKind { LogLine, FailedLine, ThreadFinished };
+// A FailureReason follows each FailedLine; a BlankTile is a tile the server
+// does not have (not found), stored as the blank image.
+enum class ReportKind { LogLine, FailedLine, FailureReason, BlankTile, ThreadFinished };
 
 struct WorkerReport {
     ReportKind Kind;

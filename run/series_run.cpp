@@ -155,6 +155,8 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
 void SeriesRunner::AddToTotals(int index, const MemberOutcome& member)
 {
     outcome_.Stored += member.Stored();
+    outcome_.Blank += member.Blank;
+    AddFailureReasons(outcome_.FailureReasons, member.FailureReasons);
     outcome_.Failed += member.Failed;
     outcome_.NotFetched += member.NotFetched();
     ++outcome_.MembersRun;
@@ -174,6 +176,8 @@ void SeriesRunner::MemberTaskEnded(bool announce)
     member.Finished = run_.FinishedAtEnd();
     member.Failed = failedAtStart_ + run_.FailedLinesAdded();
     member.FailedList = run_.CurrentTask()->FailedFileName;
+    member.Blank = run_.BlanksAdded();
+    member.FailureReasons = run_.FailureReasons();
     outcome_.Announced = announce;
     AddToTotals(next_ - 1, member);
     if (announce && !stopped_)

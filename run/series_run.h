@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/failure_reason_counts.h"
 #include "run/task_start.h"
 #include "task/start_check.h"
 #include "task/start_inputs.h"
@@ -19,8 +20,12 @@ struct MemberOutcome {
     qint64 Failed = 0;    // records of its failed-tile list
     QString FailedList;   // that list's file
     bool PassedOver = false;  // complete already: not started again
+    // Not found on the server, stored as the blank image: those of this run
+    // (an earlier run's count among the stored).
+    qint64 Blank = 0;
+    FailureReasonCounts FailureReasons;  // the failures of this run
 
-    qint64 Stored() const { return Finished - Failed; }
+    qint64 Stored() const { return Finished - Failed - Blank; }
     qint64 NotFetched() const { return Total - Finished; }
 };
 
@@ -28,8 +33,10 @@ struct MemberOutcome {
 // passed over.
 struct SeriesOutcome {
     qint64 Stored = 0;
+    qint64 Blank = 0;
     qint64 Failed = 0;
     qint64 NotFetched = 0;
+    FailureReasonCounts FailureReasons;
     int MembersRun = 0;  // members that ran, or were passed over as complete
     int MemberCount = 0;
     bool Stopped = false;   // Stop ended it

@@ -84,6 +84,8 @@ void TaskRun::Start(PreparedTask prepared)
     problemReported_ = false;
     logSaveProblem_.clear();
     failedLinesAdded_ = 0;
+    blanksAdded_ = 0;
+    failureReasons_.clear();
     for (int i = 0; i < parameters_->ThreadCount; ++i) {
         workers_[i] = std::make_unique<TDownThread>(false, i, task_.get(), &reports_, pause_);
         ++runningWorkers_;
@@ -118,6 +120,9 @@ bool TaskRun::DeliverWorkerReports()
         failedLinesAdded_ += delivered.Failed.size();
         emit FailedLines(delivered.Failed);
     }
+    for (const QString& reason : delivered.FailureReasons)
+        ++failureReasons_[reason];
+    blanksAdded_ += delivered.Blank;
     runningWorkers_ -= delivered.Finished;
     if (runningWorkers_ > 0)
         return false;

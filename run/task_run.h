@@ -3,6 +3,7 @@
 #include "download/down_thread.h"
 #include "download/report_collector.h"
 #include "platform/pause.h"
+#include "run/failure_reason_counts.h"
 #include "run/growing_task_files.h"
 #include "run/task_lock.h"
 #include "run/task_start.h"
@@ -70,6 +71,10 @@ public:
     qint64 FinishedAtEnd() const { return finishedAtEnd_; }
     // Failed-tile lines the workers reported since Start.
     qint64 FailedLinesAdded() const { return failedLinesAdded_; }
+    // Tiles the server did not have (stored as the blank image) since Start.
+    qint64 BlanksAdded() const { return blanksAdded_; }
+    // The failures since Start counted by their reason in words.
+    const FailureReasonCounts& FailureReasons() const { return failureReasons_; }
     // The last save of the log failed: why, else empty.
     QString LogSaveProblem() const { return logSaveProblem_; }
 
@@ -119,6 +124,8 @@ private:
     int monitorTicks_ = 0;
     qint64 finishedAtEnd_ = 0;
     qint64 failedLinesAdded_ = 0;
+    qint64 blanksAdded_ = 0;
+    FailureReasonCounts failureReasons_;
     bool problemReported_ = false;
     QString logSaveProblem_;
 };

@@ -32,6 +32,8 @@ class CountingReceiver : public DownloadReportSink {
 public:
     void AddLogLine(const QString& text) override { stored += text.endsWith(QLatin1String(" OK")); }
     void AddFailedLine(const QString&) override { ++failed; }
+    void AddFailureReason(const QString&) override {}
+    void AddBlankTile() override {}
     void ThreadFinished() override { ++finished; }
 
     int stored = 0;

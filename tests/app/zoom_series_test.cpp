@@ -63,7 +63,7 @@ TEST_F(ZoomSeriesTest, SeriesRunsEveryLevelAsItsOwnTaskWithOneMessage)
     EXPECT_TRUE(Shown().startsWith("34 tiles in 3 zoom levels, about ")) << Shown().toStdString();
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilSeriesEnds());
-    EXPECT_EQ(messages, QStringList{"Zoom series ended: 34 tiles stored, 0 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(messages, QStringList{"Zoom series ended: 34 tiles stored, 0 blank, 0 failed in 3 of 3 zoom levels."});
     EXPECT_EQ(server.RequestCount(), 34);
     EXPECT_TRUE(Shown().startsWith("34 / 34 \u00b7 100% \u00b7 zoom 5 (3 of 3)")) << Shown().toStdString();
     for (const QString& stem : kStems) {
@@ -184,7 +184,7 @@ TEST_F(ZoomSeriesTest, ExitWhileTheSecondLevelRunsEndsTheSeriesAndStartContinues
     EnterSeries(*window);
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilSeriesEnds());
-    EXPECT_EQ(messages, QStringList{"Zoom series ended: 34 tiles stored, 0 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(messages, QStringList{"Zoom series ended: 34 tiles stored, 0 blank, 0 failed in 3 of 3 zoom levels."});
     EXPECT_EQ(work.Read("newtask_z3_log.txt"), completeLog) << "the complete level is passed over";
     EXPECT_EQ(LinesContaining(*window, "Zoom level 3 begins"), 0);
     const QStringList paths = RequestedPaths();
@@ -207,7 +207,7 @@ TEST_F(ZoomSeriesTest, LevelThatCannotStartEndsTheSeriesAndTheContinueCountsEarl
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilSeriesEnds());
     EXPECT_EQ(messages, QStringList({"The task " + work.File("newtask_z4.qtsk") + " is already running.",
-                            "Zoom series ended: 5 tiles stored, 1 failed in 1 of 3 zoom levels."}));
+                            "Zoom series ended: 5 tiles stored, 0 blank, 1 failed in 1 of 3 zoom levels.\n1 failed: HTTP 500"}));
     EXPECT_EQ(window->BitBtn1->text(), "Start");
     EXPECT_FALSE(window->Run->Running());
 
@@ -217,7 +217,7 @@ TEST_F(ZoomSeriesTest, LevelThatCannotStartEndsTheSeriesAndTheContinueCountsEarl
     messages.clear();
     window->BitBtn1->click();
     ASSERT_TRUE(RunUntilSeriesEnds());
-    EXPECT_EQ(messages, QStringList{"Zoom series ended: 33 tiles stored, 1 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(messages, QStringList{"Zoom series ended: 33 tiles stored, 0 blank, 1 failed in 3 of 3 zoom levels."});
     EXPECT_EQ(RequestedPaths().filter(QRegularExpression("^/3/")).size(), levelThreeRequests)
         << "the complete level fetches nothing";
 }

@@ -9,6 +9,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <csignal>
@@ -62,7 +63,7 @@ TEST_F(TessalyCommandTest, NewAndRunWritesWhatTheWindowWritesForTheSameInputs)
 {
     const Outcome outcome = Run(NewTask("cli") << "--run");
     EXPECT_EQ(outcome.Status, 0) << outcome.Err.toStdString();
-    EXPECT_TRUE(outcome.Err.contains("cli.qtsk: 10 of 10 tiles done, 0 failed")) << outcome.Err.toStdString();
+    EXPECT_TRUE(outcome.Err.contains("cli.qtsk: 10 of 10 tiles done: 10 stored, 0 blank, 0 failed")) << outcome.Err.toStdString();
     EXPECT_FALSE(QFile::exists(work.File("cli.qtsk.lock"))) << "the lock goes with the run";
 
     // The same inputs through the window, from the same executable folder.
@@ -98,12 +99,38 @@ TEST_F(TessalyCommandTest, ExitStatusTellsStoredFailedRefusedAndWrongCommandLine
     });
     const Outcome failed = Run(NewTask("partly") << "--run");
     EXPECT_EQ(failed.Status, 3);
-    EXPECT_TRUE(failed.Err.contains("10 of 10 tiles done, 1 failed")) << failed.Err.toStdString();
+    EXPECT_TRUE(failed.Err.contains("10 of 10 tiles done: 9 stored, 0 blank, 1 failed")) << failed.Err.toStdString();
     EXPECT_EQ(ReadTextLines(work.File("partly_failed.ftl")).size(), 1);
 
     const Outcome help = Run({"--help"});
     EXPECT_EQ(help.Status, 0);
     EXPECT_TRUE(help.Out.contains("tessaly redownload LIST.ftl"));
+}
+
+// Tiles the server does not have are blank, not stored; failures are
+// grouped by their reason beside the failed list's name.
+TEST_F(TessalyCommandTest, SummaryTellsStoredBlankAndFailedApartAndWhyTilesFailed)
+{
+    server.SetResponder([](const QByteArray& head) {
+        if (head.startsWith("GET /4/8/7.png ") || head.startsWith("GET /4/12/8.png "))
+            return ScriptedReply::Status("HTTP/1.1 404 Not Found");
+        return head.startsWith("GET /4/9/8.png ") ? ScriptedReply::Status("HTTP/1.1 500 Internal Server Error")
+                                                  : ScriptedReply::Ok("tile");
+    });
+    const Outcome gaps = Run(NewTask("gaps") << "--run");
+    EXPECT_EQ(gaps.Status, 3);
+    EXPECT_TRUE(gaps.Err.contains("gaps.qtsk: 10 of 10 tiles done: 7 stored, 2 blank, 1 failed (listed in "
+                    + work.File("gaps_failed.ftl") + ")\n  1 failed: HTTP 500\n"))
+        << gaps.Err.toStdString();
+
+    const int port = LoopbackHttpServer::UnusedPort();
+    exe.Write("ini/config.ini",
+        QStringLiteral("[Servers]\r\nMapnik=http://127.0.0.1:%1/{z}/{x}/{y}.png\r\nMapnikPause=0\r\n").arg(port).toLatin1());
+    const Outcome refused = Run(NewTask("away") << "--run");
+    EXPECT_EQ(refused.Status, 3);
+    EXPECT_TRUE(refused.Err.contains(
+        QRegularExpression(QStringLiteral("\n  \\d+ failed: connection refused by 127\\.0\\.0\\.1:%1\n").arg(port))))
+        << refused.Err.toStdString();
 }
 
 TEST_F(TessalyCommandTest, LargeTasksNeedYesAndOpenStreetMapKeepsItsLimit)
@@ -183,20 +210,20 @@ TEST_F(TessalyCommandTest, SeriesTotalsAreTheWindowsTotals)
     });
     const Outcome outcome = Run(NewTask("cli", "3-5") << "--run");
     EXPECT_EQ(outcome.Status, 3);
-    EXPECT_TRUE(outcome.Err.contains("All tasks: 33 tiles stored, 1 failed, 0 not fetched")) << outcome.Err.toStdString();
+    EXPECT_TRUE(outcome.Err.contains("All tasks: 33 tiles stored, 0 blank, 1 failed, 0 not fetched")) << outcome.Err.toStdString();
 
     // Run again, the complete tasks are passed over and still count their failure.
     const QByteArray log = work.Read("cli_z4_log.txt");
     const int requests = server.RequestCount();
     const Outcome again = Run({"run", work.File("cli_z3.qtsk"), work.File("cli_z4.qtsk"), work.File("cli_z5.qtsk")});
     EXPECT_EQ(again.Status, 3);
-    EXPECT_TRUE(again.Err.contains("cli_z4.qtsk: 10 of 10 tiles done, 1 failed (listed in " + work.File("cli_z4_failed.ftl")))
+    EXPECT_TRUE(again.Err.contains("cli_z4.qtsk: 10 of 10 tiles done: 9 stored, 0 blank, 1 failed (listed in " + work.File("cli_z4_failed.ftl")))
         << again.Err.toStdString();
-    EXPECT_TRUE(again.Err.contains("All tasks: 33 tiles stored, 1 failed, 0 not fetched")) << again.Err.toStdString();
+    EXPECT_TRUE(again.Err.contains("All tasks: 33 tiles stored, 0 blank, 1 failed, 0 not fetched")) << again.Err.toStdString();
     EXPECT_EQ(server.RequestCount(), requests);
     EXPECT_EQ(work.Read("cli_z4_log.txt"), log);
 
-    EXPECT_EQ(StartInWindow(exe, work, "win", 3, 5), QStringList{"Zoom series ended: 33 tiles stored, 1 failed in 3 of 3 zoom levels."});
+    EXPECT_EQ(StartInWindow(exe, work, "win", 3, 5), QStringList{"Zoom series ended: 33 tiles stored, 0 blank, 1 failed in 3 of 3 zoom levels.\n1 failed: HTTP 500"});
 }
 
 // Each worker stores one tile, then waits out a long pause; the signal
@@ -229,6 +256,8 @@ TEST_F(TessalyCommandTest, SignalStopsSavesAndTheNextRunContinues)
         ::kill(pid_t(process.processId()), signal);
         const Outcome stopped = Finish(process);
         EXPECT_EQ(stopped.Status, status) << stopped.Err.toStdString();
+        EXPECT_TRUE(stopped.Err.endsWith("Stopped. Run `tessaly run " + work.File("held.qtsk") + "` again to continue.\n"))
+            << stopped.Err.toStdString();
         const QStringList log = ReadTextLines(work.File("held_log.txt"));
         EXPECT_EQ(log.last(), "Log file has been saved as " + work.File("held_log.txt"));
         EXPECT_GT(TIniFile(work.File("held.qtsk")).ReadInteger("THREADS", "T1X", 0), 0) << "positions saved";

@@ -1,4 +1,6 @@
 #include "download/failure_class.h"
+#include "download/failure_reason.h"
+#include "download/socket_error_text.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +76,26 @@ TEST(JudgeFailure, TheAttemptCountIsSharedByAllClassesOfATile)
     const FailureVerdict verdict = JudgeFailure(FailureClass::NotFound, 6);
     EXPECT_FALSE(verdict.Retry);
     EXPECT_EQ(verdict.Outcome, FailureClass::NotFound);
+}
+
+// The reasons a summary groups failures by, from the failure texts the
+// client gives.
+TEST(FailureReasonText, NamesTheStatusOrTheServerThatWouldNotTalk)
+{
+    const QString url = QStringLiteral("http://127.0.0.1:19999/4/8/7.png");
+    EXPECT_EQ(FailureReasonText(QStringLiteral("HTTP/1.1 500 Internal Server Error"), url), "HTTP 500");
+    EXPECT_EQ(FailureReasonText(QStringLiteral("HTTP/2 503"), url), "HTTP 503");
+    EXPECT_EQ(FailureReasonText(SocketErrorText(WindowsSocketError::ConnectionRefused), url),
+        "connection refused by 127.0.0.1:19999");
+    EXPECT_EQ(FailureReasonText(SocketErrorText(WindowsSocketError::ConnectionReset), url),
+        "connection reset by 127.0.0.1:19999");
+    EXPECT_EQ(FailureReasonText(SocketErrorText(WindowsSocketError::HostNotFound),
+                  QStringLiteral("https://tiles.example.org/1/0/0.png")),
+        "host not found (tiles.example.org:443)");
+    EXPECT_EQ(FailureReasonText(QStringLiteral("Connection Closed Gracefully."), url),
+        "connection closed by 127.0.0.1:19999");
+    EXPECT_EQ(FailureReasonText(QString(), url), "no reason given");
+    // Digits of an address never read as a status.
+    EXPECT_EQ(FailureReasonText(QStringLiteral("The reply body is larger than 8 MiB and was refused."), url),
+        "the reply body is larger than 8 MiB and was refused");
 }

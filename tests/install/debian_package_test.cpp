@@ -48,10 +48,13 @@ TEST(DebianPackage, HoldsTheInstallWithFoundDependenciesAndLintianFindsNoFault)
     EXPECT_FALSE(contents.contains(QRegularExpression("^\\S+ (?!root/root)", QRegularExpression::MultilineOption)))
         << contents.toStdString();
 
-    // Neither errors nor warnings; the few notes left (I:) are for packagers.
-    const ProgramRun lintian =
-        RunProgram("lintian", {"--tag-display-limit", "0", deb}, QProcessEnvironment::systemEnvironment(), 300000);
+    // Neither errors nor warnings; of the notes (I:) for packagers, none
+    // says a program lacks Debian's hardening.
+    const ProgramRun lintian = RunProgram("lintian", {"--display-info", "--tag-display-limit", "0", deb},
+        QProcessEnvironment::systemEnvironment(), 300000);
     EXPECT_TRUE(lintian.ended);
     EXPECT_FALSE(lintian.out.contains(QRegularExpression("^[EW]: ", QRegularExpression::MultilineOption)))
         << lintian.out.toStdString() << lintian.err.toStdString();
+    for (const char* tag : {"hardening-no-bindnow", "hardening-no-fortify-functions", "hardening-no-relro"})
+        EXPECT_FALSE(lintian.out.contains(QLatin1String(tag))) << tag << "\n" << lintian.out.toStdString();
 }

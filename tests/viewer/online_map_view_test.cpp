@@ -72,3 +72,30 @@ TEST_F(OnlineMapViewTest, OffWhenStartedWithATaskAndTurnedOnByTheMenuCommand)
     window.SetOnlineMapShown(false);
     EXPECT_EQ(window.OnlineMap(), nullptr);
 }
+
+// The first start without a network: the status bar says why the map is
+// empty, and a later tile that arrives takes the words away.
+TEST_F(OnlineMapViewTest, StatusBarSaysTheOnlineMapCannotBeReachedAndWhy)
+{
+    const int port = LoopbackHttpServer::UnusedPort();
+    fixture.executableFolder.Write(QStringLiteral("ini/config.ini"),
+        QStringLiteral("[Servers]\r\nMapnik=http://127.0.0.1:%1/{z}/{x}/{y}.png\r\n").arg(port).toLocal8Bit());
+    ViewerWindow window;
+    window.resize(800, 600);
+    window.show();
+    window.StartWith({});
+    ASSERT_NE(window.OnlineMap(), nullptr);
+    const QString unreachable =
+        QStringLiteral("The online map cannot be reached: connection refused by 127.0.0.1:%1").arg(port);
+    ASSERT_TRUE(RunEventsUntil([&] { return window.OnlineMapStatus() == unreachable; }))
+        << window.OnlineMapStatus().toStdString();
+
+    fixture.executableFolder.Write(QStringLiteral("ini/config.ini"),
+        ("[Servers]\r\nMapnik=" + server.BaseUrl() + "/{z}/{x}/{y}.png\r\n").toLocal8Bit());
+    window.SetOnlineMapShown(false);
+    EXPECT_TRUE(window.OnlineMapStatus().isEmpty());
+    window.SetOnlineMapShown(true);
+    window.View()->grab();
+    ASSERT_TRUE(RunEventsUntil([&] { return window.OnlineMap()->TileStatus(1, 0, 0) == OnlineTileLoader::Status::Ready; }));
+    EXPECT_TRUE(window.OnlineMapStatus().isEmpty()) << window.OnlineMapStatus().toStdString();
+}

@@ -77,7 +77,7 @@ TEST_F(ViewerWindowTest, StatusBarShowsThePlaceTheTileAndItsFileUnderTheCursor)
     const QStringList texts = window.StatusTexts();
     EXPECT_EQ(texts[0], QStringLiteral("Lon %1  Lat %2").arg(DecimalDegreesText(longitude), DecimalDegreesText(latitude)));
     EXPECT_EQ(texts[1], LongitudeDmsText(longitude) + QStringLiteral("  ") + LatitudeDmsText(latitude));
-    EXPECT_EQ(texts[2], QStringLiteral("Tile x 841  y 388"));
+    EXPECT_EQ(texts[2], QStringLiteral("Tile z 10  x 841  y 388"));
     EXPECT_EQ(texts[3], QStringLiteral("os_841_388_10.png (failed)"));
 
     MoveTo(ScreenOf(QPointF(842.5, 387.5)));
@@ -205,7 +205,7 @@ TEST_F(ViewerWindowTest, ASeriesOpensAsOneMapAndShowsTheZoomLevelTheScaleCallsFo
     view.ZoomAtCenter(1.0 / 8);
     EXPECT_EQ(view.ShownTask()->Zoom(), 10);
     MoveTo(ScreenOf(middle));
-    EXPECT_EQ(window.StatusTexts().value(2), QStringLiteral("Tile x %1  y %2").arg(x / 4).arg(y / 4));
+    EXPECT_EQ(window.StatusTexts().value(2), QStringLiteral("Tile z 10  x %1  y %2").arg(x / 4).arg(y / 4));
 
     const QString summary = window.Summary()->Text();
     for (int zoom = 10; zoom <= 12; ++zoom) {

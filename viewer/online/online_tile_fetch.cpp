@@ -1,5 +1,6 @@
 #include "viewer/online/online_tile_fetch.h"
 
+#include "download/failure_reason.h"
 #include "download/http_client.h"
 #include "image/tile_image.h"
 #include "viewer/online/http_cache_policy.h"
@@ -26,7 +27,7 @@ bool ServerCouldNotAnswer(const HttpResult& result)
 }
 
 QImage FetchTile(HttpClient& client, TileDiskCache& cache, const QString& url, const TileAddress& tile,
-    const Clock& now)
+    const Clock& now, TileFetchFailure* failure)
 {
     // A copy that does not decode is no copy: revalidating it could only
     // confirm the damage.
@@ -52,6 +53,8 @@ QImage FetchTile(HttpClient& client, TileDiskCache& cache, const QString& url, c
             cache.Remove(tile.Zoom, tile.X, tile.Y);
         else
             cache.Write(tile.Zoom, tile.X, tile.Y, {receivedAt, cacheLines, result.Body});
+        if (image.isNull() && failure)
+            *failure = {QStringLiteral("the tile's image cannot be read"), false};
         return image;
     }
     if (result.StatusCode == 304 && stored) {
@@ -62,5 +65,7 @@ QImage FetchTile(HttpClient& client, TileDiskCache& cache, const QString& url, c
     }
     if (stored && ServerCouldNotAnswer(result) && !storedValidity.MustRevalidate)
         return storedImage;
+    if (failure)
+        *failure = {FailureReasonText(result.FailureText.value_or(QString()), url), result.StatusCode == 0};
     return {};
 }

@@ -27,6 +27,11 @@ using Clock = std::function<QDateTime()>;
 // - a stale copy stands in when the server cannot be reached or fails with
 //   5xx, unless it was marked must-revalidate.
 // A null image means the tile failed: any other status (404 ...), a transport
-// failure without a copy, or bytes that do not decode.
+// failure without a copy, or bytes that do not decode; `failure`, when
+// given, then says why in words.
+struct TileFetchFailure {
+    QString Reason;          // "connection refused by 127.0.0.1:19999", "HTTP 404"
+    bool Unreachable = false;  // no answer from the server at all
+};
 QImage FetchTile(HttpClient& client, TileDiskCache& cache, const QString& url, const TileAddress& tile,
-    const Clock& now);
+    const Clock& now, TileFetchFailure* failure = nullptr);

@@ -152,15 +152,17 @@ void OnlineTileLoader::Work(const PoolJobContext& job)
     };
     while (const std::optional<TileAddress> tile = WaitForTile(job)) {
         QImage image;
+        TileFetchFailure failure;
         try {
             image = FetchTile(client, *diskCache_, FillTileAddress(source_.AddressTemplate, tile->Zoom, tile->X, tile->Y),
-                *tile, now);
-        } catch (const std::exception&) {
+                *tile, now, &failure);
+        } catch (const std::exception& error) {
             // Out of memory while decoding, say: this tile fails, the viewer lives on.
+            failure.Reason = QString::fromLocal8Bit(error.what());
         }
         if (job.CancelRequested())
             return;
-        Finish(job, *tile, image);
+        Finish(job, *tile, image, failure);
     }
 }
 
@@ -177,7 +179,8 @@ std::optional<TileAddress> OnlineTileLoader::WaitForTile(const PoolJobContext& j
     return tile;
 }
 
-void OnlineTileLoader::Finish(const PoolJobContext& job, const TileAddress& tile, const QImage& image)
+void OnlineTileLoader::Finish(const PoolJobContext& job, const TileAddress& tile, const QImage& image,
+    const TileFetchFailure& failure)
 {
     {
         std::lock_guard lock(mutex_);
@@ -187,5 +190,9 @@ void OnlineTileLoader::Finish(const PoolJobContext& job, const TileAddress& tile
         else
             images_.insert(tile, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes()));
     }
-    job.Report([this, tile] { emit TileArrived(tile.Zoom, tile.X, tile.Y); });
+    const TileFetchFailure reported = image.isNull() ? failure : TileFetchFailure{};
+    job.Report([this, tile, reported] {
+        emit TileArrived(tile.Zoom, tile.X, tile.Y);
+        emit FetchReported(reported.Reason, reported.Unreachable);
+    });
 }

@@ -70,12 +70,16 @@ public:
 signals:
     // The tile became Ready or Failed; emitted on the loader's own thread.
     void TileArrived(int zoom, int x, int y);
+    // After each fetched tile: how the last one went, empty `reason` when
+    // it came. `unreachable`: the server gave no answer at all.
+    void FetchReported(const QString& reason, bool unreachable);
 
 private:
     void StartWorkers();
     void Work(const PoolJobContext& job);
     std::optional<TileAddress> WaitForTile(const PoolJobContext& job);
-    void Finish(const PoolJobContext& job, const TileAddress& tile, const QImage& image);
+    void Finish(const PoolJobContext& job, const TileAddress& tile, const QImage& image,
+        const TileFetchFailure& failure);
 
     const OnlineMapSource source_;
     const QString sourceFolder_;

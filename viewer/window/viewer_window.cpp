@@ -128,8 +128,10 @@ void ViewerWindow::BuildStatusBar()
     file_ = new QLabel(this);
     zoom_ = new QLabel(this);
     progress_ = new QLabel(this);
+    onlineState_ = new QLabel(this);
     for (QLabel* label : {decimal_, dms_, tile_, file_})
         statusBar()->addWidget(label);
+    statusBar()->addPermanentWidget(onlineState_);
     statusBar()->addPermanentWidget(progress_);
     statusBar()->addPermanentWidget(zoom_);
     QToolBar* legend = addToolBar(tr("Legend"));
@@ -229,12 +231,20 @@ void ViewerWindow::SetOnlineMapShown(bool shown)
         return;
     view_->SetOnlineMap(nullptr);
     online_.reset();
+    onlineState_->clear();
     if (!shown)
         return;
     const TileServers servers = ReadTileServers();
     online_ = std::make_unique<OnlineTileLoader>(
         OnlineMapSource{servers.Mapnik, servers.UserAgent, servers.HomePage},
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/online-tiles"));
+    // A server that answers, even with a refusal for one tile, is reached.
+    connect(online_.get(), &OnlineTileLoader::FetchReported, this, [this](const QString& reason, bool unreachable) {
+        if (unreachable)
+            onlineState_->setText(tr("The online map cannot be reached: ") + reason);
+        else if (reason.isEmpty())
+            onlineState_->clear();
+    });
     view_->SetOnlineMap(online_.get());
 }
 
@@ -248,6 +258,11 @@ void ViewerWindow::UpdateSelectionActions()
 QStringList ViewerWindow::StatusTexts() const
 {
     return {decimal_->text(), dms_->text(), tile_->text(), file_->text(), zoom_->text()};
+}
+
+QString ViewerWindow::OnlineMapStatus() const
+{
+    return onlineState_->text();
 }
 
 void ViewerWindow::ShowCursor(std::optional<QPointF> map)
@@ -269,7 +284,7 @@ void ViewerWindow::ShowCursor(std::optional<QPointF> map)
     const double scale = task ? std::ldexp(1.0, zoom - task->Zoom()) : 1.0;
     const int x = int(std::floor(map->x() / scale));
     const int y = int(std::floor(map->y() / scale));
-    tile_->setText(tr("Tile x %1  y %2").arg(x).arg(y));
+    tile_->setText(tr("Tile z %3  x %1  y %2").arg(x).arg(y).arg(task ? task->Zoom() : zoom));
     if (!task || !task->Contains(x, y)) {
         file_->clear();
         return;

@@ -39,6 +39,8 @@ public:
     // The texts of the status bar: decimal, degrees-minutes-seconds, tile,
     // file, and the zoom level shown.
     QStringList StatusTexts() const;
+    // Why the online map shows no tiles, when its last tile failed.
+    QString OnlineMapStatus() const;
 
     // The menu commands.
     void OpenFromDialog();
@@ -76,5 +78,6 @@ private:
     QLabel* file_;
     QLabel* zoom_;
     QLabel* progress_;
+    QLabel* onlineState_;
     std::optional<QPointF> cursor_;  // map position the status bar describes
 };
