@@ -3,11 +3,11 @@
 #include "combiner/combine_run.h"
 #include "platform/app_error.h"
 #include "platform/work_pool.h"
+#include "task/task_size_estimate.h"
 #include "task/zoom_series.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <cmath>
 #include <optional>
 
@@ -19,11 +19,10 @@ qint64 CombineProgress::SecondsLeft() const
 
 QString CombineProgress::Text() const
 {
-    const QLocale locale;
-    QString text = QStringLiteral("%1 of %2 tiles").arg(locale.toString(Done), locale.toString(Total));
+    QString text = QStringLiteral("%1 of %2 tiles").arg(GroupedNumber(Done), GroupedNumber(Total));
     if (Done == 0 || Seconds <= 0)
         return text;
-    text += QStringLiteral(", %1 tiles/s").arg(locale.toString(qRound64(TilesPerSecond())));
+    text += QStringLiteral(", %1 tiles/s").arg(GroupedNumber(qRound64(TilesPerSecond())));
     const qint64 left = SecondsLeft();
     text += QStringLiteral(", %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
     return text;
@@ -45,13 +44,14 @@ void CombineCounts::Count(const SourceTile& tile)
 QString CombineCounts::Text() const
 {
     QString text = QStringLiteral("%1 stored, %2 missing, %3 failed, %4 blank, %5 unreadable, %6 scaled")
-                       .arg(Stored).arg(Missing).arg(Failed).arg(Blank).arg(Unreadable).arg(Scaled);
+                       .arg(GroupedNumber(Stored), GroupedNumber(Missing), GroupedNumber(Failed), GroupedNumber(Blank),
+                           GroupedNumber(Unreadable), GroupedNumber(Scaled));
     if (Converted)
-        text += QStringLiteral(", %1 converted").arg(Converted);
+        text += QStringLiteral(", %1 converted").arg(GroupedNumber(Converted));
     if (Duplicate)
-        text += QStringLiteral(", %1 duplicate").arg(Duplicate);
+        text += QStringLiteral(", %1 duplicate").arg(GroupedNumber(Duplicate));
     if (Built)
-        text += QStringLiteral(", %1 built").arg(Built);
+        text += QStringLiteral(", %1 built").arg(GroupedNumber(Built));
     return text;
 }
 

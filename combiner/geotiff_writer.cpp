@@ -6,10 +6,10 @@
 #include "platform/app_error.h"
 #include "platform/physical_memory.h"
 #include "platform/scratch_file.h"
+#include "task/task_size_estimate.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QtEndian>
 #include <cstdarg>
 #include <memory>
@@ -65,8 +65,8 @@ void RefuseWithoutTableMemory(const MosaicGeometry& geometry, bool overviews)
 {
     const qint64 need = GeoTiffWriter::TileTableBytes(geometry, overviews);
     if (need > GeoTiffWriter::TableMemoryLimit())
-        throw AppError(QStringLiteral("Not enough memory for a GeoTIFF of %1 tiles: its tile tables need %2 MB. Choose MBTiles or GeoPackage, or a smaller area.")
-                           .arg(QLocale().toString(geometry.TileCount()), QLocale().toString(need >> 20)));
+        throw AppError(QStringLiteral("Not enough memory for a GeoTIFF of %1 tiles: its tile tables need %2 MiB. Choose MBTiles or GeoPackage, or a smaller area.")
+                           .arg(GroupedNumber(geometry.TileCount()), GroupedNumber(need >> 20)));
 }
 }
 

@@ -77,7 +77,7 @@ ShapeResult ReadAreaFile(const QString& fileName)
     const QFileInfo file(fileName);
     if (file.isFile() && file.size() > kMaxAreaFileBytes)
         return ShapeResult::Refused(ShapeProblem::TooLarge,
-                       QStringLiteral("The area file %1 is larger than %2 MB").arg(name).arg(kMaxAreaFileBytes >> 20));
+                       QStringLiteral("The area file %1 is larger than %2 MiB").arg(name).arg(kMaxAreaFileBytes >> 20));
     const GdalSession session;
     GDALDatasetUniquePtr dataset(
         GDALDataset::Open(fileName.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY));

@@ -44,10 +44,10 @@ QString TwoSignificantDigits(double value)
 
 QString ApproximateSizeText(double bytes)
 {
-    static const char* const units[] = {"KB", "MB", "GB"};
+    static const char* const units[] = {"KiB", "MiB", "GiB"};
     double value = bytes / 1024;
     int unit = 0;
-    // From 1000 of a unit on the next unit keeps the number short; GB is the largest.
+    // From 1000 of a unit on the next unit keeps the number short; GiB is the largest.
     while (unit < 2 && RoundedToTwoSignificantDigits(value) >= 1000) {
         value /= 1024;
         ++unit;

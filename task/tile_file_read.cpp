@@ -15,7 +15,7 @@ TileFileBytes ReadTileFileBytes(const QString& path)
     case RegularFileBytes::Outcome::Refused: tile.Result = TileFileBytes::Outcome::Refused; break;
     case RegularFileBytes::Outcome::TooLarge:
         tile.Result = TileFileBytes::Outcome::Refused;
-        tile.Problem = QStringLiteral("larger than %1 MB").arg(kMaxTileFileBytes >> 20);
+        tile.Problem = QStringLiteral("larger than %1 MiB").arg(kMaxTileFileBytes >> 20);
         break;
     }
     return tile;

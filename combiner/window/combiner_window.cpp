@@ -8,6 +8,7 @@
 #include "task/opened_task.h"
 
 #include "task/configured_servers.h"
+#include "task/task_size_estimate.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,7 +20,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -267,14 +267,13 @@ void CombinerWindow::ShowSummary()
 {
     if (summaries_.empty() || summaries_.size() != tileCounts_.size())
         return;
-    const QLocale locale;
     const auto line = [&](const ZoomHoldings& zoom) {
         const TileTaskSummary& s = zoom.Joined;
         const QString unreadable = s.Unreadable > 0
-            ? QStringLiteral(", %1 unreadable").arg(locale.toString(s.Unreadable)) : QString();
+            ? QStringLiteral(", %1 unreadable").arg(GroupedNumber(s.Unreadable)) : QString();
         return QStringLiteral("%1 tiles: %2 stored, %3 missing, %4 failed, %5 blank%6.")
-            .arg(locale.toString(zoom.Tiles), locale.toString(s.Stored), locale.toString(s.Missing),
-                locale.toString(s.Failed), locale.toString(s.Blank), unreadable);
+            .arg(GroupedNumber(zoom.Tiles), GroupedNumber(s.Stored), GroupedNumber(s.Missing),
+                GroupedNumber(s.Failed), GroupedNumber(s.Blank), unreadable);
     };
     std::map<int, ZoomHoldings> zooms;
     for (const auto& [index, summary] : summaries_)
@@ -295,12 +294,12 @@ void CombinerWindow::ShowSummary()
         for (const auto& [zoom, holdings] : zooms)
             lines << QStringLiteral("Zoom %1: ").arg(zoom) + line(holdings);
     }
-    lines << (IsTileSetFormat(format) ? QStringLiteral("Output about %1.").arg(locale.formattedDataSize(bytes))
+    lines << (IsTileSetFormat(format) ? QStringLiteral("Output about %1.").arg(ApproximateSizeText(double(bytes)))
                                       : QStringLiteral("Output %1 x %2 pixels%3, about %4.")
-                                            .arg(locale.toString(deepest.Geometry.WidthPixels()),
-                                                locale.toString(deepest.Geometry.HeightPixels()),
+                                            .arg(GroupedNumber(deepest.Geometry.WidthPixels()),
+                                                GroupedNumber(deepest.Geometry.HeightPixels()),
                                                 zooms.size() > 1 ? QStringLiteral(" (zoom %1)").arg(deepest.Geometry.Zoom) : QString(),
-                                                locale.formattedDataSize(bytes)));
+                                                ApproximateSizeText(double(bytes))));
     summaryLabel_->setText(lines.join(u'\n'));
 }
 

@@ -40,7 +40,7 @@ protected:
 TEST_F(ProgressDisplayTest, EstimateFollowsTheInputsAndTheTilesAlreadyInTheFolder)
 {
     EnterArea(*window);
-    EXPECT_EQ(Shown(), "10 tiles, about 150 KB");
+    EXPECT_EQ(Shown(), "10 tiles, about 150 KiB");
     EXPECT_FALSE(Bar().isVisible());
 
     QDir(work.Path()).mkpath("older");
@@ -48,16 +48,16 @@ TEST_F(ProgressDisplayTest, EstimateFollowsTheInputsAndTheTilesAlreadyInTheFolde
     work.Write("older/oc_1_1_4.png", QByteArray(20480, 'x'));
     window->Edit6->setText(work.Path().chopped(1));
     ASSERT_TRUE(WaitForSurvey());
-    EXPECT_EQ(Shown(), "10 tiles, about 20 KB");
+    EXPECT_EQ(Shown(), "10 tiles, about 20 KiB");
     window->MapTypeItems[2]->setChecked(true);
     ASSERT_TRUE(WaitForSurvey());
-    EXPECT_EQ(Shown(), "10 tiles, about 200 KB");
+    EXPECT_EQ(Shown(), "10 tiles, about 200 KiB");
 
     window->Edit1->setText("120");
     EXPECT_EQ(Shown(), "") << "left of right is refused by Start";
     window->Edit1->setText("10");
     window->UpDown1->SetPosition(5);
-    EXPECT_EQ(Shown(), "18 tiles, about 360 KB");
+    EXPECT_EQ(Shown(), "18 tiles, about 360 KiB");
     window->Edit5->setText("40");
     EXPECT_EQ(Shown(), "") << "the task core refuses zoom 40";
 }
@@ -70,12 +70,12 @@ TEST_F(ProgressDisplayTest, LargeTaskIsAskedAboutAndNoWritesNothing)
     window->Edit6->setText(folder);
     window->BitBtn1->click();
     ASSERT_EQ(questions.size(), 1);
-    EXPECT_TRUE(questions[0].startsWith("This task downloads 1,047,550 tiles, about 15 GB.")) << questions[0].toStdString();
+    EXPECT_TRUE(questions[0].startsWith("This task downloads 1,047,550 tiles, about 15 GiB.")) << questions[0].toStdString();
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(folder)) << "not even the folder is created";
     EXPECT_EQ(window->BitBtn1->text(), "Start");
     EXPECT_FALSE(window->Run->CurrentTask());
-    EXPECT_EQ(Shown(), "1,047,550 tiles, about 15 GB");
+    EXPECT_EQ(Shown(), "1,047,550 tiles, about 15 GiB");
 
     questions.clear();
     window->UpDown1->SetPosition(8);  // 65,536 tiles: not asked

@@ -75,7 +75,7 @@ TEST(CombineReport, HostileTilesAreUnreadableWithTheirReason)
         ASSERT_EQ(observer.notes.size(), 5);
         EXPECT_EQ(observer.notes[0], "unreadable: os_841_387_10.png (not a regular file)");
         EXPECT_EQ(observer.notes[1], "unreadable: os_842_387_10.png (a symbolic link)");
-        EXPECT_EQ(observer.notes[2], "unreadable: os_843_387_10.png (larger than 16 MB)");
+        EXPECT_EQ(observer.notes[2], "unreadable: os_843_387_10.png (larger than 16 MiB)");
         EXPECT_TRUE(observer.notes[3].startsWith("unreadable: os_841_388_10.png (PNG: ")) << observer.notes[3].toStdString();
         EXPECT_EQ(observer.notes[4], "unreadable: os_842_388_10.png (larger than 4096 x 4096 pixels)");
     }

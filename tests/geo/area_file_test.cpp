@@ -49,7 +49,7 @@ TEST(AreaFile, BadFilesAreRefusedWithTheirText)
     huge.close();
     const ShapeResult tooLarge = ReadAreaFile(folder.File("huge.area.geojson"));
     EXPECT_EQ(tooLarge.Problem, ShapeProblem::TooLarge);
-    EXPECT_EQ(tooLarge.ProblemText, "The area file huge.area.geojson is larger than 64 MB");
+    EXPECT_EQ(tooLarge.ProblemText, "The area file huge.area.geojson is larger than 64 MiB");
 
     OGRPolygon empty;
     EXPECT_TRUE(WriteAreaFile(AreaShape(std::unique_ptr<OGRGeometry>(empty.clone())),

@@ -61,13 +61,13 @@ TEST(TaskSizeEstimate, CountIsTheTaskCoresAndNothingWhereStartRefuses)
 
 TEST(TaskSizeEstimate, SizesRoundToTwoSignificantDigits)
 {
-    EXPECT_EQ(TileCountAndSizeText(4096, kDefaultTileBytes), "4,096 tiles, about 60 MB");
-    EXPECT_EQ(TileCountAndSizeText(1, kDefaultTileBytes), "1 tile, about 15 KB");
-    EXPECT_EQ(ApproximateSizeText(500), "0.49 KB");
-    EXPECT_EQ(ApproximateSizeText(999 * 1024.0), "0.98 MB") << "1000 KB would be a longer number";
-    EXPECT_EQ(ApproximateSizeText(9.96 * 1024 * 1024), "10 MB");
-    EXPECT_EQ(ApproximateSizeText(1.234 * 1024 * 1024 * 1024), "1.2 GB");
-    EXPECT_EQ(ApproximateSizeText(30000.0 * 1024 * 1024 * 1024), "30,000 GB");
+    EXPECT_EQ(TileCountAndSizeText(4096, kDefaultTileBytes), "4,096 tiles, about 60 MiB");
+    EXPECT_EQ(TileCountAndSizeText(1, kDefaultTileBytes), "1 tile, about 15 KiB");
+    EXPECT_EQ(ApproximateSizeText(500), "0.49 KiB");
+    EXPECT_EQ(ApproximateSizeText(999 * 1024.0), "0.98 MiB") << "1000 KB would be a longer number";
+    EXPECT_EQ(ApproximateSizeText(9.96 * 1024 * 1024), "10 MiB");
+    EXPECT_EQ(ApproximateSizeText(1.234 * 1024 * 1024 * 1024), "1.2 GiB");
+    EXPECT_EQ(ApproximateSizeText(30000.0 * 1024 * 1024 * 1024), "30,000 GiB");
     EXPECT_EQ(TwoSignificantDigits(7.84), "7.8");
     EXPECT_EQ(TwoSignificantDigits(0), "0");
 }

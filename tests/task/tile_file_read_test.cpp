@@ -40,8 +40,8 @@ TEST(TileFileRead, RefusesAnythingButABoundedRegularFile)
         {"zero.png", "a symbolic link"},
         {"link.png", "a symbolic link"},
         {"folder.png", "not a regular file"},
-        {"sparse.png", "larger than 16 MB"},
-        {"one-more.png", "larger than 16 MB"},
+        {"sparse.png", "larger than 16 MiB"},
+        {"one-more.png", "larger than 16 MiB"},
     };
     for (const auto& [name, problem] : refusals) {
         SCOPED_TRACE(name);

@@ -155,7 +155,7 @@ TEST_F(ViewerWindowTest, NewTaskDialogWritesAProjectFileOnlyWhenTheMainWindowCou
 
     dialog.Zoom()->setValue(10);
     // Rounded and worded as the main window's estimate: 9 x 15 KB.
-    EXPECT_TRUE(dialog.EstimateText().startsWith(QStringLiteral("9 tiles, about 140 KB")))
+    EXPECT_TRUE(dialog.EstimateText().startsWith(QStringLiteral("9 tiles, about 140 KiB")))
         << dialog.EstimateText().toStdString();
     dialog.accept();
     EXPECT_EQ(dialog.WrittenFiles(), QStringList{fixture.folder.File(QStringLiteral("chosen.qtsk"))});

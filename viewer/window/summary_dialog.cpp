@@ -1,12 +1,12 @@
 #include "viewer/window/summary_dialog.h"
 
 #include "task/download_task.h"
+#include "task/task_size_estimate.h"
 #include "viewer/viewed_task.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -63,8 +63,7 @@ void SummaryDialog::Refresh()
         progress_->hide();
         return;
     }
-    const QLocale locale;
-    const auto n = [&locale](qint64 value) { return locale.toString(value); };
+    const auto n = [](qint64 value) { return GroupedNumber(value); };
     QStringList blocks;
     if (tasks_.size() > 1)
         blocks << tr("Zoom series of %1 zoom levels, %2 to %3")
@@ -82,7 +81,7 @@ void SummaryDialog::Refresh()
                     .arg(n(c.Stored), n(c.Missing), n(c.Failed), n(c.Blank), n(c.Unreadable));
         if (c.Unchecked > 0)
             text += tr("Not checked yet: %1\n").arg(n(c.Unchecked));
-        text += tr("Bytes on disk: %1 (%2)").arg(n(c.BytesOnDisk), locale.formattedDataSize(c.BytesOnDisk));
+        text += tr("Bytes on disk: %1 (%2)").arg(n(c.BytesOnDisk), ApproximateSizeText(double(c.BytesOnDisk)));
         blocks << text;
         listed = listed && task->IsListed();
         counted = counted && task->IsCounted();

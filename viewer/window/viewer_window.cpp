@@ -8,6 +8,7 @@
 #include "settings/config_file.h"
 #include "task/configured_servers.h"
 #include "task/download_task.h"
+#include "task/task_size_estimate.h"
 #include "viewer/coordinate_text.h"
 #include "viewer/online/online_tiles.h"
 #include "viewer/selection_task.h"
@@ -24,7 +25,6 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStandardPaths>
@@ -299,10 +299,9 @@ void ViewerWindow::ShowProgress()
         progress_->clear();
         return;
     }
-    const QLocale locale;
     progress_->setText(series_->IsListed() ? tr("Checking files: %1 of %2")
-                                                .arg(locale.toString(series_->FilesChecked()),
-                                                     locale.toString(series_->FilesToCheck()))
+                                                .arg(GroupedNumber(series_->FilesChecked()),
+                                                     GroupedNumber(series_->FilesToCheck()))
                                           : tr("Listing the task's files..."));
 }
 
