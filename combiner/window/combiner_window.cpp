@@ -81,6 +81,7 @@ struct ZoomHoldings {
         Tiles += g.TileCount();
         Joined.Stored += s.Stored, Joined.Blank += s.Blank, Joined.Failed += s.Failed, Joined.Missing += s.Missing;
         Joined.Unreadable += s.Unreadable, Joined.StoredBytes += s.StoredBytes;
+        Joined.Sample += s.Sample;
     }
 };
 }
@@ -144,6 +145,8 @@ void CombinerWindow::BuildLayout()
     lowerZoomBox_->setValue(-1);
     lowerZoomBox_->setToolTip(QStringLiteral("MBTiles and GeoPackage: every zoom level from this one up to the lowest "
                                              "of the task, each tile the average of the four below it"));
+    // The levels built count in the estimate.
+    connect(lowerZoomBox_, &QSpinBox::valueChanged, this, &CombinerWindow::ShowSummary);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Task:"), taskRow);
@@ -282,10 +285,13 @@ void CombinerWindow::ShowSummary()
     // An image holds the deepest zoom alone, its tasks joined.
     const TileTaskSummary& deepest = zooms.rbegin()->second.Joined;
     qint64 bytes = 0;
-    if (IsTileSetFormat(format))
+    if (IsTileSetFormat(format)) {
         for (const auto& [index, summary] : summaries_)
             bytes += EstimateOutputBytes(summary, format);
-    else
+        const auto& [lowestZoom, lowest] = *zooms.begin();
+        if (const int from = lowerZoomBox_->value(); from >= 0 && from < lowestZoom)
+            bytes += EstimateLowerZoomBytes(lowest.Joined, lowestZoom - from);
+    } else
         bytes = EstimateOutputBytes(deepest, format);
     QStringList lines;
     if (zooms.size() == 1) {
