@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 
 TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint64 counted)>& carryOn)
 {
@@ -52,6 +53,21 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
     return summary;
 }
 
+namespace {
+// The tile halved in the top-left quarter of a transparent overview tile:
+// halved pixels compress less well than the tile's own.
+QImage QuarterOfOverviewTile(const QImage& tile)
+{
+    QImage quarter(MosaicGeometry::kTileSize, MosaicGeometry::kTileSize, QImage::Format_RGBA8888_Premultiplied);
+    quarter.fill(Qt::transparent);
+    const QImage half = tile.convertToFormat(QImage::Format_RGBA8888_Premultiplied)
+                            .scaled(tile.size() / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    for (int y = 0; y < half.height(); ++y)
+        std::copy_n(half.constScanLine(y), half.bytesPerLine(), quarter.scanLine(y));
+    return quarter;
+}
+}
+
 EncodedSample SampleEncodings(const MDTask& task)
 {
     EncodedSample sample;
@@ -71,14 +87,30 @@ EncodedSample SampleEncodings(const MDTask& task)
         sample.FileBytes += tile.Bytes.size();
         sample.TiffBytes += DeflateTilePixels(tile.Pixels).size();
         sample.PngBytes += EncodePng(tile.Pixels).size();
+        sample.OverviewBytes += 4 * DeflateOverviewTile(QuarterOfOverviewTile(tile.Pixels)).size();
     }
     return sample;
 }
 
 namespace {
 constexpr qint64 kTransparentPngTileBytes = 75;
+// The tile databases' pages: a row of a tile lives on a page with as many
+// others as fit whole, or spills onto pages of its own.
 constexpr qint64 kTileSetRowBytes = 64;
-constexpr qint64 kTileSetFileBytes = 65536;
+constexpr double kPageBytes = 65536;
+constexpr double kPagePayloadBytes = 65501;
+// The pages of an empty file: the schema, the metadata tables, the indexes.
+constexpr qint64 kMBTilesFilePages = 4;
+constexpr qint64 kGeoPackageFilePages = 11;
+
+qint64 TileSetPages(double rows, double rowBytes)
+{
+    if (rows <= 0)
+        return 0;
+    if (rowBytes > kPagePayloadBytes)
+        return qint64(std::ceil(rows * std::ceil(rowBytes / kPagePayloadBytes)));
+    return qint64(std::ceil(rows / std::floor(kPagePayloadBytes / rowBytes)));
+}
 
 // The sampled bytes per file byte; `fallback` without a sample.
 double Growth(const EncodedSample& sample, qint64 encoded, double fallback)
@@ -115,7 +147,7 @@ double StoredShare(const TileTaskSummary& summary)
 }
 }
 
-qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format)
+qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format, bool overviews)
 {
     const EncodedSample& sample = summary.Sample;
     const MosaicGeometry& g = summary.Geometry;
@@ -125,9 +157,10 @@ qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format)
         const double growth = Growth(sample, sample.TiffBytes, 1.5);
         const double transparent = double(TransparentTileData().size());
         const double share = StoredShare(summary);
-        const qint64 overviewTiles = TilesBelow(g.Columns, g.Rows, OverviewPyramid::LevelsFor(g.Columns, g.Rows));
+        const qint64 overviewTiles =
+            overviews ? TilesBelow(g.Columns, g.Rows, OverviewPyramid::LevelsFor(g.Columns, g.Rows)) : 0;
         const double overviews =
-            double(overviewTiles) * (share * AverageTile(summary, sample.TiffBytes, growth) + (1 - share) * transparent);
+            double(overviewTiles) * (share * AverageTile(summary, sample.OverviewBytes, growth) + (1 - share) * transparent);
         constexpr qint64 kTileTableBytes = 16;  // offset and byte count of a tile
         return qint64(double(summary.StoredBytes) * growth + double(empty) * transparent + overviews)
             + kTileTableBytes * (g.TileCount() + overviewTiles);
@@ -136,7 +169,11 @@ qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format)
         return qint64(double(summary.StoredBytes) * Growth(sample, sample.PngBytes, 1.5))
             + empty * kTransparentPngTileBytes;
     case OutputFormat::MBTiles:
-    case OutputFormat::GeoPackage: return summary.StoredBytes + summary.Stored * kTileSetRowBytes + kTileSetFileBytes;
+    case OutputFormat::GeoPackage: {
+        const double rowBytes = summary.Stored > 0 ? double(summary.StoredBytes) / double(summary.Stored) : 0;
+        const qint64 filePages = format == OutputFormat::MBTiles ? kMBTilesFilePages : kGeoPackageFilePages;
+        return qint64(kPageBytes) * (TileSetPages(double(summary.Stored), rowBytes + kTileSetRowBytes) + filePages);
+    }
     }
     return 0;
 }
@@ -145,6 +182,6 @@ qint64 EstimateLowerZoomBytes(const TileTaskSummary& lowest, int levels)
 {
     const MosaicGeometry& g = lowest.Geometry;
     const double perTile = AverageTile(lowest, lowest.Sample.PngBytes, Growth(lowest.Sample, lowest.Sample.PngBytes, 1.5));
-    const qint64 tiles = TilesBelow(g.Columns, g.Rows, levels);
-    return qint64(double(tiles) * StoredShare(lowest) * (perTile + kTileSetRowBytes));
+    const double tiles = double(TilesBelow(g.Columns, g.Rows, levels)) * StoredShare(lowest);
+    return qint64(kPageBytes) * TileSetPages(tiles, perTile + kTileSetRowBytes);
 }

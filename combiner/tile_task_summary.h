@@ -14,11 +14,13 @@ struct EncodedSample {
     int Tiles = 0;
     qint64 FileBytes = 0;  // the sampled tile files
     qint64 TiffBytes = 0;  // their pixels as DEFLATE TIFF tiles
+    qint64 OverviewBytes = 0;  // overview tiles of four such tiles halved, by a quarter each
     qint64 PngBytes = 0;   // their pixels as RGBA PNG files (the joined PNG, built lower zooms)
 
     EncodedSample& operator+=(const EncodedSample& more)
     {
         Tiles += more.Tiles, FileBytes += more.FileBytes, TiffBytes += more.TiffBytes, PngBytes += more.PngBytes;
+        OverviewBytes += more.OverviewBytes;
         return *this;
     }
 };
@@ -43,9 +45,9 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
 EncodedSample SampleEncodings(const MDTask& task);
 
 // The size of the output from the stored bytes, grown or shrunk as the
-// sample was: a GeoTIFF with its overviews, a PNG, a tile set holding the
+// sample was: a GeoTIFF with its overviews (unless left out), a PNG, a tile set holding the
 // tile files unchanged. Without a sample, DEFLATE of RGBA pixels is taken as
 // one and a half times the tile files' own palette PNGs.
-qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format);
+qint64 EstimateOutputBytes(const TileTaskSummary& summary, OutputFormat format, bool overviews = true);
 // The lower zooms a tile set builds below `lowest`, `levels` of them.
 qint64 EstimateLowerZoomBytes(const TileTaskSummary& lowest, int levels);

@@ -129,7 +129,7 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
         PreparedTask task = PrepareTask(member, settings_);
         if (members_.size() > 1 && FinishedEarlier(task))
             passedOver = MemberOutcome{task.Task->TotalCount, task.Task->TotalCount,
-                FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, true};
+                FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, true, 0, {}};
         else
             run_.Start(std::move(task));
     } catch (const Refusal& refusal) {

@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "cli/shell_quote.h"
 #include "cli/tessaly_command_fixture.h"
 #include "support/run_without_display.h"
 #include "task/map_type.h"
@@ -143,4 +144,13 @@ TEST(CommandLineTest, TheViewerAnswersHelpVersionAndAWrongCommandLineWithoutADis
     };
     for (const ExpectedRun& run : runs)
         ExpectRunWithoutDisplay(QStringLiteral(ORVANE_PROGRAM), run);
+}
+
+// The command a stopped run names must run as shown when pasted.
+TEST(ShellQuoted, LeavesPlainPathsAndQuotesTheRest)
+{
+    EXPECT_EQ(ShellQuoted("/home/me/alps_z10.qtsk"), "/home/me/alps_z10.qtsk");
+    EXPECT_EQ(ShellQuoted("/home/me/my tasks/alps.qtsk"), "'/home/me/my tasks/alps.qtsk'");
+    EXPECT_EQ(ShellQuoted("it's $HOME.qtsk"), "'it'\\''s $HOME.qtsk'");
+    EXPECT_EQ(ShellQuoted(""), "''");
 }

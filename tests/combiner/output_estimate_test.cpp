@@ -60,19 +60,25 @@ TEST(OutputEstimate, ComesWithinAQuarterOfTheCombinedFileInEveryFormat)
     const TileTaskSummary summary = SummariseTask(*sample.task.task);
     ASSERT_GT(summary.Sample.Tiles, 12);
     constexpr int kLowerZooms = 9;
-    for (const OutputFormat format :
-        {OutputFormat::GeoTiff, OutputFormat::Png, OutputFormat::MBTiles, OutputFormat::GeoPackage}) {
+    const struct {
+        OutputFormat Format;
+        bool Overviews;
+    } outputs[] = {{OutputFormat::GeoTiff, true}, {OutputFormat::GeoTiff, false}, {OutputFormat::Png, false},
+        {OutputFormat::MBTiles, false}, {OutputFormat::GeoPackage, false}};
+    for (const auto& [format, overviews] : outputs) {
         const bool tileSet = format == OutputFormat::MBTiles || format == OutputFormat::GeoPackage;
         CombineRequest request{{sample.task.ProjectFile()}, sample.base.folder.File("out.") + OutputFormatSuffix(format),
             format};
         request.LowerZooms = tileSet ? kLowerZooms : -1;
+        request.Overviews = overviews;
         RecordingObserver observer;
         Combine(request, observer);
         const double written = double(QFileInfo(request.Target).size());
         ASSERT_GT(written, 0) << OutputFormatSuffix(format).toStdString();
-        const double estimate = double(EstimateOutputBytes(summary, format)
+        const double estimate = double(EstimateOutputBytes(summary, format, overviews)
             + (tileSet ? EstimateLowerZoomBytes(summary, summary.Geometry.Zoom - kLowerZooms) : 0));
         EXPECT_NEAR(estimate / written, 1.0, 0.25)
-            << OutputFormatSuffix(format).toStdString() << ": estimate " << estimate << ", written " << written;
+            << OutputFormatSuffix(format).toStdString() << (overviews ? " with overviews" : "") << ": estimate "
+            << estimate << ", written " << written;
     }
 }
