@@ -14,8 +14,9 @@ StartSettings ReadStartSettings()
 PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& settings)
 {
     const TaskInputs& inputs = task.Typed;
+    // As the run's own lock would say, before any folder is made.
     if (TaskRunsNow(task.ProjectFile))
-        throw Refusal({AlreadyRunningText(task.ProjectFile)});
+        throw AppError(AlreadyRunningText(task.ProjectFile));
     if (!CreateFolderOneLevel(inputs.TypedFolder))
         throw Refusal({QStringLiteral("Create directory ") + inputs.TypedFolder + QStringLiteral(" Failed.")});
     if (!task.Area)

@@ -26,6 +26,6 @@ StartSettings ReadStartSettings();
 // TaskRunsNow), the folder made one level, the area,
 // the tile usage policy, the task core's own refusals; then the task. New or
 // continued is decided by the project file the inputs name (see
-// ContinuesProject). Raises Refusal with the messages for the user. Nothing
-// but the folders is written here.
+// ContinuesProject). Raises AppError for a task that runs now, and Refusal
+// with the messages for the user. Nothing but the folders is written here.
 PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& settings);

@@ -118,7 +118,9 @@ TEST(StartCheck, ATaskNameIsOneFileNameWithoutControlCharactersOrBar)
         ASSERT_TRUE(single && single->size() == 1) << name.toStdString();
         EXPECT_TRUE(single->first().startsWith("The task name ")) << single->first().toStdString();
         EXPECT_FALSE(single->first().contains(u'\n')) << "one line";
-        EXPECT_EQ(RefusalOf(SeriesMemberInputs(inputs, 5), OwnServer(), asked), single) << "a series alike";
+        // A series' members are named NAME_zZ.qtsk: "._z4.qtsk" is a file name.
+        const auto series = RefusalOf(SeriesMemberInputs(inputs, 5), OwnServer(), asked);
+        EXPECT_EQ(series.has_value(), name != "." && name != "..") << name.toStdString();
     }
     EXPECT_EQ(RefusalOf({{"10", "100", "10", "-10", 4, MAPNIK, folder.Path(), "a.b c-d_e.qtsk"}}, OwnServer(), asked),
         std::nullopt);
