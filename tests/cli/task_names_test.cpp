@@ -34,7 +34,8 @@ TEST_F(TaskNamesTest, ANameIsOneFileNameWithoutControlCharactersOrBar)
         EXPECT_TRUE(refused.Err.contains("The task name ")) << refused.Err.toStdString();
         EXPECT_EQ(refused.Err.count('\n'), 1) << "one line: " << refused.Err.toStdString();
     }
-    EXPECT_EQ(FilesUnder(work.Path()), QStringList{work.File("t/chosen")}) << "nothing written anywhere";
+    EXPECT_EQ(FilesUnder(work.Path()), QStringList({work.File("t"), work.File("t/chosen")}))
+        << "nothing written anywhere: " << FilesUnder(work.Path()).join(' ').toStdString();
 }
 
 TEST_F(TaskNamesTest, ANameWithAFolderPartNamesTheFolder)
@@ -69,10 +70,14 @@ TEST_F(TaskNamesTest, AreaTextsOnTheCommandLineAreNumbersAndNothingElse)
 
 TEST_F(TaskNamesTest, RunOfAFileThatIsNoProjectFileSaysSo)
 {
-    work.Write("k.txt", "[AREA]\r\n");
+    // A project file under another name.
+    ASSERT_EQ(Run(NewTask("k")).Status, 0);
+    ASSERT_TRUE(QFile::rename(work.File("k.qtsk"), work.File("k.txt")));
+    ASSERT_TRUE(QDir(work.File("k")).removeRecursively());
     const Outcome refused = Run({"run", work.File("k.txt")});
     EXPECT_EQ(refused.Status, 1);
-    EXPECT_EQ(refused.Err, work.File("k.txt") + " is not a task: a task's project file is named NAME.qtsk.\n");
+    EXPECT_EQ(refused.Err, work.File("k.txt") + " is not a task: a task's project file is named NAME.qtsk.\n")
+        << refused.Err.toStdString();
     EXPECT_EQ(FilesUnder(work.Path()), QStringList{work.File("k.txt")});
 }
 
