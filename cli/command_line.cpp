@@ -174,6 +174,8 @@ Command ParseNew(const QStringList& arguments)
     parsed.TaskName = names.constFirst();
     if (const auto disagree = TakeFolderOfName(parsed))
         return parser.Wrong(*disagree);
+    if (parsed.TaskName.isEmpty())
+        return parser.Wrong(QStringLiteral("a task name is needed"));
     if (!parser.IsSet(area))
         return parser.Wrong(QStringLiteral("--area is needed"));
     if (!parser.IsSet(zoom))
