@@ -42,20 +42,29 @@ std::optional<QString> SeriesRefusal(const QList<CheckedInputs>& members, const 
     return total ? PolicyRefusalOfSum(members, servers, *total) : std::nullopt;
 }
 
+// Whether the project file holds the member's area (read as numbers: "10.0"
+// is the area of "10") and map type.
+bool HoldsTheSameArea(const QString& projectFile, const CheckedInputs& member)
+{
+    const auto identity = ReadSeriesIdentity(projectFile);
+    if (!identity || identity->MapsType != member.Typed.MapsType)
+        return false;
+    const auto left = ReadAreaNumber(identity->LeftLongitude);
+    const auto right = ReadAreaNumber(identity->RightLongitude);
+    const auto top = ReadAreaNumber(identity->TopLatitude);
+    const auto bottom = ReadAreaNumber(identity->BottomLatitude);
+    const AreaEdges& area = *member.Area;
+    return left == area.LeftLongitude && right == area.RightLongitude && top == area.TopLatitude
+        && bottom == area.BottomLatitude;
+}
+
 // A member's project file of another area or map type.
 std::optional<QString> TakenNameRefusal(const QList<CheckedInputs>& members)
 {
-    for (const CheckedInputs& member : members) {
-        if (!QFileInfo::exists(member.ProjectFile))
-            continue;
-        const auto identity = ReadSeriesIdentity(member.ProjectFile);
-        const TaskInputs& typed = member.Typed;
-        const SeriesIdentity wanted{typed.LeftLongitude, typed.RightLongitude, typed.TopLatitude,
-            typed.BottomLatitude, typed.MapsType};
-        if (!identity || !(*identity == wanted))
+    for (const CheckedInputs& member : members)
+        if (QFileInfo::exists(member.ProjectFile) && !HoldsTheSameArea(member.ProjectFile, member))
             return QFileInfo(member.ProjectFile).fileName()
                 + QStringLiteral(" belongs to another area; choose another task name");
-    }
     return std::nullopt;
 }
 

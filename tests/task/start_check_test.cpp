@@ -136,9 +136,9 @@ TEST(StartCheck, ASingleTasksNameHeldByAnotherAreaIsRefused)
     EXPECT_EQ(RefusalOf({inputs}, OwnServer(), asked),
         QStringList{"alps.qtsk belongs to another area; choose another task name"});
     TaskInputs same = inputs;
-    same.LeftLongitude = "11";
+    same.LeftLongitude = "11.0";
     same.Zoom = 5;
-    EXPECT_EQ(RefusalOf({same}, OwnServer(), asked), std::nullopt) << "the same area at another zoom is a new task";
+    EXPECT_EQ(RefusalOf({same}, OwnServer(), asked), std::nullopt) << "the same area, typed otherwise, at another zoom is a new task";
 }
 
 // The world at zoom 16 holds 2^32 tiles: the series is refused with that
