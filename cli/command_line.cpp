@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QRegularExpression>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -47,6 +48,34 @@ bool ReadZoomRange(const QString& text, int& from, int& to)
     from = match.captured(1).toInt();
     to = match.captured(2).isEmpty() ? from : match.captured(2).toInt();
     return from >= kLowestZoom && to <= kHighestZoom && from <= to;
+}
+
+// A decimal number and nothing else: the window reads the leading number of
+// what is typed, a script gets told.
+bool IsWholeDecimalNumber(const QString& text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::isfinite(value);
+}
+
+// A task name with a folder part names its folder: that one when --folder is
+// not given, and it must be the --folder given. The folder part is kept as
+// typed (relative to the current folder).
+std::optional<QString> TakeFolderOfName(NewCommand& parsed)
+{
+    const qsizetype slash = parsed.TaskName.lastIndexOf(u'/');
+    if (slash < 0)
+        return std::nullopt;
+    const QString folderPart = slash == 0 ? QStringLiteral("/") : parsed.TaskName.left(slash);
+    const QString same = QDir::cleanPath(QDir::current().absoluteFilePath(folderPart));
+    if (!parsed.Folder.isEmpty() && QDir::cleanPath(QDir::current().absoluteFilePath(parsed.Folder)) != same)
+        return QStringLiteral("the task name's folder ") + folderPart + QStringLiteral(" is not the --folder ")
+            + parsed.Folder;
+    if (parsed.Folder.isEmpty())
+        parsed.Folder = folderPart;
+    parsed.TaskName = parsed.TaskName.mid(slash + 1);
+    return std::nullopt;
 }
 
 const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")});
@@ -128,6 +157,9 @@ Command ParseNew(const QStringList& arguments)
         parsed.Area = parser.Value(area).split(u',');
         if (parsed.Area.size() != 4)
             return parser.Wrong(QStringLiteral("--area takes LEFT,RIGHT,TOP,BOTTOM"));
+        for (const QString& edge : parsed.Area)
+            if (!IsWholeDecimalNumber(edge))
+                return parser.Wrong(QStringLiteral("--area takes decimal numbers; ") + edge + QStringLiteral(" is not one"));
     }
     if (parser.IsSet(zoom) && !ReadZoomRange(parser.Value(zoom), parsed.ZoomFrom, parsed.ZoomTo))
         return parser.Wrong(QStringLiteral("--zoom takes Z or Z-Z2 with 0 <= Z <= Z2 <= 30"));
@@ -140,6 +172,10 @@ Command ParseNew(const QStringList& arguments)
     if (names.isEmpty())
         return parser.Wrong(QStringLiteral("a task name is needed"));
     parsed.TaskName = names.constFirst();
+    if (const auto disagree = TakeFolderOfName(parsed))
+        return parser.Wrong(*disagree);
+    if (parsed.TaskName.isEmpty())
+        return parser.Wrong(QStringLiteral("a task name is needed"));
     if (!parser.IsSet(area))
         return parser.Wrong(QStringLiteral("--area is needed"));
     if (!parser.IsSet(zoom))

@@ -16,12 +16,12 @@ struct WindowCommand {
 
 // tessaly new NAME.qtsk --area L,R,T,B --zoom Z[-Z2] [--map M] [--folder DIR] [--yes] [--run]
 struct NewCommand {
-    QString TaskName;  // as typed
+    QString TaskName;  // as typed, without a folder part (which names the folder)
     QStringList Area;  // left, right, top, bottom, as typed
     int ZoomFrom = 0;
     int ZoomTo = 0;
     int MapsType = 0;  // MapTypeCode
-    QString Folder;    // empty: the configured default folder
+    QString Folder;    // as typed; empty: the configured default folder
     bool Yes = false;
     bool Run = false;
 };

@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+#include <vector>
 
 namespace {
 int Print(const PrintCommand& command)
@@ -45,16 +46,10 @@ TaskInputs InputsOfNew(const NewCommand& command)
     inputs.BottomLatitude = command.Area.value(3);
     inputs.Zoom = command.ZoomFrom;
     inputs.MapsType = command.MapsType;
-    QString folder = command.Folder;
-    QString name = command.TaskName;
-    if (folder.isEmpty() && name.contains(u'/')) {
-        folder = QFileInfo(name).absolutePath();
-        name = QFileInfo(name).fileName();
-    }
-    if (folder.isEmpty())
-        folder = ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
+    const QString folder =
+        command.Folder.isEmpty() ? ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold"))) : command.Folder;
     inputs.TypedFolder = WithTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()));
-    inputs.TypedTaskName = name;
+    inputs.TypedTaskName = command.TaskName;
     return inputs;
 }
 
@@ -72,6 +67,31 @@ LargeTaskConfirmation ConfirmWithYes(const NewCommand& command, const TaskInputs
     };
 }
 
+// The folders `new` makes (the task folder, each member's image folder)
+// that were not there before it: a `new` that fails removes them again,
+// those still empty.
+class FoldersMadeByNew {
+public:
+    explicit FoldersMadeByNew(const QList<CheckedInputs>& members)
+    {
+        QStringList folders{members.first().Folder};
+        for (const CheckedInputs& member : members)
+            folders << member.Folder + MDTask::TaskBase(member.ProjectFileName);
+        for (const QString& folder : folders)
+            if (!QFileInfo::exists(folder))
+                missing_ << folder;
+    }
+
+    void RemoveEmpty() const
+    {
+        for (auto folder = missing_.rbegin(); folder != missing_.rend(); ++folder)
+            QDir().rmdir(*folder);
+    }
+
+private:
+    QStringList missing_;
+};
+
 int New(const NewCommand& command)
 {
     const TaskInputs inputs = InputsOfNew(command);
@@ -82,10 +102,19 @@ int New(const NewCommand& command)
     const QList<CheckedInputs> members = ReadSeriesStart(inputs, command.ZoomTo);
     const StartSettings settings = ReadStartSettings();
     CheckStart(members, settings.Servers, confirm);
-    for (const CheckedInputs& member : members) {
-        const PreparedTask task = PrepareTask(member, settings);
-        task.Task->WriteProjectFile();
-        std::fprintf(stdout, "%s\n", (task.Parameters->Path + task.Parameters->TaskName).toUtf8().constData());
+    const FoldersMadeByNew folders(members);
+    try {
+        // Every member is prepared before any is written: one refused writes none.
+        std::vector<PreparedTask> tasks;
+        for (const CheckedInputs& member : members)
+            tasks.push_back(PrepareTask(member, settings));
+        for (const PreparedTask& task : tasks) {
+            task.Task->WriteProjectFile();
+            std::fprintf(stdout, "%s\n", (task.Parameters->Path + task.Parameters->TaskName).toUtf8().constData());
+        }
+    } catch (...) {
+        folders.RemoveEmpty();
+        throw;
     }
     return kExitAllStored;
 }
@@ -95,6 +124,9 @@ int Run(const RunCommand& command)
     QList<TaskInputs> tasks;
     for (const QString& file : command.TaskFiles) {
         OpenTaskReadOnly(file);  // a clear message for a missing or broken file
+        const QString name = QFileInfo(file).fileName();
+        if (ProjectFileNameFor(name) != name)
+            throw Refusal({file + QStringLiteral(" is not a task: a task's project file is named NAME.qtsk.")});
         tasks << InputsOfProjectFile(file);
     }
     return RunTasksInTurn(tasks);

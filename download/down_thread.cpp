@@ -118,6 +118,7 @@ void TDownThread::RunWorker()
     }
 
     Client.reset();
+    imageFolder_.Close();
     ReportLog(Prefix() + QStringLiteral(" Finished."));
     reports_.Add(ReportKind::ThreadFinished, QString());
 }
@@ -188,7 +189,7 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
     const QString path = Task->TileFilePath(x, y);
     // Never through a link planted at the tile's name in a folder others may write in.
     try {
-        WriteFileWithoutFollowingLinks(path, body);
+        WriteFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
     } catch (const FileWriteError& error) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
@@ -215,13 +216,21 @@ void TDownThread::CopyBlankImage(int x, int y)
     }
     const QByteArray bytes = blank.readAll();
     try {
-        if (!CreateFileWithoutFollowingLinks(path, bytes))
+        if (!CreateFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, bytes))
             return;
     } catch (const FileWriteError& error) {
         ReportLog(CannotWriteTileLine(path, error.Reason()));
         return;
     }
     ReportLog(Prefix() + u':' + QString::number(x) + u'-' + QString::number(y) + QStringLiteral(" got a blank image!"));
+}
+
+const FileHandle& TDownThread::ImageFolder(const QString& tilePath)
+{
+    if (!imageFolder_.IsOpen())
+        imageFolder_ = OpenFolderWithoutFollowingLinks(
+            Task->Parameters->Path, {MDTask::TaskBase(Task->Parameters->TaskName)}, tilePath);
+    return imageFolder_;
 }
 
 QString TDownThread::CannotWriteTileLine(const QString& path, const QString& reason) const

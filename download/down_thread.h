@@ -2,6 +2,7 @@
 
 #include "download/http_client.h"
 #include "download/report_queue.h"
+#include "platform/file_handle.h"
 #include "platform/pause.h"
 
 #include <QString>
@@ -84,6 +85,10 @@ private:
     bool FetchTile(int x, int y, qint64 seq);
     bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
     void CopyBlankImage(int x, int y);
+    // The image folder, opened at the first tile written without following
+    // a link at its name; every tile is written within it. Raises
+    // FileWriteError naming `tilePath` when it cannot be opened.
+    const FileHandle& ImageFolder(const QString& tilePath);
     void SetCurrentPosition(int x, int y);
     void Wait(int milliseconds);
 
@@ -99,6 +104,7 @@ private:
     const int PauseAfterTileMs;
     std::unique_ptr<HttpClient> Client;  // lives for one run of RunWorker
     QString BlankImagePath;
+    FileHandle imageFolder_;
     std::atomic<bool> stopRequested_{false};
     std::mutex stopMutex_;
     std::condition_variable stopWake_;

@@ -22,25 +22,48 @@ void WriteAll(FileHandle file, const QString& path, QByteArrayView bytes)
     if (!file.Close())
         throw FileWriteError(path, qt_error_string(errno));
 }
-}
 
-void WriteFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
+// `name` within the folder `folderHandle` (AT_FDCWD: the current folder).
+void WriteIn(int folderHandle, const QString& name, const QString& path, QByteArrayView bytes)
 {
-    FileHandle file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    FileHandle file(::openat(folderHandle, QFile::encodeName(name).constData(),
+        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!file.IsOpen())
         throw FileWriteError(path, qt_error_string(errno));
     WriteAll(std::move(file), path, bytes);
 }
 
-bool CreateFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
+bool CreateIn(int folderHandle, const QString& name, const QString& path, QByteArrayView bytes)
 {
-    FileHandle file(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    FileHandle file(::openat(folderHandle, QFile::encodeName(name).constData(),
+        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!file.IsOpen() && errno == EEXIST)
         return false;
     if (!file.IsOpen())
         throw FileWriteError(path, qt_error_string(errno));
     WriteAll(std::move(file), path, bytes);
     return true;
+}
+}
+
+void WriteFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
+{
+    WriteIn(AT_FDCWD, path, path, bytes);
+}
+
+bool CreateFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes)
+{
+    return CreateIn(AT_FDCWD, path, path, bytes);
+}
+
+void WriteFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes)
+{
+    WriteIn(folder.Get(), name, path, bytes);
+}
+
+bool CreateFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes)
+{
+    return CreateIn(folder.Get(), name, path, bytes);
 }
 
 FileHandle OpenFolderWithoutFollowingLinks(const QString& folder, const QStringList& inside, const QString& fileName)

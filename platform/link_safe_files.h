@@ -18,6 +18,11 @@ void WriteFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes);
 // FileWriteError when it cannot be created or written.
 bool CreateFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes);
 
+// The same within an opened folder (see OpenFolderWithoutFollowingLinks):
+// `name` is a file name in `folder`, `path` names the file in messages.
+void WriteFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes);
+bool CreateFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes);
+
 // Opens `folder`, then each of `inside` in turn within the one before, never
 // following a link on the way down. Raises FileWriteError naming `fileName`
 // when one cannot be opened.

@@ -3,6 +3,7 @@
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "task/configured_servers.h"
+#include "task/start_check.h"
 #include "task/tile_usage_policy.h"
 
 StartSettings ReadStartSettings()
@@ -13,6 +14,9 @@ StartSettings ReadStartSettings()
 PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& settings)
 {
     const TaskInputs& inputs = task.Typed;
+    // As the run's own lock would say, before any folder is made.
+    if (TaskRunsNow(task.ProjectFile))
+        throw AppError(AlreadyRunningText(task.ProjectFile));
     if (!CreateFolderOneLevel(inputs.TypedFolder))
         throw Refusal({QStringLiteral("Create directory ") + inputs.TypedFolder + QStringLiteral(" Failed.")});
     if (!task.Area)

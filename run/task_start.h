@@ -22,9 +22,10 @@ struct StartSettings {
 StartSettings ReadStartSettings();
 
 // What a task needs beyond the checks made once for the start (CheckStart,
-// task/start_check.h), in this order: the folder made one level, the area,
+// task/start_check.h), in this order: no run holds the task now (see
+// TaskRunsNow), the folder made one level, the area,
 // the tile usage policy, the task core's own refusals; then the task. New or
 // continued is decided by the project file the inputs name (see
-// ContinuesProject). Raises Refusal with the messages for the user. Nothing
-// but the folders is written here.
+// ContinuesProject). Raises AppError for a task that runs now, and Refusal
+// with the messages for the user. Nothing but the folders is written here.
 PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& settings);

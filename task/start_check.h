@@ -29,11 +29,22 @@ std::optional<qint64> SeriesTileCount(const QList<CheckedInputs>& members, const
 // true goes on. The window asks the user, the command line looks at --yes.
 using LargeTaskConfirmation = std::function<bool(qint64 tileCount, int zoom)>;
 
-// In this order: a folder given; for a series the area, a member's name
-// taken by a task of another area or map type ("alps_z12.qtsk belongs to
-// another area; choose another task name") and the tile usage policy over
-// the sum; then the large-task question about the tiles of every member
-// (not when every member continues its project file). Raises Refusal with
-// the first message, or without one when the question was declined. What
-// each member still needs is checked as it is prepared (see PrepareTask).
+// The lock file a running task holds beside its project file (see
+// run/task_lock.h), and the message for a start of a task that runs.
+QString TaskLockFile(const QString& projectFile);
+QString AlreadyRunningText(const QString& projectFile);
+// Whether a run (of any process, this one included) holds the task's lock
+// now. Looks without making a lock file.
+bool TaskRunsNow(const QString& projectFile);
+
+// In this order: a folder given; the task name (see TaskNameProblem); for a
+// series the area and what would refuse any member (its folder, its tile
+// range); for a task or series whose area passes, a name taken by a task of
+// another area or map type ("alps_z12.qtsk belongs to another area; choose
+// another task name"); for a series the tile
+// usage policy over the sum; then the large-task question about the tiles
+// of every member (not when every member continues its project file).
+// Raises Refusal with the first message, or without one when the question
+// was declined. What a single task still needs is checked as it is
+// prepared (see PrepareTask).
 void CheckStart(const QList<CheckedInputs>& members, const TileServers& servers, const LargeTaskConfirmation& confirm);

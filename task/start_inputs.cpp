@@ -60,6 +60,23 @@ std::optional<QString> AreaProblem(const AreaEdges& area)
     return std::nullopt;
 }
 
+std::optional<QString> TaskNameProblem(const QString& typedTaskName)
+{
+    const auto unsafe = [](QChar c) { return c.category() == QChar::Other_Control || c == u'|'; };
+    if (std::any_of(typedTaskName.begin(), typedTaskName.end(), unsafe)) {
+        QString shown = typedTaskName;
+        std::replace_if(shown.begin(), shown.end(), unsafe, u'?');
+        return QStringLiteral("The task name ") + shown
+            + QStringLiteral(" holds a control character or \"|\"; choose another task name.");
+    }
+    if (LastSeparator(typedTaskName) >= 0)
+        return QStringLiteral("The task name ") + typedTaskName
+            + QStringLiteral(" holds a folder; a task name is one file name in the task folder.");
+    if (typedTaskName == QStringLiteral(".") || typedTaskName == QStringLiteral(".."))
+        return QStringLiteral("The task name ") + typedTaskName + QStringLiteral(" is not a file name; choose another task name.");
+    return std::nullopt;
+}
+
 QString ProjectFileNameFor(const QString& typedTaskName)
 {
     const qsizetype dot = typedTaskName.lastIndexOf(u'.');
@@ -138,14 +155,20 @@ QList<CheckedInputs> ReadCheckedInputs(const QList<TaskInputs>& typed)
     return tasks;
 }
 
+std::optional<QString> RefusalBeforePolicy(const CheckedInputs& task, const TileServers& servers)
+{
+    if (!task.Area)
+        return task.AreaProblem;
+    if (!FolderExistsOrCanBeMade(task.Typed.TypedFolder))
+        return QStringLiteral("Create directory ") + task.Typed.TypedFolder + QStringLiteral(" Failed.");
+    return ComputeTaskTileRange(ParametersOf(*task.Area, task.Typed, servers)).Refusal;
+}
+
 std::optional<qint64> TileCountBeforePolicy(const CheckedInputs& task, const TileServers& servers)
 {
-    if (task.Typed.TypedFolder.isEmpty() || !task.Area || !FolderExistsOrCanBeMade(task.Typed.TypedFolder))
+    if (task.Typed.TypedFolder.isEmpty() || RefusalBeforePolicy(task, servers))
         return std::nullopt;
-    const TaskTileRange range = ComputeTaskTileRange(ParametersOf(*task.Area, task.Typed, servers));
-    if (range.Refusal)
-        return std::nullopt;
-    return range.Range.TotalCount;
+    return ComputeTaskTileRange(ParametersOf(*task.Area, task.Typed, servers)).Range.TotalCount;
 }
 
 std::optional<qint64> AcceptedTileCount(const CheckedInputs& task, const TileServers& servers)

@@ -20,6 +20,12 @@ struct AreaEdges {
 // The message of the first range or order check the area fails, if any.
 std::optional<QString> AreaProblem(const AreaEdges& area);
 
+// Why the typed task name cannot name a task: a task name is one file name
+// in the task folder (no folder separator, not "." or ".."), and its failed
+// records are lines of "path|address" (no control character, no "|").
+// Nothing when it can.
+std::optional<QString> TaskNameProblem(const QString& typedTaskName);
+
 // The typed task name with ".qtsk" appended unless its extension (from the
 // last "." after the last separator or ":") is exactly ".qtsk".
 QString ProjectFileNameFor(const QString& typedTaskName);
@@ -73,3 +79,8 @@ std::optional<qint64> AcceptedTileCount(const CheckedInputs& task, const TileSer
 // The same before the tile usage policy looks at the count (which a zoom
 // series applies to the sum of its tasks).
 std::optional<qint64> TileCountBeforePolicy(const CheckedInputs& task, const TileServers& servers);
+// The message Start would refuse a task with (given a folder) before the
+// tile usage policy: the area's, a folder that cannot be created, the task
+// core's refusal of its tile range. Nothing when TileCountBeforePolicy has
+// a count.
+std::optional<QString> RefusalBeforePolicy(const CheckedInputs& task, const TileServers& servers);

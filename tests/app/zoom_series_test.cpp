@@ -221,3 +221,26 @@ TEST_F(ZoomSeriesTest, LevelThatCannotStartEndsTheSeriesAndTheContinueCountsEarl
     EXPECT_EQ(RequestedPaths().filter(QRegularExpression("^/3/")).size(), levelThreeRequests)
         << "the complete level fetches nothing";
 }
+
+// The world at zoom 16 holds 2^32 tiles: the window refuses the whole series
+// with that level's message, asks nothing and writes nothing.
+TEST_F(ZoomSeriesTest, ALevelThatCannotRunRefusesTheSeriesBeforeAnythingIsWritten)
+{
+    QStringList questions;
+    InterceptQuestions([&](const QString& text) {
+        questions << text;
+        return true;
+    });
+    EnterArea(*window, "-180", "180", "85", "-85");
+    window->UpDown1->SetPosition(10);
+    window->UpDownZoomTo->SetPosition(16);
+    window->EditTaskName->setText("world");
+    window->BitBtn1->click();
+    InterceptQuestions(nullptr);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("tiles at zoom level 16, more than one task can download")) << messages[0].toStdString();
+    EXPECT_TRUE(questions.isEmpty());
+    EXPECT_TRUE(QDir(work.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_EQ(server.RequestCount(), 0);
+    EXPECT_FALSE(window->Run->Running());
+}

@@ -52,6 +52,7 @@ TEST(CommandLineTest, WrongCommandLinesNameTheProblem)
     EXPECT_TRUE(ErrorOf({"new", "a", "--zoom", "4"}).contains("--area is needed"));
     EXPECT_TRUE(ErrorOf({"new", "a", "--area", "1,2,3,4"}).contains("--zoom is needed"));
     EXPECT_TRUE(ErrorOf({"new", "--area", "1,2,3,4", "--zoom", "4"}).contains("a task name is needed"));
+    EXPECT_TRUE(ErrorOf({"new", "dir/", "--area", "1,2,3,4", "--zoom", "4"}).contains("a task name is needed"));
     EXPECT_TRUE(ErrorOf({"new", "a", "--area", "1,2,3", "--zoom", "4"}).contains("LEFT,RIGHT,TOP,BOTTOM"));
     for (const char* zoom : {"13-10", "31", "x", "4-", "-1", "1-2-3"})
         EXPECT_TRUE(ErrorOf({"new", "a", "--area", "1,2,3,4", "--zoom", zoom}).contains("--zoom")) << zoom;

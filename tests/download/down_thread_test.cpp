@@ -492,6 +492,23 @@ TEST_F(DownThreadTest, ALinkAtATilesNameIsNeverWrittenThrough)
     EXPECT_EQ(receiver.Failed, QStringList({task->TileFilePath(8, 5) + "|" + Url(8, 5)}));
 }
 
+// A link planted at the image folder's name leads no tile into the folder it
+// points at: the first tile is reported as not written, and the run ends.
+TEST_F(DownThreadTest, ALinkAtTheImageFoldersNameIsNeverWrittenThrough)
+{
+    Task(8, 8, 5, 6);
+    ASSERT_TRUE(QDir(task->ImageFolder).removeRecursively());
+    ASSERT_TRUE(QDir(folder.Path()).mkdir("elsewhere"));
+    ASSERT_TRUE(QFile::link(folder.File("elsewhere"), folder.File("area")));
+    RunWorkers();
+
+    EXPECT_TRUE(QDir(folder.File("elsewhere")).isEmpty());
+    ASSERT_EQ(receiver.Log.size(), 2);
+    EXPECT_TRUE(receiver.Log[0].startsWith("T1 Error: cannot write the tile file " + task->TileFilePath(8, 5) + ": "))
+        << receiver.Log[0].toStdString();
+    EXPECT_EQ(receiver.Failed, QStringList({task->TileFilePath(8, 5) + "|" + Url(8, 5)}));
+}
+
 TEST_F(DownThreadTest, TheConfiguredPauseReplacesOnlyTheWaitAfterAStoredTile)
 {
     parameters.PauseAfterTile.Ms = 0;

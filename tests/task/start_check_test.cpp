@@ -107,3 +107,57 @@ TEST(StartCheck, ASeriesIsCheckedAndAskedAboutAsAWhole)
     EXPECT_EQ(RefusalOf(deep, OwnServer(), asked), QStringList{});
     EXPECT_EQ(asked.Questions, (QList<QPair<qint64, int>>{{tiles, 20}}));
 }
+
+TEST(StartCheck, ATaskNameIsOneFileNameWithoutControlCharactersOrBar)
+{
+    TempFolder folder;
+    Asked asked;
+    for (const QString name : {"../escape.qtsk", "sub/alps", "/abs", ".", "..", "line\nbreak", "bar|name", "nul\x01"}) {
+        const TaskInputs inputs{"10", "100", "10", "-10", 4, MAPNIK, folder.Path(), name};
+        const auto single = RefusalOf({inputs}, OwnServer(), asked);
+        ASSERT_TRUE(single && single->size() == 1) << name.toStdString();
+        EXPECT_TRUE(single->first().startsWith("The task name ")) << single->first().toStdString();
+        EXPECT_FALSE(single->first().contains(u'\n')) << "one line";
+        // A series' members are named NAME_zZ.qtsk: "._z4.qtsk" is a file name.
+        const auto series = RefusalOf(SeriesMemberInputs(inputs, 5), OwnServer(), asked);
+        EXPECT_EQ(series.has_value(), name != "." && name != "..") << name.toStdString();
+    }
+    EXPECT_EQ(RefusalOf({{"10", "100", "10", "-10", 4, MAPNIK, folder.Path(), "a.b c-d_e.qtsk"}}, OwnServer(), asked),
+        std::nullopt);
+}
+
+TEST(StartCheck, ASingleTasksNameHeldByAnotherAreaIsRefused)
+{
+    TempFolder folder;
+    Asked asked;
+    folder.Write("alps.qtsk", "[MapsType]\r\nMapsType=8\r\n[AREA]\r\nLeftLongitude=11\r\nRightLongitude=100\r\n"
+                              "TopLatitude=10\r\nBottomLatitude=-10\r\n[Zoom]\r\nZoom=4\r\n");
+    const TaskInputs inputs{"10", "100", "10", "-10", 4, MAPNIK, folder.Path(), "alps"};
+    EXPECT_EQ(RefusalOf({inputs}, OwnServer(), asked),
+        QStringList{"alps.qtsk belongs to another area; choose another task name"});
+    TaskInputs same = inputs;
+    same.LeftLongitude = "11.0";
+    same.Zoom = 5;
+    EXPECT_EQ(RefusalOf({same}, OwnServer(), asked), std::nullopt) << "the same area, typed otherwise, at another zoom is a new task";
+}
+
+// The world at zoom 16 holds 2^32 tiles: the series is refused with that
+// member's message, and nobody is asked about the rest.
+TEST(StartCheck, ASeriesWithAMemberThatCannotRunIsRefusedWhole)
+{
+    TempFolder folder;
+    Asked asked;
+    const TaskInputs world{"-180", "180", "85", "-85", 10, MAPNIK, folder.Path(), "world"};
+    const auto refused = RefusalOf(SeriesMemberInputs(world, 16), OwnServer(), asked);
+    ASSERT_TRUE(refused && refused->size() == 1);
+    EXPECT_TRUE(refused->first().contains("tiles at zoom level 16, more than one task can download"))
+        << refused->first().toStdString();
+    EXPECT_TRUE(asked.Questions.isEmpty());
+
+    asked.Answer = false;
+    qint64 tiles = 0;
+    for (const TaskInputs& member : SeriesMemberInputs(world, 15))
+        tiles += *TileCountBeforePolicy(ReadCheckedInputs(member), OwnServer());
+    EXPECT_EQ(RefusalOf(SeriesMemberInputs(world, 15), OwnServer(), asked), QStringList{});
+    EXPECT_EQ(asked.Questions, (QList<QPair<qint64, int>>{{tiles, 15}})) << "every member counted";
+}
