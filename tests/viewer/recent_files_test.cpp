@@ -1,3 +1,4 @@
+#include "support/temp_folder.h"
 #include "viewer/window/recent_files.h"
 
 #include <QDir>
@@ -10,8 +11,16 @@
 // a list kept by an earlier version in ".../Tessaly/" moves there.
 TEST(RecentFiles, LiveInTheOneSettingsFolderAndMoveThereFromTheEarlierOne)
 {
-    QStandardPaths::setTestModeEnabled(true);
+    // A settings folder of the test's own: other tests that open tasks add
+    // to the list in the shared test folder meanwhile.
+    TempFolder folder;
+    const QByteArray savedXdg = qgetenv("XDG_CONFIG_HOME");
+    const bool testMode = QStandardPaths::isTestModeEnabled();
+    QStandardPaths::setTestModeEnabled(false);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.Path()));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.Path());
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    ASSERT_TRUE(config.startsWith(QDir(folder.Path()).absolutePath()));
     const QString current = config + QStringLiteral("/tessaly/orvane.conf");
     const QString earlier = QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tessaly"), QStringLiteral("orvane")).fileName();
     ASSERT_NE(QFileInfo(current).path(), QFileInfo(earlier).path());
@@ -26,5 +35,10 @@ TEST(RecentFiles, LiveInTheOneSettingsFolderAndMoveThereFromTheEarlierOne)
     recent.Add(QStringLiteral("/maps/rhine.qtsk"));
     EXPECT_EQ(QSettings(current, QSettings::IniFormat).value(QStringLiteral("RecentFiles")).toStringList(),
         (QStringList{QStringLiteral("/maps/rhine.qtsk"), QStringLiteral("/maps/alps.qtsk")}));
-    QFile::remove(current);
+    if (savedXdg.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", savedXdg);
+    QStandardPaths::setTestModeEnabled(testMode);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
