@@ -11,15 +11,22 @@
 #include "run/task_start.h"
 #include "settings/config_file.h"
 #include "task/configured_servers.h"
+#include "geo/area_file.h"
+#include "geo/area_shape.h"
+#include "geo/tile_cover.h"
+#include "platform/number_text.h"
 #include "task/download_task.h"
 #include "task/opened_task.h"
 #include "task/start_check.h"
+#include "task/stored_shape.h"
 #include "task/task_size_estimate.h"
+#include "task/tile_range.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -58,6 +65,41 @@ TaskInputs InputsOfNew(const NewCommand& command)
     return inputs;
 }
 
+// A shaped task's edges are its shape's bounds, within the latitudes a
+// task's edges may have; its tiles come from the shape alone.
+void TakeShape(TaskInputs& inputs, const AreaShape& shape, const NewCommand& command)
+{
+    const auto latitude = [](double value) { return GeneralRealText(std::clamp(value, -85.0, 85.0)); };
+    inputs.LeftLongitude = GeneralRealText(shape.West());
+    inputs.RightLongitude = GeneralRealText(shape.East());
+    inputs.TopLatitude = latitude(shape.North());
+    inputs.BottomLatitude = latitude(shape.South());
+    inputs.Shape = MakeShapedArea(shape, AreaFileNameFor(ProjectFileNameFor(inputs.TypedTaskName)),
+        QFileInfo(command.ShapeFile).fileName(), command.CorridorMetres);
+}
+
+// "Shape route.gpx (corridor 1000 m), zoom 15: 1,412 tiles; its rectangle holds 65,536".
+void PrintShapeSummary(const TaskInputs& inputs, int zoomTo)
+{
+    const ShapedArea& shape = *inputs.Shape;
+    const QString corridor = shape.CorridorMetres > 0
+        ? QStringLiteral(" (corridor %1 m)").arg(GeneralRealText(shape.CorridorMetres))
+        : QString();
+    for (int zoom = inputs.Zoom; zoom <= std::max(zoomTo, inputs.Zoom); ++zoom) {
+        TaskParameters rectangle;
+        rectangle.LeftLongitude = ReadAreaNumber(inputs.LeftLongitude).value_or(0);
+        rectangle.RightLongitude = ReadAreaNumber(inputs.RightLongitude).value_or(0);
+        rectangle.TopLatitude = ReadAreaNumber(inputs.TopLatitude).value_or(0);
+        rectangle.BottomLatitude = ReadAreaNumber(inputs.BottomLatitude).value_or(0);
+        rectangle.Zoom = zoom;
+        const TaskTileRange rectangleRange = ComputeTaskTileRange(rectangle);
+        PrintError(QStringLiteral("Shape %1%2, zoom %3: %4 tiles; its rectangle holds %5")
+                .arg(shape.ShapeName, corridor)
+                .arg(zoom)
+                .arg(GroupedNumber(shape.CoverAt(zoom)->Count()), GroupedNumber(rectangleRange.Range.TotalCount)));
+    }
+}
+
 // A new task the window would ask about first needs --yes; a continued
 // one was asked the first time.
 LargeTaskConfirmation ConfirmWithYes(const NewCommand& command, const TaskInputs& inputs)
@@ -74,7 +116,18 @@ LargeTaskConfirmation ConfirmWithYes(const NewCommand& command, const TaskInputs
 
 int New(const NewCommand& command)
 {
-    const TaskInputs inputs = InputsOfNew(command);
+    TaskInputs inputs = InputsOfNew(command);
+    if (!command.ShapeFile.isEmpty()) {
+        const ShapeResult shape = ReadShape({command.ShapeFile, command.Layer, command.CorridorMetres});
+        for (const QString& note : shape.Notes)
+            PrintError(note);
+        if (!shape.Ok()) {
+            PrintError(shape.ProblemText);
+            return shape.Problem == ShapeProblem::NeedsCorridor ? kExitWrongCommandLine : kExitRefused;
+        }
+        TakeShape(inputs, *shape.Shape, command);
+        PrintShapeSummary(inputs, command.ZoomTo);
+    }
     const LargeTaskConfirmation confirm = ConfirmWithYes(command, inputs);
     if (command.Run)
         return RunNewTasks(inputs, command.ZoomTo, confirm);
@@ -84,6 +137,7 @@ int New(const NewCommand& command)
     CheckStart(members, settings.Servers, confirm);
     for (const CheckedInputs& member : members) {
         const PreparedTask task = PrepareTask(member, settings);
+        task.Task->WriteAreaFile();
         task.Task->WriteProjectFile();
         std::fprintf(stdout, "%s\n", (task.Parameters->Path + task.Parameters->TaskName).toUtf8().constData());
     }
@@ -95,7 +149,7 @@ int Run(const RunCommand& command)
     QList<TaskInputs> tasks;
     for (const QString& file : command.TaskFiles) {
         OpenTaskReadOnly(file);  // a clear message for a missing or broken file
-        tasks << InputsOfProjectFile(file);
+        tasks << InputsOfStoredTask(file);
     }
     return RunTasksInTurn(tasks);
 }

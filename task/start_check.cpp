@@ -40,7 +40,7 @@ std::optional<QString> SeriesRefusal(const QList<CheckedInputs>& members, const 
         const auto identity = ReadSeriesIdentity(member.ProjectFile);
         const TaskInputs& typed = member.Typed;
         const SeriesIdentity wanted{typed.LeftLongitude, typed.RightLongitude, typed.TopLatitude,
-            typed.BottomLatitude, typed.MapsType};
+            typed.BottomLatitude, typed.MapsType, AreaFileNameOf(typed)};
         if (!identity || !(*identity == wanted))
             return QFileInfo(member.ProjectFile).fileName()
                 + QStringLiteral(" belongs to another area; choose another task name");
