@@ -71,6 +71,8 @@ public:
     void Usermanual1Click();
     void Homepage1Click();
     void About1Click();
+    void AreaFromFile1Click();
+    void PlainRectangle1Click();
 
     // Set by the show handler.
     QString HelpFileName;
@@ -130,6 +132,8 @@ public:
     QAction* Usermanual1 = nullptr;
     QAction* Homepage1 = nullptr;
     QAction* About1 = nullptr;
+    QAction* AreaFromFile1 = nullptr;
+    QAction* PlainRectangle1 = nullptr;
 
     // The selected map type item (0 MAPNIK, 1 OSMARENDER, 2 CYCLE), -1 for none.
     int MapTypeItemIndex() const;
@@ -160,6 +164,11 @@ private:
 
     void CreateProgressDisplay();
     TaskInputs CurrentInputs() const;
+    // A shaped area in use (see main_window_shape.cpp): the edges show its
+    // bounds and cannot be typed; null for a plain rectangle.
+    void UseShape(std::shared_ptr<const ShapedArea> shape);
+    void ShowShape();
+    std::shared_ptr<const ShapedArea> shape_;
     void RefreshEstimate();
     void BeginProgress();
     void UpdateProgress();

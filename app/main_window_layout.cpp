@@ -159,6 +159,10 @@ void TForm1::CreateMenu()
     QMenuBar* bar = menuBar();
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
+    AreaFromFile1 = AddItem(file, "AreaFromFile1", QStringLiteral("&Area from file..."));
+    PlainRectangle1 = AddItem(file, "PlainRectangle1", QStringLiteral("Plain &rectangle"));
+    PlainRectangle1->setEnabled(false);
+    file->addSeparator();
     Exit1 = AddItem(file, "Exit1", QStringLiteral("E&xit"));
 
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));

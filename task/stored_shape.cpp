@@ -64,3 +64,16 @@ TaskInputs InputsOfStoredTask(const QString& projectFile)
     inputs.Shape = ReadStoredShape(projectFile);
     return inputs;
 }
+
+std::shared_ptr<const ShapedArea> ShapeNamedFor(const std::shared_ptr<const ShapedArea>& shape,
+    const QString& typedTaskName)
+{
+    if (!shape)
+        return nullptr;
+    const QString fileName = AreaFileNameFor(ProjectFileNameFor(typedTaskName));
+    if (shape->FileName == fileName)
+        return shape;
+    auto named = std::make_shared<ShapedArea>(*shape);
+    named->FileName = fileName;
+    return named;
+}

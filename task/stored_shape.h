@@ -24,3 +24,9 @@ TaskInputs InputsOfStoredTask(const QString& projectFile);
 // The area file a shaped project file names, read back; nothing for a
 // rectangle task. Raises Refusal as InputsOfStoredTask.
 std::shared_ptr<const ShapedArea> ReadStoredShape(const QString& projectFile);
+
+// `shape` as the area of the task typed as `typedTaskName` (see
+// ProjectFileNameFor): the same shape, its area file named after the task
+// (AreaFileNameFor). Null for null.
+std::shared_ptr<const ShapedArea> ShapeNamedFor(const std::shared_ptr<const ShapedArea>& shape,
+    const QString& typedTaskName);
