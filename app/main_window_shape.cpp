@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <algorithm>
 
 void TForm1::AreaFromFile1Click()
 {
@@ -36,13 +35,12 @@ void TForm1::AreaFromFile1Click()
     if (!read.Notes.isEmpty())
         ShowMessage(read.Notes.join(u'\n'));
     UseShape(MakeShapedArea(*read.Shape, QString(), QFileInfo(*fileName).fileName(), *kilometres * 1000));
-    // The edges a task of a shape keeps are its bounds, within the latitudes
-    // the edges may have.
-    const auto latitude = [](double value) { return GeneralRealText(std::clamp(value, -85.0, 85.0)); };
-    Edit1->setText(GeneralRealText(read.Shape->West()));
-    Edit3->setText(GeneralRealText(read.Shape->East()));
-    Edit2->setText(latitude(read.Shape->North()));
-    Edit4->setText(latitude(read.Shape->South()));
+    TaskInputs edges;
+    SetEdgesToShapeBounds(edges, *read.Shape);
+    Edit1->setText(edges.LeftLongitude);
+    Edit3->setText(edges.RightLongitude);
+    Edit2->setText(edges.TopLatitude);
+    Edit4->setText(edges.BottomLatitude);
     RefreshEstimate();
 }
 

@@ -65,15 +65,9 @@ TaskInputs InputsOfNew(const NewCommand& command)
     return inputs;
 }
 
-// A shaped task's edges are its shape's bounds, within the latitudes a
-// task's edges may have; its tiles come from the shape alone.
 void TakeShape(TaskInputs& inputs, const AreaShape& shape, const NewCommand& command)
 {
-    const auto latitude = [](double value) { return GeneralRealText(std::clamp(value, -85.0, 85.0)); };
-    inputs.LeftLongitude = GeneralRealText(shape.West());
-    inputs.RightLongitude = GeneralRealText(shape.East());
-    inputs.TopLatitude = latitude(shape.North());
-    inputs.BottomLatitude = latitude(shape.South());
+    SetEdgesToShapeBounds(inputs, shape);
     inputs.Shape = MakeShapedArea(shape, AreaFileNameFor(ProjectFileNameFor(inputs.TypedTaskName)),
         QFileInfo(command.ShapeFile).fileName(), command.CorridorMetres);
 }

@@ -22,7 +22,7 @@ MosaicGeometry Joined(const std::vector<OpenedTask>& tasks, const std::vector<si
 
 bool Covers(const MDTask& task, int x, int y)
 {
-    return x >= task.MinX && x <= task.MaxX && y >= task.MinY && y <= task.MaxY;
+    return task.Walk.Holds(x, y);
 }
 }
 

@@ -19,6 +19,8 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
     qint64 counted = 0;
     for (int y = task.MinY; y <= task.MaxY; ++y) {
         for (int x = task.MinX; x <= task.MaxX; ++x) {
+            if (!task.Walk.Holds(x, y))
+                continue;
             if (carryOn && !carryOn(counted++))
                 return summary;
             const QString name = task.TileFileName(x, y);

@@ -3,9 +3,11 @@
 #include "geo/area_file.h"
 #include "geo/tile_cover.h"
 #include "platform/app_error.h"
+#include "platform/number_text.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -76,4 +78,18 @@ std::shared_ptr<const ShapedArea> ShapeNamedFor(const std::shared_ptr<const Shap
     auto named = std::make_shared<ShapedArea>(*shape);
     named->FileName = fileName;
     return named;
+}
+
+void SetEdgesToShapeBounds(TaskInputs& inputs, const AreaShape& shape)
+{
+    const auto latitude = [](double value) { return GeneralRealText(std::clamp(value, -85.0, 85.0)); };
+    inputs.LeftLongitude = GeneralRealText(shape.West());
+    inputs.RightLongitude = GeneralRealText(shape.East());
+    inputs.TopLatitude = latitude(shape.North());
+    inputs.BottomLatitude = latitude(shape.South());
+}
+
+OpenedTask OpenStoredTaskReadOnly(const QString& projectFile)
+{
+    return OpenTaskReadOnly(projectFile, ReadStoredShape(projectFile));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geo/area_shape.h"
+#include "task/opened_task.h"
 #include "task/start_inputs.h"
 
 #include <QString>
@@ -30,3 +31,13 @@ std::shared_ptr<const ShapedArea> ReadStoredShape(const QString& projectFile);
 // (AreaFileNameFor). Null for null.
 std::shared_ptr<const ShapedArea> ShapeNamedFor(const std::shared_ptr<const ShapedArea>& shape,
     const QString& typedTaskName);
+
+// The four edge texts of a shaped task's inputs: its shape's bounds, the
+// latitudes within the -85..85 that edges may have (the tiles come from the
+// shape alone).
+void SetEdgesToShapeBounds(TaskInputs& inputs, const AreaShape& shape);
+
+// OpenTaskReadOnly with the shape of a shaped task read from its area file:
+// the tools count, show and join only the area's tiles. Raises AppError as
+// OpenTaskReadOnly, or Refusal as ReadStoredShape.
+OpenedTask OpenStoredTaskReadOnly(const QString& projectFile);

@@ -34,6 +34,13 @@ std::span<const RowSpan> TaskWalk::Column(int x) const
     return std::span<const RowSpan>(&rectangleColumn_, 1);
 }
 
+bool TaskWalk::Holds(int x, int y) const
+{
+    if (cover_)
+        return cover_->Contains(x, y);
+    return x >= minX_ && x <= maxX_ && y >= minY_ && y <= maxY_;
+}
+
 qint64 TaskWalk::PlaceOf(int x, int y) const
 {
     if (!cover_)

@@ -21,6 +21,8 @@ public:
 
     bool IsShaped() const { return cover_ != nullptr; }
     std::span<const RowSpan> Column(int x) const;
+    // Whether (x, y) is one of the walked tiles.
+    bool Holds(int x, int y) const;
 
     // The number of walked tiles up to and including (x, y). A tile outside a
     // rectangle's range gets the place its column and row would have.
