@@ -1,5 +1,6 @@
 #include "app/main_window_fixture.h"
 #include "geo/shape_checks.h"
+#include "geo/shape_samples.h"
 #include "platform/number_question.h"
 #include "platform/number_text.h"
 #include "settings/ini_file.h"
@@ -9,13 +10,6 @@
 #include <QSet>
 
 namespace {
-// A square of 2 degrees with a hole of 1 degree.
-const QByteArray kPolygonWithHole = R"({"type": "FeatureCollection", "features": [{"type": "Feature",
-  "properties": {}, "geometry": {"type": "Polygon", "coordinates": [
-    [[7, 46], [9, 46], [9, 48], [7, 48], [7, 46]],
-    [[7.5, 46.5], [7.5, 47.5], [8.5, 47.5], [8.5, 46.5], [7.5, 46.5]]]}}]}
-)";
-
 class AreaFromFileTest : public MainWindowTest {
 protected:
     ~AreaFromFileTest() override { InterceptNumberQuestions(nullptr); }
@@ -23,8 +17,8 @@ protected:
     // Area from file with `file` and a corridor of `kilometres`.
     void TakeArea(const QString& file, double kilometres)
     {
-        InterceptFileChooser([&](const QString&) { return std::optional(work.File(file)); });
-        InterceptNumberQuestions([&](const QString&, double) { return std::optional(kilometres); });
+        InterceptFileChooser([path = work.File(file)](const QString&) { return std::optional(path); });
+        InterceptNumberQuestions([kilometres](const QString&, double) { return std::optional(kilometres); });
         window->AreaFromFile1->trigger();
     }
 };

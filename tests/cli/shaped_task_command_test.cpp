@@ -2,6 +2,7 @@
 #include "cli/tessaly_command_fixture.h"
 #include "geo/area_file.h"
 #include "geo/shape_checks.h"
+#include "geo/shape_samples.h"
 #include "platform/text_files.h"
 #include "settings/ini_file.h"
 #include "support/run_until.h"
@@ -12,24 +13,6 @@
 #include <csignal>
 
 namespace {
-const QByteArray kGpxTrack = R"(<?xml version="1.0"?>
-<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1">
-  <trk><name>ride</name><trkseg>
-    <trkpt lat="47.3713" lon="8.5417"/>
-    <trkpt lat="47.3921" lon="8.5952"/>
-    <trkpt lat="47.4107" lon="8.5703"/>
-    <trkpt lat="47.4311" lon="8.6318"/>
-  </trkseg></trk>
-</gpx>
-)";
-
-// A square of 2 degrees with a hole of 1 degree: whole tiles lie in the hole at zoom 10.
-const QByteArray kPolygonWithHole = R"({"type": "FeatureCollection", "features": [{"type": "Feature",
-  "properties": {}, "geometry": {"type": "Polygon", "coordinates": [
-    [[7, 46], [9, 46], [9, 48], [7, 48], [7, 46]],
-    [[7.5, 46.5], [7.5, 47.5], [8.5, 47.5], [8.5, 46.5], [7.5, 46.5]]]}}]}
-)";
-
 QString TilePath(int zoom, int x, int y)
 {
     return QStringLiteral("/%1/%2/%3.png").arg(zoom).arg(x).arg(y);
