@@ -32,7 +32,7 @@ std::optional<QPoint> TileOfFileName(const MDTask& task, const QString& name)
     bool columnOk = false, rowOk = false;
     const int x = parts[1].toInt(&columnOk);
     const int y = parts[2].toInt(&rowOk);
-    if (!columnOk || !rowOk || x < task.MinX || x > task.MaxX || y < task.MinY || y > task.MaxY)
+    if (!columnOk || !rowOk || !task.Walk.Holds(x, y))
         return std::nullopt;
     if (task.TileFileName(x, y) != name)
         return std::nullopt;
