@@ -92,6 +92,8 @@ public:
     QLabel* Label16 = nullptr;
     QLineEdit* EditTaskName = nullptr;
     QPushButton* Button4 = nullptr;
+    QPushButton* AreaFromFile1 = nullptr;
+    QPushButton* PlainRectangle1 = nullptr;
     QGroupBox* radio_mapstype = nullptr;
     std::array<QRadioButton*, 3> MapTypeItems{};
     QGroupBox* GroupBox4 = nullptr;
@@ -132,8 +134,6 @@ public:
     QAction* Usermanual1 = nullptr;
     QAction* Homepage1 = nullptr;
     QAction* About1 = nullptr;
-    QAction* AreaFromFile1 = nullptr;
-    QAction* PlainRectangle1 = nullptr;
 
     // The selected map type item (0 MAPNIK, 1 OSMARENDER, 2 CYCLE), -1 for none.
     int MapTypeItemIndex() const;

@@ -1,5 +1,6 @@
 #include "combiner/tile_task_summary.h"
 
+#include "task/task_walk_of.h"
 #include "task/download_task.h"
 #include "task/tile_file_read.h"
 #include "task/tile_state.h"
@@ -19,7 +20,7 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
     qint64 counted = 0;
     for (int y = task.MinY; y <= task.MaxY; ++y) {
         for (int x = task.MinX; x <= task.MaxX; ++x) {
-            if (!task.Walk.Holds(x, y))
+            if (!TaskHoldsTile(task, x, y))
                 continue;
             if (carryOn && !carryOn(counted++))
                 return summary;

@@ -7,6 +7,7 @@
 #include "platform/folders.h"
 #include "platform/link_safe_files.h"
 #include "task/download_task.h"
+#include "task/task_walk_of.h"
 
 #include <QFile>
 #include <algorithm>
@@ -86,11 +87,12 @@ void TDownThread::RunWorker()
     BlankImagePath = ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
         + Task->ImageExtension();
 
+    const TaskWalk walk = WalkOf(*Task);
     qint64 SkipCount = 0;
     const int resumeX = Task->ResumeX[ThreadIndex];
     const int resumeY = Task->ResumeY[ThreadIndex];
     if (resumeX != 0 && resumeY != 0)
-        SkipCount = Task->Walk.PlaceOf(resumeX, resumeY);
+        SkipCount = walk.PlaceOf(resumeX, resumeY);
     qint64 Seq = 0;
     // Workers start apart, but never further apart than the pause itself:
     // with no pause they all start at once.
@@ -98,7 +100,7 @@ void TDownThread::RunWorker()
         Wait(std::min(ThreadIndex * 100, PauseAfterTileMs));
 
     if (Client) {
-        Task->Walk.ForEachTile([&](int x, int y) {
+        walk.ForEachTile([&](int x, int y) {
             if (StopRequested())
                 return false;
             ++Seq;

@@ -7,6 +7,7 @@
 #include "platform/app_error.h"
 #include "platform/number_text.h"
 #include "platform/text_files.h"
+#include "task/task_walk_of.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -206,6 +207,7 @@ void MDTask::WriteTileList() const
     const QByteArray namePrefix = TileListLinePrefix();
     const QByteArray nameSuffix = TileListNameSuffix();
     RowEdgeTexts rowEdges(MinY, MaxY + 1, zoom);
+    const TaskWalk walk = WalkOf(*this);
     LineBuilder columnStart, line;
     for (int x = MinX; x <= MaxX; ++x) {
         columnStart.Clear();
@@ -218,7 +220,7 @@ void MDTask::WriteTileList() const
         columnStart.AppendFixedReal(TileXToLongitude(static_cast<double>(x) + 1, zoom));
         columnStart.Append(' ');
         const QByteArrayView westEast = columnStart.View().sliced(nameStart);
-        for (const RowSpan& span : Walk.Column(x)) {
+        for (const RowSpan& span : walk.Column(x)) {
             for (int y = span.First; y <= span.Last; ++y) {
                 line.Clear();
                 line.Append(columnStart.View().first(nameStart));

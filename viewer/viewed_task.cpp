@@ -1,6 +1,7 @@
 #include "viewer/viewed_task.h"
 
 #include "task/stored_shape.h"
+#include "task/task_walk_of.h"
 #include "geo/tile_math.h"
 
 namespace {
@@ -40,7 +41,7 @@ QRectF ViewedTask::RequestedArea() const
 
 bool ViewedTask::Contains(int x, int y) const
 {
-    return opened_.Task->Walk.Holds(x, y);
+    return TaskHoldsTile(*opened_.Task, x, y);
 }
 
 std::optional<TileState> ViewedTask::StateOf(int x, int y)

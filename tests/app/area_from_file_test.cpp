@@ -5,7 +5,6 @@
 #include "platform/number_text.h"
 #include "settings/ini_file.h"
 
-#include <QAction>
 #include <QGroupBox>
 #include <QSet>
 
@@ -19,7 +18,7 @@ protected:
     {
         InterceptFileChooser([path = work.File(file)](const QString&) { return std::optional(path); });
         InterceptNumberQuestions([kilometres](const QString&, double) { return std::optional(kilometres); });
-        window->AreaFromFile1->trigger();
+        window->AreaFromFile1->click();
     }
 };
 }
@@ -53,7 +52,7 @@ TEST_F(AreaFromFileTest, ShapedStartFetchesTheShapesTilesAndOpenTaskShowsItAgain
     EXPECT_EQ(TIniFile(work.File("holed.qtsk")).ReadString("AREA", "AreaFile", ""), "holed.area.geojson");
 
     // Back to a plain rectangle, then the task opened again.
-    window->PlainRectangle1->trigger();
+    window->PlainRectangle1->click();
     EXPECT_FALSE(window->Edit1->isReadOnly());
     EXPECT_TRUE(window->GroupBox4->title().isEmpty());
     QFile::remove(work.File("holed.geojson"));
