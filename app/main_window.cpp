@@ -58,6 +58,8 @@ void TForm1::ConnectHandlers()
     connect(Button1, &QPushButton::clicked, this, guarded(&TForm1::Button1Click));
     connect(BitBtn1, &QPushButton::clicked, this, guarded(&TForm1::BitBtn1Click));
     connect(Button4, &QPushButton::clicked, this, guarded(&TForm1::LoadParametersfromprojectfilel1Click));
+    connect(AreaFromFile1, &QPushButton::clicked, this, guarded(&TForm1::AreaFromFile1Click));
+    connect(PlainRectangle1, &QPushButton::clicked, this, guarded(&TForm1::PlainRectangle1Click));
     const std::pair<QAction*, void (TForm1::*)()> commands[] = {
         {Exit1, &TForm1::Exit1Click},
         {Options2, &TForm1::Options2Click},

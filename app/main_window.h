@@ -71,6 +71,8 @@ public:
     void Usermanual1Click();
     void Homepage1Click();
     void About1Click();
+    void AreaFromFile1Click();
+    void PlainRectangle1Click();
 
     // Set by the show handler.
     QString HelpFileName;
@@ -90,6 +92,8 @@ public:
     QLabel* Label16 = nullptr;
     QLineEdit* EditTaskName = nullptr;
     QPushButton* Button4 = nullptr;
+    QPushButton* AreaFromFile1 = nullptr;
+    QPushButton* PlainRectangle1 = nullptr;
     QGroupBox* radio_mapstype = nullptr;
     std::array<QRadioButton*, 3> MapTypeItems{};
     QGroupBox* GroupBox4 = nullptr;
@@ -160,6 +164,11 @@ private:
 
     void CreateProgressDisplay();
     TaskInputs CurrentInputs() const;
+    // A shaped area in use (see main_window_shape.cpp): the edges show its
+    // bounds and cannot be typed; null for a plain rectangle.
+    void UseShape(std::shared_ptr<const ShapedArea> shape);
+    void ShowShape();
+    std::shared_ptr<const ShapedArea> shape_;
     void RefreshEstimate();
     void BeginProgress();
     void UpdateProgress();

@@ -148,6 +148,11 @@ void TForm1::CreateInputControls(QWidget* parent)
     Button1 = Place(new QPushButton(QStringLiteral("..."), GroupBox2), "Button1", 272, 17, 38, 25);
     Button1->setToolTip(QStringLiteral("Click to select path"));
 
+    // The area from a file instead of the edges, and back.
+    AreaFromFile1 = Place(new QPushButton(QStringLiteral("&Area from file..."), parent), "AreaFromFile1", 18, 292, 120, 22);
+    PlainRectangle1 = Place(new QPushButton(QStringLiteral("&Rectangle"), parent), "PlainRectangle1", 144, 292, 80, 22);
+    PlainRectangle1->setEnabled(false);
+
     LabelTotalxy = Place(new QLabel(parent), "LabelTotalxy", 8, 321, 203, 13);
     BitBtn1 = Place(new QPushButton(QStringLiteral("Start"), parent), "BitBtn1", 235, 315, 102, 33);
     BitBtn1->setFont(TahomaFont(13, true));

@@ -10,6 +10,7 @@
 #include "task/configured_servers.h"
 #include "settings/options_dialog.h"
 #include "task/start_inputs.h"
+#include "task/stored_shape.h"
 #include "task/zoom_series.h"
 #include "tools/about_box.h"
 #include "tools/converter_window.h"
@@ -40,7 +41,8 @@ void TForm1::LoadParametersfromprojectfilel1Click()
 
 void TForm1::OpenTaskFile(const QString& fileName)
 {
-    const TaskInputs inputs = InputsOfProjectFile(fileName);
+    const TaskInputs inputs = InputsOfStoredTask(fileName);
+    UseShape(inputs.Shape);
     Edit1->setText(inputs.LeftLongitude);
     Edit3->setText(inputs.RightLongitude);
     Edit2->setText(inputs.TopLatitude);

@@ -1,6 +1,7 @@
 // How big a task is before it starts, and how far it has come while it runs:
 // the right end of the status bar and Start's question before large tasks.
 #include "app/main_window.h"
+#include "task/stored_shape.h"
 #include "task/start_inputs.h"
 #include "app/task_progress_display.h"
 #include "task/task_size_estimate.h"
@@ -42,8 +43,10 @@ void TForm1::CreateProgressDisplay()
 
 TaskInputs TForm1::CurrentInputs() const
 {
-    return {Edit1->text(), Edit3->text(), Edit2->text(), Edit4->text(), Edit5->text().toInt(),
+    TaskInputs inputs{Edit1->text(), Edit3->text(), Edit2->text(), Edit4->text(), Edit5->text().toInt(),
         MapTypeCodeForItem(MapTypeItemIndex()), Edit6->text(), EditTaskName->text()};
+    inputs.Shape = ShapeNamedFor(shape_, inputs.TypedTaskName);
+    return inputs;
 }
 
 // Inputs edited while a task runs do not touch its progress; once it has
@@ -53,6 +56,7 @@ void TForm1::RefreshEstimate()
     if (TaskRunning())
         return;
     const TaskInputs inputs = CurrentInputs();
+    ShowShape();
     TileSizes->Survey(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType));
     const QList<CheckedInputs> members = ReadSeriesStart(inputs, UpDownZoomTo->Position());
     const auto count = SeriesTileCount(members, ReadTileServers());

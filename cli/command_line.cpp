@@ -78,6 +78,27 @@ std::optional<QString> TakeFolderOfName(NewCommand& parsed)
     return std::nullopt;
 }
 
+// The shape options of `new` into `parsed`; the complaint when they are wrong.
+template <typename Parser>
+std::optional<UsageError> ReadShapeOptions(const Parser& parser, const QCommandLineOption& area,
+    const QCommandLineOption& shape, const QCommandLineOption& corridor, const QCommandLineOption& layer,
+    NewCommand& parsed)
+{
+    if (parser.IsSet(area) && parser.IsSet(shape))
+        return parser.Wrong(QStringLiteral("--area and --shape exclude each other"));
+    if (!parser.IsSet(shape) && (parser.IsSet(corridor) || parser.IsSet(layer)))
+        return parser.Wrong(QStringLiteral("--corridor and --layer go with --shape"));
+    parsed.ShapeFile = parser.Value(shape);
+    parsed.Layer = parser.Value(layer);
+    if (parser.IsSet(corridor)) {
+        const auto metres = ReadDistanceMetres(parser.Value(corridor));
+        if (!metres)
+            return parser.Wrong(QStringLiteral("--corridor takes a distance such as 500m, 2km, 2.5km or 800 (metres)"));
+        parsed.CorridorMetres = *metres;
+    }
+    return std::nullopt;
+}
+
 const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")});
 const QCommandLineOption kVersion(QStringLiteral("version"));
 
@@ -139,7 +160,10 @@ Command ParseNew(const QStringList& arguments)
     const QCommandLineOption folder(QStringLiteral("folder"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption yes(QStringLiteral("yes"));
     const QCommandLineOption run(QStringLiteral("run"));
-    Parser parser(QStringLiteral("new"), {area, zoom, map, folder, yes, run});
+    const QCommandLineOption shape(QStringLiteral("shape"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption corridor(QStringLiteral("corridor"), QString(), QStringLiteral("DIST"));
+    const QCommandLineOption layer(QStringLiteral("layer"), QString(), QStringLiteral("NAME"));
+    Parser parser(QStringLiteral("new"), {area, shape, corridor, layer, zoom, map, folder, yes, run});
     if (auto wrong = parser.Parse(arguments))
         return *wrong;
     if (auto print = parser.Print(NewHelp()))
@@ -161,6 +185,8 @@ Command ParseNew(const QStringList& arguments)
             if (!IsWholeDecimalNumber(edge))
                 return parser.Wrong(QStringLiteral("--area takes decimal numbers; ") + edge + QStringLiteral(" is not one"));
     }
+    if (auto wrong = ReadShapeOptions(parser, area, shape, corridor, layer, parsed))
+        return *wrong;
     if (parser.IsSet(zoom) && !ReadZoomRange(parser.Value(zoom), parsed.ZoomFrom, parsed.ZoomTo))
         return parser.Wrong(QStringLiteral("--zoom takes Z or Z-Z2 with 0 <= Z <= Z2 <= 30"));
     if (parser.IsSet(map)) {
@@ -176,7 +202,7 @@ Command ParseNew(const QStringList& arguments)
         return parser.Wrong(*disagree);
     if (parsed.TaskName.isEmpty())
         return parser.Wrong(QStringLiteral("a task name is needed"));
-    if (!parser.IsSet(area))
+    if (!parser.IsSet(area) && !parser.IsSet(shape))
         return parser.Wrong(QStringLiteral("--area is needed"));
     if (!parser.IsSet(zoom))
         return parser.Wrong(QStringLiteral("--zoom is needed"));
@@ -240,6 +266,19 @@ Command ParseWindow(const QStringList& arguments)
 }
 }
 
+std::optional<double> ReadDistanceMetres(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d+(?:\\.\\d+)?)(m|km)?$"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const double number = match.captured(1).toDouble();
+    const double metres = match.captured(2) == QStringLiteral("km") ? number * 1000 : number;
+    if (!(metres > 0))
+        return std::nullopt;
+    return metres;
+}
+
 Command ParseCommandLine(const QStringList& arguments)
 {
     const QString first = arguments.value(0);
@@ -271,6 +310,7 @@ QString ProgramHelp()
     return QStringLiteral(
         "Usage: tessaly [TASK.qtsk]\n"
         "       tessaly new NAME.qtsk --area LEFT,RIGHT,TOP,BOTTOM --zoom Z[-Z2] [options]\n"
+        "       tessaly new NAME.qtsk --shape FILE [--corridor DIST] --zoom Z[-Z2] [options]\n"
         "       tessaly run TASK.qtsk [TASK2.qtsk ...]\n"
         "       tessaly redownload LIST.ftl\n"
         "\n"
@@ -293,11 +333,18 @@ QString NewHelp()
 {
     return QStringLiteral(
         "Usage: tessaly new NAME.qtsk --area LEFT,RIGHT,TOP,BOTTOM --zoom Z[-Z2] [options]\n"
+        "       tessaly new NAME.qtsk --shape FILE [--corridor DIST] --zoom Z[-Z2] [options]\n"
         "\n"
         "Writes the project file of a task as the window's Start would name and check\n"
         "it; a zoom range Z-Z2 writes one task per zoom level (NAME_zZ.qtsk ...).\n"
+        "A task of a shape fetches only the tiles the shape touches and keeps the shape\n"
+        "beside its project file (NAME.area.geojson).\n"
         "\n"
         "  --area L,R,T,B  longitudes and latitudes in degrees\n"
+        "  --shape FILE    the area from a GPX, KML, GeoJSON, shapefile, GeoPackage ...\n"
+        "  --corridor DIST distance on each side of lines and points (500m, 2km, 2.5km,\n"
+        "                  or metres); needed for lines and points\n"
+        "  --layer NAME    the file's layer to take (default: every layer with geometry)\n"
         "  --zoom Z[-Z2]   zoom level, or the lowest and highest of a series\n"
         "  --map M         mapnik (default), osmarender or cycle\n"
         "  --folder DIR    task folder (default: the configured default folder)\n"

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 // What the program was asked to do, read from its arguments (without the
@@ -15,9 +16,13 @@ struct WindowCommand {
 };
 
 // tessaly new NAME.qtsk --area L,R,T,B --zoom Z[-Z2] [--map M] [--folder DIR] [--yes] [--run]
+// tessaly new NAME.qtsk --shape FILE [--corridor DIST] [--layer NAME] --zoom Z[-Z2] [...]
 struct NewCommand {
     QString TaskName;  // as typed, without a folder part (which names the folder)
-    QStringList Area;  // left, right, top, bottom, as typed
+    QStringList Area;  // left, right, top, bottom, as typed; empty with a shape
+    QString ShapeFile;          // the file the area's shape is read from
+    QString Layer;              // its layer; empty: every layer with geometry
+    double CorridorMetres = 0;  // on each side of lines and points; 0: none
     int ZoomFrom = 0;
     int ZoomTo = 0;
     int MapsType = 0;  // MapTypeCode
@@ -55,6 +60,10 @@ using Command =
     std::variant<WindowCommand, NewCommand, RunCommand, RedownloadCommand, PrintCommand, UsageError, RefusedCommand>;
 
 Command ParseCommandLine(const QStringList& arguments);
+
+// A distance on the ground: "500m", "2km", "2.5km" or a plain number of
+// metres, above 0. Nothing for any other text.
+std::optional<double> ReadDistanceMetres(const QString& text);
 
 // The window's task file is looked at before any window is made, so that one
 // that is missing or cannot be read is refused on stderr, with or without a

@@ -11,15 +11,22 @@
 #include "run/task_start.h"
 #include "settings/config_file.h"
 #include "task/configured_servers.h"
+#include "geo/area_file.h"
+#include "geo/area_shape.h"
+#include "geo/tile_cover.h"
+#include "platform/number_text.h"
 #include "task/download_task.h"
 #include "task/opened_task.h"
 #include "task/start_check.h"
+#include "task/stored_shape.h"
 #include "task/task_size_estimate.h"
+#include "task/tile_range.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -51,6 +58,35 @@ TaskInputs InputsOfNew(const NewCommand& command)
     inputs.TypedFolder = WithTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()));
     inputs.TypedTaskName = command.TaskName;
     return inputs;
+}
+
+void TakeShape(TaskInputs& inputs, const AreaShape& shape, const NewCommand& command)
+{
+    SetEdgesToShapeBounds(inputs, shape);
+    inputs.Shape = MakeShapedArea(shape, AreaFileNameFor(ProjectFileNameFor(inputs.TypedTaskName)),
+        QFileInfo(command.ShapeFile).fileName(), command.CorridorMetres);
+}
+
+// "Shape route.gpx (corridor 1000 m), zoom 15: 1,412 tiles; its rectangle holds 65,536".
+void PrintShapeSummary(const TaskInputs& inputs, int zoomTo)
+{
+    const ShapedArea& shape = *inputs.Shape;
+    const QString corridor = shape.CorridorMetres > 0
+        ? QStringLiteral(" (corridor %1 m)").arg(GeneralRealText(shape.CorridorMetres))
+        : QString();
+    for (int zoom = inputs.Zoom; zoom <= std::max(zoomTo, inputs.Zoom); ++zoom) {
+        TaskParameters rectangle;
+        rectangle.LeftLongitude = ReadAreaNumber(inputs.LeftLongitude).value_or(0);
+        rectangle.RightLongitude = ReadAreaNumber(inputs.RightLongitude).value_or(0);
+        rectangle.TopLatitude = ReadAreaNumber(inputs.TopLatitude).value_or(0);
+        rectangle.BottomLatitude = ReadAreaNumber(inputs.BottomLatitude).value_or(0);
+        rectangle.Zoom = zoom;
+        const TaskTileRange rectangleRange = ComputeTaskTileRange(rectangle);
+        PrintError(QStringLiteral("Shape %1%2, zoom %3: %4 tiles; its rectangle holds %5")
+                .arg(shape.ShapeName, corridor)
+                .arg(zoom)
+                .arg(GroupedNumber(shape.CoverAt(zoom)->Count()), GroupedNumber(rectangleRange.Range.TotalCount)));
+    }
 }
 
 // A new task the window would ask about first needs --yes; a continued
@@ -94,7 +130,18 @@ private:
 
 int New(const NewCommand& command)
 {
-    const TaskInputs inputs = InputsOfNew(command);
+    TaskInputs inputs = InputsOfNew(command);
+    if (!command.ShapeFile.isEmpty()) {
+        const ShapeResult shape = ReadShape({command.ShapeFile, command.Layer, command.CorridorMetres});
+        for (const QString& note : shape.Notes)
+            PrintError(note);
+        if (!shape.Ok()) {
+            PrintError(shape.ProblemText);
+            return shape.Problem == ShapeProblem::NeedsCorridor ? kExitWrongCommandLine : kExitRefused;
+        }
+        TakeShape(inputs, *shape.Shape, command);
+        PrintShapeSummary(inputs, command.ZoomTo);
+    }
     const LargeTaskConfirmation confirm = ConfirmWithYes(command, inputs);
     if (command.Run)
         return RunNewTasks(inputs, command.ZoomTo, confirm);
@@ -109,6 +156,7 @@ int New(const NewCommand& command)
         for (const CheckedInputs& member : members)
             tasks.push_back(PrepareTask(member, settings));
         for (const PreparedTask& task : tasks) {
+            task.Task->WriteAreaFile();
             task.Task->WriteProjectFile();
             std::fprintf(stdout, "%s\n", (task.Parameters->Path + task.Parameters->TaskName).toUtf8().constData());
         }
@@ -127,7 +175,7 @@ int Run(const RunCommand& command)
         const QString name = QFileInfo(file).fileName();
         if (ProjectFileNameFor(name) != name)
             throw Refusal({file + QStringLiteral(" is not a task: a task's project file is named NAME.qtsk.")});
-        tasks << InputsOfProjectFile(file);
+        tasks << InputsOfStoredTask(file);
     }
     return RunTasksInTurn(tasks);
 }

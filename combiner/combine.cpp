@@ -1,5 +1,6 @@
 #include "combiner/combine.h"
 
+#include "task/stored_shape.h"
 #include "combiner/combine_run.h"
 #include "platform/app_error.h"
 #include "platform/work_pool.h"
@@ -81,7 +82,7 @@ std::vector<OpenedTask> OpenTasks(const CombineRequest& request)
         if (QFileInfo(request.Target).absoluteFilePath() == QFileInfo(file).absoluteFilePath())
             throw AppError(QStringLiteral("Cannot write %1: it is the task's own project file.")
                                .arg(QDir::toNativeSeparators(request.Target)));
-        tasks.push_back(OpenTaskReadOnly(file));
+        tasks.push_back(OpenStoredTaskReadOnly(file));
     }
     const int mapType = tasks.front().Parameters->MapsType;
     for (size_t i = 1; i < tasks.size(); ++i)

@@ -3,6 +3,7 @@
 #include "combiner/parallel_for.h"
 #include "task/download_task.h"
 #include "task/opened_task.h"
+#include "task/task_walk_of.h"
 
 #include <algorithm>
 #include <iterator>
@@ -22,7 +23,7 @@ MosaicGeometry Joined(const std::vector<OpenedTask>& tasks, const std::vector<si
 
 bool Covers(const MDTask& task, int x, int y)
 {
-    return x >= task.MinX && x <= task.MaxX && y >= task.MinY && y <= task.MaxY;
+    return TaskHoldsTile(task, x, y);
 }
 }
 

@@ -4,6 +4,7 @@
 #include "combiner/png_encode.h"
 #include "combiner/task_tiles.h"
 #include "combiner/tiff_tile_deflate.h"
+#include "task/task_walk_of.h"
 #include "task/download_task.h"
 #include "task/tile_file_read.h"
 #include "task/tile_state.h"
@@ -25,6 +26,8 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
     qint64 counted = 0;
     for (int y = task.MinY; y <= task.MaxY; ++y) {
         for (int x = task.MinX; x <= task.MaxX; ++x) {
+            if (!TaskHoldsTile(task, x, y))
+                continue;
             if (carryOn && !carryOn(counted++))
                 return summary;
             const QString name = task.TileFileName(x, y);

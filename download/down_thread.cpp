@@ -8,6 +8,7 @@
 #include "platform/folders.h"
 #include "platform/link_safe_files.h"
 #include "task/download_task.h"
+#include "task/task_walk_of.h"
 
 #include <QFile>
 #include <algorithm>
@@ -87,34 +88,27 @@ void TDownThread::RunWorker()
     BlankImagePath = ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
         + Task->ImageExtension();
 
+    const TaskWalk walk = WalkOf(*Task);
     qint64 SkipCount = 0;
     const int resumeX = Task->ResumeX[ThreadIndex];
     const int resumeY = Task->ResumeY[ThreadIndex];
-    if (resumeX != 0 && resumeY != 0) {
-        SkipCount = (qint64(resumeX) - Task->MinX) * (qint64(Task->MaxY) - Task->MinY + 1)
-            + (qint64(resumeY) - Task->MinY) + 1;
-    }
+    if (resumeX != 0 && resumeY != 0)
+        SkipCount = walk.PlaceOf(resumeX, resumeY);
     qint64 Seq = 0;
     // Workers start apart, but never further apart than the pause itself:
     // with no pause they all start at once.
     if (Client)
         Wait(std::min(ThreadIndex * 100, PauseAfterTileMs));
 
-    bool walking = Client != nullptr;
-    for (int x = Task->MinX; walking && x <= Task->MaxX; ++x) {
-        for (int y = Task->MinY; y <= Task->MaxY; ++y) {
-            if (StopRequested()) {
-                walking = false;
-                break;
-            }
+    if (Client) {
+        walk.ForEachTile([&](int x, int y) {
+            if (StopRequested())
+                return false;
             ++Seq;
             if (Seq <= SkipCount || Seq % parameters.ThreadCount != ThreadIndex)
-                continue;
-            if (!FetchTile(x, y, Seq)) {
-                walking = false;
-                break;
-            }
-        }
+                return true;
+            return FetchTile(x, y, Seq);
+        });
     }
 
     Client.reset();

@@ -33,10 +33,10 @@ public:
 //   prepares its HTTP client with the task's request profile, works out its
 //   resume point and waits ThreadIndex x 100 ms (at most the pause after a
 //   tile) so that workers start apart.
-// - Walk: every worker walks the task's whole range, columns outer and rows
-//   inner, and takes the tiles whose 1-based place Seq satisfies
-//   Seq mod ThreadCount == ThreadIndex, skipping places up to its resume
-//   point. The stop request is looked at between tiles and between the
+// - Walk: every worker walks the task's tiles (task/task_walk.h: the whole
+//   range, or a shaped task's cover), columns outer and rows inner, and
+//   takes the tiles whose 1-based place Seq satisfies Seq mod ThreadCount
+//   == ThreadIndex, skipping places up to its resume point. The stop request is looked at between tiles and between the
 //   attempts of a tile, and it aborts a transfer under way.
 // - Tile: GET, store, "T<n>:seq=<Seq>,<file> OK", position, the task's pause
 //   after a tile (1000 ms unless configured); failures are classified and

@@ -17,6 +17,8 @@ qint64 ShareTilesUpToPlace(qint64 places, int threadIndex, int threadCount)
 
 qint64 PlaceInWalk(const MDTask& task, int x, int y)
 {
+    if (task.Walk.IsShaped())
+        return task.Walk.PlaceOf(x, y);
     return (qint64(x) - task.MinX) * (qint64(task.MaxY) - task.MinY + 1) + (qint64(y) - task.MinY) + 1;
 }
 

@@ -42,6 +42,10 @@ PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& setting
     parameters->Continue = ContinuesProject(task.ProjectFile, inputs);
     parameters->Servers = settings.Servers;
     parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
+    if (inputs.Shape) {
+        parameters->Shape = inputs.Shape;
+        parameters->Cover = inputs.Shape->CoverAt(inputs.Zoom);
+    }
 
     if (const auto refusal = TileUsagePolicyRefusal(*parameters))
         throw Refusal({*refusal});

@@ -38,6 +38,7 @@ void MDTask::DescribeTask()
     TopLatitudeDownload = range.TopLatitude;
     BottomLatitudeDownload = range.BottomLatitude;
     TotalCount = range.TotalCount;
+    Walk = Parameters->Cover ? TaskWalk(Parameters->Cover) : TaskWalk(MinX, MinY, MaxX, MaxY);
 
     const QString base = Parameters->Path + TaskBase(Parameters->TaskName);
     LogFileName = base + QStringLiteral("_log.txt");

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "task/map_type.h"
+#include "task/task_area.h"
+#include "task/task_walk.h"
 #include "task/tile_pause.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // The largest number of workers of a task, and the number of thread position
 // pairs in every project file.
@@ -31,6 +34,9 @@ struct TaskParameters {
     bool Continue = false;             // resumes an earlier run of the same project
     TileServers Servers;
     TilePause PauseAfterTile;          // what each worker waits after a stored tile
+    // A shaped task: its area and its tiles at Zoom; null for a rectangle task.
+    std::shared_ptr<const ShapedArea> Shape;
+    std::shared_ptr<const TileCover> Cover;
 };
 
 // One download task, built at Start from its parameters: the tile range, its
@@ -58,6 +64,7 @@ public:
     double LeftLongitudeDownload = 0, RightLongitudeDownload = 0;
     double TopLatitudeDownload = 0, BottomLatitudeDownload = 0;
     qint64 TotalCount = 0;
+    TaskWalk Walk;  // the tiles the workers walk, TotalCount of them
     QString LogFileName;
     QString FailedFileName;
     QString ListFileName;
@@ -68,7 +75,8 @@ public:
     QString TileFilePath(int x, int y) const;
     QString ImageExtension() const;
 
-    // The task files at Start. A new task removes an earlier project file
+    // The task files at Start. A new shaped task writes its area file first.
+    // A new task removes an earlier project file
     // first and writes it last, so that a Start cut short (a kill, a full
     // disk) leaves no project file vouching for files that are not all
     // there. A continued task keeps its project file, tile list and failed
@@ -77,6 +85,7 @@ public:
     // the pause line when a pause key is set.
     void WriteTaskFiles(const QDateTime& now = QDateTime::currentDateTime()) const;
     void WriteProjectFile() const;
+    void WriteAreaFile() const;
     void WriteTileList() const;
     void WriteTaskLog(const QDateTime& now = QDateTime::currentDateTime()) const;
     void CreateFailedTileList() const;

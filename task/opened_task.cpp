@@ -65,6 +65,11 @@ void CheckProjectFileReadable(const QString& projectFileName)
 
 OpenedTask OpenTaskReadOnly(const QString& projectFileName)
 {
+    return OpenTaskReadOnly(projectFileName, nullptr);
+}
+
+OpenedTask OpenTaskReadOnly(const QString& projectFileName, std::shared_ptr<const ShapedArea> shape)
+{
     CheckReadableText(projectFileName);
     const TIniFile project(projectFileName);
 
@@ -85,6 +90,10 @@ OpenedTask OpenTaskReadOnly(const QString& projectFileName)
     const QFileInfo file(projectFileName);
     parameters->Path = WithTrailingSeparator(QDir::toNativeSeparators(file.absolutePath()));
     parameters->TaskName = file.fileName();
+    if (shape) {
+        parameters->Cover = shape->CoverAt(parameters->Zoom);
+        parameters->Shape = std::move(shape);
+    }
 
     OpenedTask opened;
     try {

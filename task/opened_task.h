@@ -18,6 +18,9 @@ struct OpenedTask {
 // missing, unreadable, empty, binary, or lacks a map type, area or zoom that
 // a task can be built from.
 OpenedTask OpenTaskReadOnly(const QString& projectFileName);
+// The same for a shaped task whose shape was read (see task/stored_shape.h):
+// its tiles are those of `shape`.
+OpenedTask OpenTaskReadOnly(const QString& projectFileName, std::shared_ptr<const ShapedArea> shape);
 
 // Raises the same AppError when the file is missing, not a file or cannot be read.
 void CheckProjectFileReadable(const QString& projectFileName);

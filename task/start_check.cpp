@@ -43,11 +43,11 @@ std::optional<QString> SeriesRefusal(const QList<CheckedInputs>& members, const 
 }
 
 // Whether the project file holds the member's area (read as numbers: "10.0"
-// is the area of "10") and map type.
+// is the area of "10"), its shape's area file and map type.
 bool HoldsTheSameArea(const QString& projectFile, const CheckedInputs& member)
 {
     const auto identity = ReadSeriesIdentity(projectFile);
-    if (!identity || identity->MapsType != member.Typed.MapsType)
+    if (!identity || identity->MapsType != member.Typed.MapsType || identity->AreaFile != AreaFileNameOf(member.Typed))
         return false;
     const auto left = ReadAreaNumber(identity->LeftLongitude);
     const auto right = ReadAreaNumber(identity->RightLongitude);

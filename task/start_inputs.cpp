@@ -38,8 +38,22 @@ TaskParameters ParametersOf(const AreaEdges& edges, const TaskInputs& inputs, co
     parameters.Zoom = inputs.Zoom;
     parameters.MapsType = inputs.MapsType;
     parameters.Servers = servers;
+    if (inputs.Shape) {
+        parameters.Shape = inputs.Shape;
+        parameters.Cover = inputs.Shape->CoverAt(inputs.Zoom);
+    }
     return parameters;
 }
+}
+
+QString AreaFileNameOf(const TaskInputs& inputs)
+{
+    return inputs.Shape ? inputs.Shape->FileName : QString();
+}
+
+QString StoredAreaFileName(const QString& projectFile)
+{
+    return TIniFile(projectFile).ReadString(QStringLiteral("AREA"), QStringLiteral("AreaFile"), QString());
 }
 
 std::optional<QString> AreaProblem(const AreaEdges& area)
@@ -97,6 +111,7 @@ bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs)
         && project.ReadString(area, QStringLiteral("TopLatitude"), QString()) == inputs.TopLatitude
         && project.ReadString(area, QStringLiteral("BottomLatitude"), QString()) == inputs.BottomLatitude
         && project.ReadInteger(QStringLiteral("Zoom"), QStringLiteral("Zoom"), 100) == inputs.Zoom
+        && project.ReadString(area, QStringLiteral("AreaFile"), QString()) == AreaFileNameOf(inputs)
         && projectFile.left(nameStart) == WithTrailingSeparator(inputs.TypedFolder)
         && projectFile.mid(nameStart) == inputs.TypedTaskName;
 }

@@ -2,9 +2,11 @@
 
 #include "platform/number_text.h"
 #include "task/map_type.h"
+#include "task/task_area.h"
 
 #include <QList>
 #include <QString>
+#include <memory>
 #include <optional>
 
 // How Start reads the main window's inputs, apart from the window itself.
@@ -40,11 +42,20 @@ struct TaskInputs {
     int MapsType = 0;
     QString TypedFolder;    // the save-folder box as typed
     QString TypedTaskName;  // the task name box as typed
+    std::shared_ptr<const ShapedArea> Shape;  // a shaped task's area; null for a rectangle
 };
+
+// The area file a shaped task's inputs name, empty for a rectangle.
+QString AreaFileNameOf(const TaskInputs& inputs);
+
+// The area file a project file names ("AreaFile" in its area section), empty
+// for a rectangle task.
+QString StoredAreaFileName(const QString& projectFile);
 
 // True when `projectFile` exists and records these very inputs, so that the
 // start continues it: the stored area texts equal the typed ones character
-// for character, and the file is the typed folder and name without changes.
+// for character, the file is the typed folder and name without changes, and
+// it names the same area file (or none).
 bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs);
 
 // The four area texts as numbers that pass every area check. Raises
@@ -54,6 +65,7 @@ AreaEdges ReadCheckedArea(const TaskInputs& inputs);
 // The inputs Open task fills from a project file: its area texts, zoom and
 // map type as stored, its folder (absolute, native separators, with the
 // trailing separator) and its file name. Missing keys read as empty or 0.
+// The shape of a shaped task is not read here (see task/stored_shape.h).
 TaskInputs InputsOfProjectFile(const QString& projectFile);
 
 // One task of a start, read from its typed inputs once: every later step of

@@ -4,8 +4,10 @@
 #include "task/download_task.h"
 
 #include "geo/tile_math.h"
+#include "platform/app_error.h"
 #include "platform/number_text.h"
 #include "platform/text_files.h"
+#include "task/task_walk_of.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -120,6 +122,10 @@ void MDTask::WriteProjectFile() const
         QStringLiteral("RightLongitude=") + GeneralRealText(p.RightLongitude),
         QStringLiteral("TopLatitude=") + GeneralRealText(p.TopLatitude),
         QStringLiteral("BottomLatitude=") + GeneralRealText(p.BottomLatitude),
+    };
+    if (p.Shape)
+        lines << QStringLiteral("AreaFile=") + p.Shape->FileName;
+    lines << QStringList{
         QString(),
         QStringLiteral("Left_Longitude_download=") + GeneralRealText(LeftLongitudeDownload),
         QStringLiteral("Right_Longitude_download=") + GeneralRealText(RightLongitudeDownload),
@@ -150,22 +156,42 @@ void MDTask::WriteTaskFiles(const QDateTime& now) const
 {
     if (!Parameters->Continue)
         QFile::remove(Parameters->Path + Parameters->TaskName);
+    WriteAreaFile();
     WriteTileList();
     WriteTaskLog(now);
     CreateFailedTileList();
     WriteProjectFile();
 }
 
+// A new shaped task writes its area file; a continued one keeps the file it
+// was read from.
+void MDTask::WriteAreaFile() const
+{
+    const std::shared_ptr<const ShapedArea>& shape = Parameters->Shape;
+    const QString fileName = Parameters->Path + (shape ? shape->FileName : QString());
+    if (!shape || (Parameters->Continue && QFileInfo::exists(fileName)))
+        return;
+    if (const QString problem = shape->Write(fileName); !problem.isEmpty())
+        throw AppError(problem);
+}
+
 // Every field of a line has a fixed width except the two numbers in the
-// file name, so the size of a whole list follows from the range alone.
+// file name, so the size of a whole list follows from the walk alone.
 qint64 MDTask::TileListSize() const
 {
-    const qint64 columns = qint64(MaxX) - MinX + 1;
-    const qint64 rows = qint64(MaxY) - MinY + 1;
     // name parts, ": ", four fields of 20 characters with a blank between them, CR LF
     const qint64 fixedPerLine = TileListLinePrefix().size() + 1 + TileListNameSuffix().size() + 4 * 20 + 3 + 2;
-    return kTileListHeader.size() + 2 + TotalCount * fixedPerLine + rows * DigitsFrom(MinX, MaxX)
-        + columns * DigitsFrom(MinY, MaxY);
+    qint64 size = kTileListHeader.size() + 2 + TotalCount * fixedPerLine;
+    if (!Walk.IsShaped()) {
+        const qint64 columns = qint64(MaxX) - MinX + 1;
+        const qint64 rows = qint64(MaxY) - MinY + 1;
+        return size + rows * DigitsFrom(MinX, MaxX) + columns * DigitsFrom(MinY, MaxY);
+    }
+    for (int x = MinX; x <= MaxX; ++x) {
+        for (const RowSpan& span : Walk.Column(x))
+            size += (qint64(span.Last) - span.First + 1) * DigitsFrom(x, x) + DigitsFrom(span.First, span.Last);
+    }
+    return size;
 }
 
 void MDTask::WriteTileList() const
@@ -181,6 +207,7 @@ void MDTask::WriteTileList() const
     const QByteArray namePrefix = TileListLinePrefix();
     const QByteArray nameSuffix = TileListNameSuffix();
     RowEdgeTexts rowEdges(MinY, MaxY + 1, zoom);
+    const TaskWalk walk = WalkOf(*this);
     LineBuilder columnStart, line;
     for (int x = MinX; x <= MaxX; ++x) {
         columnStart.Clear();
@@ -193,16 +220,18 @@ void MDTask::WriteTileList() const
         columnStart.AppendFixedReal(TileXToLongitude(static_cast<double>(x) + 1, zoom));
         columnStart.Append(' ');
         const QByteArrayView westEast = columnStart.View().sliced(nameStart);
-        for (int y = MinY; y <= MaxY; ++y) {
-            line.Clear();
-            line.Append(columnStart.View().first(nameStart));
-            line.AppendInteger(y);
-            line.Append(nameSuffix);
-            line.Append(westEast);
-            line.Append(rowEdges.Edge(y));
-            line.Append(' ');
-            line.Append(rowEdges.Edge(y + 1));
-            list.WriteLine(line.View());
+        for (const RowSpan& span : walk.Column(x)) {
+            for (int y = span.First; y <= span.Last; ++y) {
+                line.Clear();
+                line.Append(columnStart.View().first(nameStart));
+                line.AppendInteger(y);
+                line.Append(nameSuffix);
+                line.Append(westEast);
+                line.Append(rowEdges.Edge(y));
+                line.Append(' ');
+                line.Append(rowEdges.Edge(y + 1));
+                list.WriteLine(line.View());
+            }
         }
     }
     list.Commit();
@@ -268,8 +297,10 @@ QStringList MDTask::NewLogLines(const QString& timeLine) const
           << QStringLiteral("Right Longitude input= ") + GeneralRealText(p.RightLongitude)
           << QStringLiteral("Top Latitude    input= ") + GeneralRealText(p.TopLatitude)
           << QStringLiteral("Bottom Latitude input= ") + GeneralRealText(p.BottomLatitude)
-          << QString()
-          << QStringLiteral("MinX = ") + Integer(MinX)
+          << QString();
+    if (p.Shape)
+        lines << QStringLiteral("Area file: ") + p.Shape->FileName << QString();
+    lines << QStringLiteral("MinX = ") + Integer(MinX)
           << QStringLiteral("MinY = ") + Integer(MinY)
           << QStringLiteral("MaxX = ") + Integer(MaxX)
           << QStringLiteral("MaxY = ") + Integer(MaxY)

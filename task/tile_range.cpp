@@ -1,5 +1,6 @@
 #include "task/tile_range.h"
 
+#include "geo/tile_cover.h"
 #include "geo/tile_math.h"
 #include "task/download_task.h"
 
@@ -28,6 +29,25 @@ TileRange AreaTileRange(const TaskParameters& p)
     range.TotalCount = (qint64(range.MaxX) - range.MinX + 1) * (qint64(range.MaxY) - range.MinY + 1);
     return range;
 }
+
+// A shaped task's range is its cover's rectangle; it counts the cover's tiles.
+TileRange CoverTileRange(const TileCover& cover)
+{
+    const int zoom = cover.Zoom();
+    TileRange range;
+    if (cover.IsEmpty())
+        return range;
+    range.MinX = cover.MinX();
+    range.MaxX = cover.MaxX();
+    range.MinY = cover.MinY();
+    range.MaxY = cover.MaxY();
+    range.LeftLongitude = TileXToLongitude(range.MinX, zoom);
+    range.RightLongitude = TileXToLongitude(static_cast<double>(range.MaxX) + 1, zoom);
+    range.TopLatitude = TileYToLatitude(range.MinY, zoom);
+    range.BottomLatitude = TileYToLatitude(static_cast<double>(range.MaxY) + 1, zoom);
+    range.TotalCount = cover.Count();
+    return range;
+}
 }
 
 TaskTileRange ComputeTaskTileRange(const TaskParameters& p)
@@ -35,7 +55,9 @@ TaskTileRange ComputeTaskTileRange(const TaskParameters& p)
     if (p.Zoom < kMinZoom || p.Zoom > kMaxZoom)
         return {{}, QStringLiteral("Zoom level %1 is not supported: it must lie between %2 and %3.")
                         .arg(p.Zoom).arg(kMinZoom).arg(kMaxZoom)};
-    const TileRange range = AreaTileRange(p);
+    if (p.Cover && p.Cover->IsEmpty())
+        return {{}, QStringLiteral("The area holds no tile at zoom level %1.").arg(p.Zoom)};
+    const TileRange range = p.Cover ? CoverTileRange(*p.Cover) : AreaTileRange(p);
     if (range.TotalCount > kMaxTileCount)
         return {range, QStringLiteral("The area holds %1 tiles at zoom level %2, more than one task can "
                                       "download (at most %3). Choose a smaller area or a lower zoom level.")

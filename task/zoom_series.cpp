@@ -55,7 +55,8 @@ std::optional<SeriesIdentity> ReadSeriesIdentity(const QString& projectFile)
         project.ReadString(area, QStringLiteral("RightLongitude"), QString()),
         project.ReadString(area, QStringLiteral("TopLatitude"), QString()),
         project.ReadString(area, QStringLiteral("BottomLatitude"), QString()),
-        project.ReadInteger(QStringLiteral("MapsType"), QStringLiteral("MapsType"), -1)};
+        project.ReadInteger(QStringLiteral("MapsType"), QStringLiteral("MapsType"), -1),
+        project.ReadString(area, QStringLiteral("AreaFile"), QString())};
     if (identity.LeftLongitude.isEmpty() || identity.RightLongitude.isEmpty() || identity.TopLatitude.isEmpty()
         || identity.BottomLatitude.isEmpty() || identity.MapsType < 0)
         return std::nullopt;

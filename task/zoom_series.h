@@ -22,14 +22,15 @@ struct SeriesName {
 };
 std::optional<SeriesName> ParseSeriesProjectFileName(const QString& projectFileName);
 
-// What the members of one series share: the area texts exactly as stored
-// and the map type.
+// What the members of one series share: the area texts exactly as stored,
+// the map type and, for a shaped series, the one area file they all name.
 struct SeriesIdentity {
     QString LeftLongitude;
     QString RightLongitude;
     QString TopLatitude;
     QString BottomLatitude;
     int MapsType = 0;
+    QString AreaFile;
     bool operator==(const SeriesIdentity&) const = default;
 };
 

@@ -1,5 +1,6 @@
 #include "viewer/tile_scan.h"
 
+#include "task/task_walk_of.h"
 #include "task/download_task.h"
 #include "viewer/tile_file_check.h"
 
@@ -32,7 +33,7 @@ std::optional<QPoint> TileOfFileName(const MDTask& task, const QString& name)
     bool columnOk = false, rowOk = false;
     const int x = parts[1].toInt(&columnOk);
     const int y = parts[2].toInt(&rowOk);
-    if (!columnOk || !rowOk || x < task.MinX || x > task.MaxX || y < task.MinY || y > task.MaxY)
+    if (!columnOk || !rowOk || !TaskHoldsTile(task, x, y))
         return std::nullopt;
     if (task.TileFileName(x, y) != name)
         return std::nullopt;

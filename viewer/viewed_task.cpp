@@ -1,5 +1,7 @@
 #include "viewer/viewed_task.h"
 
+#include "task/stored_shape.h"
+#include "task/task_walk_of.h"
 #include "geo/tile_math.h"
 
 namespace {
@@ -8,7 +10,7 @@ constexpr int kDecoderThreads = 2;
 }
 
 ViewedTask::ViewedTask(const QString& projectFile, QObject* parent)
-    : QObject(parent), projectFile_(projectFile), opened_(OpenTaskReadOnly(projectFile))
+    : QObject(parent), projectFile_(projectFile), opened_(OpenStoredTaskReadOnly(projectFile))
 {
     const MDTask& task = *opened_.Task;
     coverage_ = CoverageMap(QRect(QPoint(task.MinX, task.MinY), QPoint(task.MaxX, task.MaxY)));
@@ -39,8 +41,7 @@ QRectF ViewedTask::RequestedArea() const
 
 bool ViewedTask::Contains(int x, int y) const
 {
-    const MDTask& task = *opened_.Task;
-    return x >= task.MinX && x <= task.MaxX && y >= task.MinY && y <= task.MaxY;
+    return TaskHoldsTile(*opened_.Task, x, y);
 }
 
 std::optional<TileState> ViewedTask::StateOf(int x, int y)

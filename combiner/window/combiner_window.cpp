@@ -5,7 +5,7 @@
 #include "platform/app_error.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_box.h"
-#include "task/opened_task.h"
+#include "task/stored_shape.h"
 
 #include "task/configured_servers.h"
 #include "task/task_size_estimate.h"
@@ -194,12 +194,12 @@ void CombinerWindow::OpenTasks(const QStringList& projectFiles)
         return;
     try {
         const QString& firstFile = projectFiles.constFirst();
-        const OpenedTask first = OpenTaskReadOnly(firstFile);
+        const OpenedTask first = OpenStoredTaskReadOnly(firstFile);
         QList<SeriesTask> tasks;
         QStringList shown;
         for (const QString& file : projectFiles) {
             if (projectFiles.size() > 1)
-                tasks.append({file, OpenTaskReadOnly(file).Parameters->Zoom});
+                tasks.append({file, OpenStoredTaskReadOnly(file).Parameters->Zoom});
             shown << QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
         }
         together_ = projectFiles.size() > 1;
@@ -249,7 +249,7 @@ void CombinerWindow::CountTiles(const QList<SeriesTask>& tasks)
     summaries_.clear();
     summaryLabel_->setText(QStringLiteral("Counting the tiles..."));
     for (qsizetype index = 0; index < tasks.size(); ++index) {
-        auto* count = new TileCount(std::make_shared<const OpenedTask>(OpenTaskReadOnly(tasks[index].ProjectFile)), this);
+        auto* count = new TileCount(std::make_shared<const OpenedTask>(OpenStoredTaskReadOnly(tasks[index].ProjectFile)), this);
         tileCounts_.push_back(count);
         connect(count, &TileCount::Progressed, this, [this](int percent) {
             if (summaries_.empty())

@@ -1,5 +1,6 @@
 #include "geo/area_shape.h"
 #include "shape_checks.h"
+#include "shape_samples.h"
 #include "support/temp_folder.h"
 
 #include <gdal_priv.h>
@@ -8,18 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QByteArray kGpxTrack = R"(<?xml version="1.0"?>
-<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1">
-  <wpt lat="47.9" lon="9.9"><name>far away</name></wpt>
-  <trk><name>ride</name><trkseg>
-    <trkpt lat="47.3713" lon="8.5417"/>
-    <trkpt lat="47.3921" lon="8.5952"/>
-    <trkpt lat="47.4107" lon="8.5703"/>
-    <trkpt lat="47.4311" lon="8.6318"/>
-  </trkseg></trk>
-</gpx>
-)";
-
 const QByteArray kKmlPolygon = R"(<?xml version="1.0" encoding="UTF-8"?>
 <kml xmlns="http://www.opengis.net/kml/2.2"><Document><Placemark><name>park</name>
 <Polygon><outerBoundaryIs><LinearRing><coordinates>

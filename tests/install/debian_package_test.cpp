@@ -29,7 +29,8 @@ TEST(DebianPackage, HoldsTheInstallWithFoundDependenciesAndLintianFindsNoFault)
     EXPECT_EQ(Field(control, "Version"), TESSALY_VERSION);
     EXPECT_EQ(Field(control, "Architecture"), "amd64");
     const QString depends = Field(control, "Depends");
-    for (const char* library : {"libqt6widgets6", "libcurl4", "libtiff6", "libsqlite3-0", "libc6", "qt6-qpa-plugins"})
+    for (const char* library : {"libqt6widgets6", "libcurl4", "libtiff6", "libsqlite3-0", "libc6", "qt6-qpa-plugins",
+             "libgdal32", "libgeos-c1v5"})
         EXPECT_TRUE(depends.contains(library)) << library << " in " << depends.toStdString();
     EXPECT_TRUE(control.contains(QRegularExpression("^Description: .+\\n .+", QRegularExpression::MultilineOption)))
         << control.toStdString();
