@@ -17,11 +17,22 @@
 namespace {
 constexpr int kSignalWatchIntervalMs = 50;
 
+// A list whose last save failed does not name the failed tiles.
+QString FailedListNote(const MemberOutcome& outcome)
+{
+    if (outcome.Failed == 0)
+        return QString();
+    if (!outcome.FailedListProblem.isEmpty())
+        return QStringLiteral(" (the list could not be saved in ") + outcome.FailedList + QStringLiteral(": ")
+            + outcome.FailedListProblem + u')';
+    return QStringLiteral(" (listed in ") + outcome.FailedList + u')';
+}
+
 QString MemberLine(const QString& projectFile, const MemberOutcome& outcome)
 {
     return QStringLiteral("%1: %2 of %3 tiles done, %4 failed%5")
         .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total), GroupedNumber(outcome.Failed),
-            outcome.Failed > 0 ? QStringLiteral(" (listed in ") + outcome.FailedList + u')' : QString());
+            FailedListNote(outcome));
 }
 
 // Runs what `begin` starts on the runner until the run has ended.
@@ -29,6 +40,7 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
 {
     InstallStopSignals();
     TaskRun run;
+    run.SetStartStopRequest([] { return ReceivedStopSignal() != 0; });
     SeriesRunner series(run);
     ProgressLine progress(stderr);
     QElapsedTimer clock;

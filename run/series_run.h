@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <algorithm>
 
 class TaskRun;
 
@@ -16,12 +17,15 @@ class TaskRun;
 struct MemberOutcome {
     qint64 Total = 0;
     qint64 Finished = 0;  // stored, failed or blank
-    qint64 Failed = 0;    // records of its failed-tile list
+    qint64 Failed = 0;    // tiles of its failed-tile list, each once
     QString FailedList;   // that list's file
+    QString FailedListProblem;  // why the list's last save failed, else empty
     bool PassedOver = false;  // complete already: not started again
 
-    qint64 Stored() const { return Finished - Failed; }
-    qint64 NotFetched() const { return Total - Finished; }
+    // A tile whose worker gave up on it (no network, a tile that could not
+    // be written) is listed as failed but not finished: it counts as failed.
+    qint64 Stored() const { return std::max<qint64>(0, Finished - Failed); }
+    qint64 NotFetched() const { return std::max<qint64>(0, Total - Stored() - Failed); }
 };
 
 // The end of a whole run: the sums over the members that ran or were
@@ -96,7 +100,7 @@ signals:
     void Ended(const SeriesOutcome& outcome);
 
 private:
-    enum class MemberStart { Started, PassedOver, Refused };
+    enum class MemberStart { Started, PassedOver, Refused, Stopped };
     void Begin(const QList<CheckedInputs>& members);
     // Starts the members in turn from the next one, until one starts; ends
     // the run when none is left, one is refused or Stop came in between.
@@ -113,7 +117,7 @@ private:
     int membersStarted_ = 0;
     qint64 total_ = 0;
     qint64 finishedBefore_ = 0;  // tiles of the members already ended
-    qint64 failedAtStart_ = 0;   // records of the running member's failed list when it started
+    qint64 failedAtStart_ = 0;   // records the running member's failed list kept at its start
     bool memberRunning_ = false;
     bool stopped_ = false;
     SeriesOutcome outcome_;
