@@ -18,13 +18,24 @@
 namespace {
 constexpr int kSignalWatchIntervalMs = 50;
 
+// A list whose last save failed does not name the failed tiles.
+QString FailedListNote(const MemberOutcome& outcome)
+{
+    if (outcome.Failed == 0)
+        return QString();
+    if (!outcome.FailedListProblem.isEmpty())
+        return QStringLiteral(" (the list could not be saved in ") + outcome.FailedList + QStringLiteral(": ")
+            + outcome.FailedListProblem + u')';
+    return QStringLiteral(" (listed in ") + outcome.FailedList + u')';
+}
+
 // The member's counts, then its failures by reason, each on a line of its own.
 QStringList MemberLines(const QString& projectFile, const MemberOutcome& outcome)
 {
     QStringList lines{QStringLiteral("%1: %2 of %3 tiles done: %4 stored, %5 blank, %6 failed%7")
             .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total),
                 GroupedNumber(outcome.Stored()), GroupedNumber(outcome.Blank), GroupedNumber(outcome.Failed),
-                outcome.Failed > 0 ? QStringLiteral(" (listed in ") + outcome.FailedList + u')' : QString())};
+                FailedListNote(outcome))};
     for (const QString& reason : FailureReasonLines(outcome.FailureReasons))
         lines << QStringLiteral("  ") + reason;
     return lines;
@@ -44,6 +55,7 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
 {
     InstallStopSignals();
     TaskRun run;
+    run.SetStartStopRequest([] { return ReceivedStopSignal() != 0; });
     SeriesRunner series(run);
     ProgressLine progress(stderr);
     QElapsedTimer clock;

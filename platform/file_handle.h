@@ -12,6 +12,13 @@ public:
 
     int Get() const { return handle_; }
     bool IsOpen() const { return handle_ >= 0; }
+    // Gives the handle up to a new owner, which closes it.
+    int Release()
+    {
+        const int handle = handle_;
+        handle_ = -1;
+        return handle;
+    }
     // Closes now; false when the system reports an error (a write that did
     // not reach the disk, on some file systems).
     bool Close();

@@ -1,6 +1,7 @@
 #include "platform/regular_file_read.h"
 
 #include "platform/file_handle.h"
+#include "platform/file_replacement.h"
 
 #include <QFile>
 #include <algorithm>
@@ -28,11 +29,11 @@ RegularFileBytes TooLarge(qint64 fileSize)
 }
 }
 
-RegularFileBytes ReadRegularFile(const QString& path, qint64 maxBytes)
+RegularFileBytes ReadRegularFile(const QString& path, qint64 maxBytes, LinkRule links)
 {
     // O_NONBLOCK: opening a pipe without a writer must not wait for one.
     const FileHandle file(::open(QFile::encodeName(path).constData(),
-        O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+        O_RDONLY | O_NONBLOCK | (links == LinkRule::Refuse ? O_NOFOLLOW : 0) | O_NOCTTY | O_CLOEXEC));
     if (!file.IsOpen()) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR)
@@ -71,4 +72,13 @@ RegularFileBytes ReadRegularFile(const QString& path, qint64 maxBytes)
     read.Bytes.truncate(filled);
     read.FileSize = filled;
     return read;
+}
+
+void RefuseUnlessRegularFile(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return;
+    if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
+        throw FileWriteError(path, QStringLiteral("not a regular file"));
 }

@@ -14,4 +14,13 @@ struct RegularFileBytes {
     QString Problem;      // why it was Refused: "a symbolic link", "not a regular file" or the system's text
 };
 
-RegularFileBytes ReadRegularFile(const QString& path, qint64 maxBytes);
+// A symbolic link at the path is refused unless `links` says to follow it
+// (files the user may keep elsewhere on purpose, such as a settings file).
+enum class LinkRule { Refuse, Follow };
+RegularFileBytes ReadRegularFile(const QString& path, qint64 maxBytes, LinkRule links = LinkRule::Refuse);
+
+// Raises FileWriteError "<path>: not a regular file" when something other
+// than a regular file or a symbolic link sits at `path` (a pipe, a device,
+// a socket, a folder): the task's own files are never opened as such, where
+// an open could block or a write go nowhere. Nothing there is fine.
+void RefuseUnlessRegularFile(const QString& path);

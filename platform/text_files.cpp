@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr qsizetype kFlushSize = 256 * 1024;
@@ -75,7 +77,11 @@ QStringList ReadTextLines(const QString& fileName)
 TextLineReader::TextLineReader(const QString& fileName, qsizetype maxLineBytes)
     : file_(fileName), maxLineBytes_(maxLineBytes)
 {
-    if (!file_.open(QIODevice::ReadOnly))
+    // O_NONBLOCK: a pipe must not hold the reader until a writer comes.
+    FileHandle handle(::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!handle.IsOpen() || ::fstat(handle.Get(), &status) != 0 || !S_ISREG(status.st_mode)
+        || !file_.open(handle.Release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw AppError(QStringLiteral("Cannot open file ") + fileName);
 }
 
@@ -130,6 +136,12 @@ TextLineWriter::TextLineWriter(const QString& fileName) : file_(fileName)
     buffer_.reserve(kFlushSize + 4096);
 }
 
+TextLineWriter::TextLineWriter(const QString& fileName, const QString& temporaryFileName)
+    : file_(fileName, temporaryFileName)
+{
+    buffer_.reserve(kFlushSize + 4096);
+}
+
 void TextLineWriter::WriteLine(const QString& line)
 {
     WriteLine(line.toLocal8Bit());
@@ -157,9 +169,25 @@ void TextLineWriter::Commit()
 
 void OpenForAppend(QFile& file)
 {
-    const int handle = ::open(QFile::encodeName(file.fileName()).constData(),
-        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (handle < 0)
+    // O_NONBLOCK: a pipe without a reader must not hold the caller.
+    FileHandle handle(::open(QFile::encodeName(file.fileName()).constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    // A pipe without a reader answers ENXIO.
+    if (!handle.IsOpen() && errno == ENXIO)
+        throw FileWriteError(file.fileName(), QStringLiteral("not a regular file"));
+    if (!handle.IsOpen())
         throw FileWriteError(file.fileName(), QString::fromLocal8Bit(std::strerror(errno)));
-    file.open(handle, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle);
+    struct stat status {};
+    if (::fstat(handle.Get(), &status) != 0)
+        throw FileWriteError(file.fileName(), QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(status.st_mode))
+        throw FileWriteError(file.fileName(), QStringLiteral("not a regular file"));
+    file.open(handle.Release(), QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+        QFileDevice::AutoCloseHandle);
+}
+
+void SyncToDisk(QFile& file)
+{
+    if (::fsync(file.handle()) != 0)
+        throw FileWriteError(file.fileName(), QString::fromLocal8Bit(std::strerror(errno)));
 }

@@ -24,9 +24,13 @@
 bool WriteAll(QFileDevice& file, QByteArrayView bytes);
 
 // Opens `file` (by its name) to append to it, unbuffered, creating it when
-// missing; a symbolic link at the name is never followed. Raises
-// FileWriteError when it cannot be opened.
+// missing; a symbolic link at the name is never followed, and a pipe or
+// device is refused at once, never waited on. Raises FileWriteError when it
+// cannot be opened or is not a regular file.
 void OpenForAppend(QFile& file);
+// Brings what was written to an open file onto the disk. Raises
+// FileWriteError when the system refuses.
+void SyncToDisk(QFile& file);
 
 // Raises FileWriteError when the file cannot be written.
 void WriteFileAtomically(const QString& fileName, const QByteArray& bytes);
@@ -53,7 +57,8 @@ struct TextLine {
 
 // Reads a text file a line at a time (CR LF, LF or CR) with memory bounded
 // by the cap on one line, whatever the file holds. Raises AppError "Cannot
-// open file <name>" when the file cannot be opened or read.
+// open file <name>" when the file cannot be opened or read, or is not a
+// regular file (a pipe or device is refused at once, never waited on).
 class TextLineReader {
 public:
     TextLineReader(const QString& fileName, qsizetype maxLineBytes);
@@ -76,6 +81,10 @@ private:
 class TextLineWriter {
 public:
     explicit TextLineWriter(const QString& fileName);
+    // The lines go to the temporary file `temporaryFileName` beside it,
+    // a fixed name that the next writer finds and removes when a kill left
+    // it behind (see FileReplacement).
+    TextLineWriter(const QString& fileName, const QString& temporaryFileName);
 
     void WriteLine(const QString& line);
     void WriteLine(QByteArrayView line);

@@ -25,10 +25,13 @@ void GrowingTaskFiles::Save(QByteArray& pending, const QString& fileName)
     QFile file(fileName);
     OpenForAppend(file);
     const qint64 sizeBefore = file.size();
-    if (!WriteAll(file, pending) || !file.flush()) {
-        const QString reason = file.errorString();
+    try {
+        if (!WriteAll(file, pending) || !file.flush())
+            throw FileWriteError(fileName, file.errorString());
+        SyncToDisk(file);
+    } catch (const FileWriteError&) {
         file.resize(sizeBefore);
-        throw FileWriteError(fileName, reason);
+        throw;
     }
     pending.clear();
 }

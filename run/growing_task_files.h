@@ -6,9 +6,9 @@
 
 // The one writer of a running task's log and failed list, for the window
 // and the command line alike: lines wait in memory only until the next
-// save, which appends them to the file with CR LF after each and flushes
-// it, so memory does not grow with the task. The files are the ones Start
-// wrote.
+// save, which appends them to the file with CR LF after each and brings
+// them onto the disk, so memory does not grow with the task and a kill
+// after a save loses none of them. The files are the ones Start wrote.
 class GrowingTaskFiles final {
 public:
     // At Start, after the task's files are written: nothing is pending.

@@ -5,23 +5,26 @@
 #include "run/task_progress.h"
 #include "run/task_run.h"
 
+#include <QSet>
 #include <optional>
 
 namespace {
-// Records of a failed-tile list, read as a stream: the list of a continued
-// task may be long, and it is not trusted.
+// Distinct records of a failed-tile list, read as a stream: the list of a
+// complete task may be long, and it is not trusted. Records are told apart
+// by a hash, which keeps memory small for millions of them.
 qint64 FailedListRecords(const QString& fileName)
 {
     constexpr qsizetype kRecordCap = 1 << 16;  // a longer line still counts once
-    qint64 records = 0;
+    QSet<size_t> records;
     try {
         TextLineReader reader(fileName, kRecordCap);
         while (const auto line = reader.Next())
-            records += line->Text.isEmpty() ? 0 : 1;
+            if (!line->Text.isEmpty())
+                records.insert(qHash(line->Text));
     } catch (const AppError&) {
         // An unreadable list counts what was read of it.
     }
-    return records;
+    return records.size();
 }
 
 // Every worker's resume point in the project file is the end of its share.
@@ -113,6 +116,10 @@ void SeriesRunner::StartNext()
             outcome_.Refused = true;
             EndRun();
             return;
+        case MemberStart::Stopped:
+            stopped_ = true;
+            EndRun();
+            return;
         case MemberStart::PassedOver:
             break;
         }
@@ -129,12 +136,14 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
         PreparedTask task = PrepareTask(member, settings_);
         if (members_.size() > 1 && FinishedEarlier(task))
             passedOver = MemberOutcome{task.Task->TotalCount, task.Task->TotalCount,
-                FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, true, 0, {}};
+                FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, QString(), true, 0, {}};
         else
             run_.Start(std::move(task));
     } catch (const Refusal& refusal) {
         emit Refused(refusal.Messages());
         return MemberStart::Refused;
+    } catch (const StartStopped&) {
+        return MemberStart::Stopped;
     } catch (...) {
         emit Problem(ErrorText(std::current_exception()));
         return MemberStart::Refused;
@@ -145,7 +154,7 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
     }
     memberRunning_ = true;
     ++membersStarted_;
-    failedAtStart_ = FailedListRecords(run_.CurrentTask()->FailedFileName);
+    failedAtStart_ = run_.FailedRecordsKept();
     if (members_.size() == 1)
         total_ = run_.CurrentTask()->TotalCount;
     emit MemberStarted(index, MemberCount(), member.Typed);
@@ -178,6 +187,7 @@ void SeriesRunner::MemberTaskEnded(bool announce)
     member.FailedList = run_.CurrentTask()->FailedFileName;
     member.Blank = run_.BlanksAdded();
     member.FailureReasons = run_.FailureReasons();
+    member.FailedListProblem = run_.FailedListSaveProblem();
     outcome_.Announced = announce;
     AddToTotals(next_ - 1, member);
     if (announce && !stopped_)

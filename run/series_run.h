@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <algorithm>
 
 class TaskRun;
 
@@ -17,16 +18,19 @@ class TaskRun;
 struct MemberOutcome {
     qint64 Total = 0;
     qint64 Finished = 0;  // stored, failed or blank
-    qint64 Failed = 0;    // records of its failed-tile list
+    qint64 Failed = 0;    // tiles of its failed-tile list, each once
     QString FailedList;   // that list's file
+    QString FailedListProblem;  // why the list's last save failed, else empty
     bool PassedOver = false;  // complete already: not started again
     // Not found on the server, stored as the blank image: those of this run
     // (an earlier run's count among the stored).
     qint64 Blank = 0;
     FailureReasonCounts FailureReasons;  // the failures of this run
 
-    qint64 Stored() const { return Finished - Failed - Blank; }
-    qint64 NotFetched() const { return Total - Finished; }
+    // A tile whose worker gave up on it (no network, a tile that could not
+    // be written) is listed as failed but not finished: it counts as failed.
+    qint64 Stored() const { return std::max<qint64>(0, Finished - Failed - Blank); }
+    qint64 NotFetched() const { return std::max<qint64>(0, Total - Stored() - Blank - Failed); }
 };
 
 // The end of a whole run: the sums over the members that ran or were
@@ -103,7 +107,7 @@ signals:
     void Ended(const SeriesOutcome& outcome);
 
 private:
-    enum class MemberStart { Started, PassedOver, Refused };
+    enum class MemberStart { Started, PassedOver, Refused, Stopped };
     void Begin(const QList<CheckedInputs>& members);
     // Starts the members in turn from the next one, until one starts; ends
     // the run when none is left, one is refused or Stop came in between.
@@ -120,7 +124,7 @@ private:
     int membersStarted_ = 0;
     qint64 total_ = 0;
     qint64 finishedBefore_ = 0;  // tiles of the members already ended
-    qint64 failedAtStart_ = 0;   // records of the running member's failed list when it started
+    qint64 failedAtStart_ = 0;   // records the running member's failed list kept at its start
     bool memberRunning_ = false;
     bool stopped_ = false;
     SeriesOutcome outcome_;

@@ -3,6 +3,7 @@
 #include "platform/app_error.h"
 #include "platform/number_text.h"
 #include "platform/text_files.h"
+#include "run/failed_records.h"
 #include "run/task_progress.h"
 #include "settings/ini_file.h"
 
@@ -57,6 +58,16 @@ void TaskRun::SetClock(std::function<QDateTime()> clock)
     clock_ = std::move(clock);
 }
 
+void TaskRun::SetStartStopRequest(StopRequest stopRequested)
+{
+    startStopRequest_ = std::move(stopRequested);
+}
+
+void TaskRun::SetAfterPositionsSaved(std::function<void()> saved)
+{
+    afterPositionsSaved_ = std::move(saved);
+}
+
 void TaskRun::SetMonitorInterval(int milliseconds)
 {
     monitor_->setInterval(milliseconds);
@@ -74,7 +85,8 @@ void TaskRun::Start(PreparedTask prepared)
     task_ = std::move(prepared.Task);
     parameters_ = std::move(prepared.Parameters);
     try {
-        task_->WriteTaskFiles(clock_());
+        task_->WriteTaskFiles(clock_(), startStopRequest_);
+        failedRecordsKept_ = parameters_->Continue ? WithdrawFailedRecordsAhead(*task_) : 0;
     } catch (...) {
         lock_.Release();
         throw;
@@ -83,6 +95,7 @@ void TaskRun::Start(PreparedTask prepared)
     files_.BeginTask();
     problemReported_ = false;
     logSaveProblem_.clear();
+    failedListSaveProblem_.clear();
     failedLinesAdded_ = 0;
     blanksAdded_ = 0;
     failureReasons_.clear();
@@ -184,10 +197,8 @@ void TaskRun::Tick()
     if (DeliverWorkerReports())
         return;
     ++monitorTicks_;
-    if (monitorTicks_ % kTicksPerSave == 0) {
-        SavePositions();
-        SaveFiles();
-    }
+    if (monitorTicks_ % kTicksPerSave == 0)
+        SaveFilesThenPositions();
     emit Ticked();
 }
 
@@ -211,10 +222,15 @@ void TaskRun::SavePositions()
     });
 }
 
-void TaskRun::SaveFiles()
+void TaskRun::SaveFilesThenPositions()
 {
     SaveLog();
-    SaveGuarded([this] { files_.SaveFailed(task_->FailedFileName); });
+    failedListSaveProblem_ = SaveGuarded([this] { files_.SaveFailed(task_->FailedFileName); });
+    if (!failedListSaveProblem_.isEmpty())
+        return;
+    SavePositions();
+    if (afterPositionsSaved_)
+        afterPositionsSaved_();
 }
 
 QString TaskRun::SaveLog()
@@ -263,8 +279,7 @@ void TaskRun::Finish(bool announce)
         AppendLog({QStringLiteral("Log file could not be saved as ") + task_->LogFileName + QStringLiteral(": ")
             + problem});
     }
-    SaveGuarded([this] { files_.SaveFailed(task_->FailedFileName); });
-    SavePositions();
+    SaveFilesThenPositions();
     finishedAtEnd_ = FinishedTiles();
     for (int i = 0; i < parameters_->ThreadCount; ++i)
         workers_[i].reset();

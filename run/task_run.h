@@ -28,6 +28,9 @@ class QTimer;
 //   times a second: their lines go into the log and failed list (saved every
 //   fifth monitor tick) and out as LogLines and FailedLines for a window to
 //   show. The monitor (once a second) saves positions and signals Ticked.
+//   Log and failed list reach the disk before the positions that pass their
+//   lines, so a kill between two saves loses no failed tile; while the
+//   failed list cannot be saved, the positions are not saved either.
 // - End: when the last worker has reported its end (or Stop made them end),
 //   the closing lines go into the log, log, list and positions are saved,
 //   the workers are destroyed and Ended is signalled. The task and its
@@ -44,10 +47,18 @@ public:
     // For tests: pauses that never sleep, a known time in the log.
     void SetPauseFunction(PauseFunction pause);
     void SetClock(std::function<QDateTime()> clock);
+    // Asked while Start writes the tile list (see MDTask::WriteTaskFiles).
+    void SetStartStopRequest(StopRequest stopRequested);
+    // For tests: called right after each save of the positions, the moment
+    // a kill would leave the files as they are.
+    void SetAfterPositionsSaved(std::function<void()> saved);
 
     // Locks the task, writes its files and starts its workers. Raises
     // AppError when another run holds the task (nothing changes then) and
-    // what writing the files raises (nothing runs, the task stays current).
+    // what writing the files raises (nothing runs, the task stays current),
+    // StartStopped among it. A continued task's failed list loses the
+    // records of the tiles its workers will meet again (see
+    // WithdrawFailedRecordsAhead).
     void Start(PreparedTask prepared);
     // Lines of the driver's own for the running task's log.
     void AppendLog(const QStringList& lines);
@@ -75,6 +86,10 @@ public:
     qint64 BlanksAdded() const { return blanksAdded_; }
     // The failures since Start counted by their reason in words.
     const FailureReasonCounts& FailureReasons() const { return failureReasons_; }
+    // Records of the failed list that Start kept from earlier runs.
+    qint64 FailedRecordsKept() const { return failedRecordsKept_; }
+    // The last save of the failed list failed: why, else empty.
+    QString FailedListSaveProblem() const { return failedListSaveProblem_; }
     // The last save of the log failed: why, else empty.
     QString LogSaveProblem() const { return logSaveProblem_; }
 
@@ -104,13 +119,16 @@ private:
     bool DeliverWorkerReports();
     void Finish(bool announce);
     void SavePositions();
-    void SaveFiles();
+    // Log, then failed list, then (when the list was saved) the positions.
+    void SaveFilesThenPositions();
     // Empty when saved, else why not.
     QString SaveLog();
     QString SaveGuarded(const std::function<void()>& save);
 
     PauseFunction pause_;
     std::function<QDateTime()> clock_ = [] { return QDateTime::currentDateTime(); };
+    StopRequest startStopRequest_;
+    std::function<void()> afterPositionsSaved_;
     std::unique_ptr<TaskParameters> parameters_;
     std::unique_ptr<MDTask> task_;  // refers to *parameters_
     std::array<std::unique_ptr<TDownThread>, MaxDownThreads> workers_;
@@ -126,6 +144,8 @@ private:
     qint64 failedLinesAdded_ = 0;
     qint64 blanksAdded_ = 0;
     FailureReasonCounts failureReasons_;
+    qint64 failedRecordsKept_ = 0;
     bool problemReported_ = false;
     QString logSaveProblem_;
+    QString failedListSaveProblem_;
 };

@@ -2,10 +2,10 @@
 
 #include "platform/app_error.h"
 #include "platform/number_text.h"
+#include "platform/regular_file_read.h"
 #include "platform/text_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -23,18 +23,19 @@ TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {}
 IniDocument& TIniFile::Document() const
 {
     if (!document_) {
-        QFile file(fileName_);
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly)) {
-            bytes = file.readAll();
-            if (file.error() != QFileDevice::NoError) {
-                unreadable_ = file.errorString();
-                bytes.clear();
-            }
-        } else if (QFileInfo::exists(fileName_)) {
-            unreadable_ = file.errorString();
+        RegularFileBytes file = ReadRegularFile(fileName_, kMaxFileBytes, LinkRule::Follow);
+        switch (file.Result) {
+        case RegularFileBytes::Outcome::Read:
+        case RegularFileBytes::Outcome::Missing:
+            break;
+        case RegularFileBytes::Outcome::TooLarge:
+            unreadable_ = QStringLiteral("the file is larger than %1 bytes").arg(kMaxFileBytes);
+            break;
+        case RegularFileBytes::Outcome::Refused:
+            unreadable_ = file.Problem;
+            break;
         }
-        document_.emplace(std::move(bytes));
+        document_.emplace(std::move(file.Bytes));
     }
     return *document_;
 }

@@ -19,6 +19,8 @@
 // quotes is dropped, and at most 2047 characters are returned. Lines outside
 // a section, lines without "=", comments and odd spacing read as Windows
 // reads them. A missing file, section or key gives the caller's default.
+// A file larger than kMaxFileBytes, or one that is not a regular file (a
+// pipe is never waited on), reads as empty and is never written.
 //
 // Writing: replaces the key's line (adding the section and the key when
 // missing) and keeps every other line of the file byte for byte. A refused
@@ -26,6 +28,9 @@
 // leaves the file as it was.
 class TIniFile {
 public:
+    // Far more than any configuration or project file holds.
+    static constexpr qint64 kMaxFileBytes = 1 << 20;
+
     explicit TIniFile(const QString& fileName);
 
     QString FileName() const { return fileName_; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/app_error.h"
 #include "task/map_type.h"
 #include "task/task_area.h"
 #include "task/task_walk.h"
@@ -8,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // The largest number of workers of a task, and the number of thread position
@@ -38,6 +40,16 @@ struct TaskParameters {
     std::shared_ptr<const ShapedArea> Shape;
     std::shared_ptr<const TileCover> Cover;
 };
+
+// Start was asked to stop while it wrote the task's files: nothing it began
+// is left behind (a new task has no project file yet), and nothing runs.
+class StartStopped : public AppError {
+public:
+    StartStopped() : AppError(QStringLiteral("Stopped before the task started.")) {}
+};
+
+// Asked while Start writes a long file; true when the user wants it to stop.
+using StopRequest = std::function<bool()>;
 
 // One download task, built at Start from its parameters: the tile range, its
 // outer edges, the tile count, the task's file names, the image folder and
@@ -82,11 +94,17 @@ public:
     // there. A continued task keeps its project file, tile list and failed
     // list, and only appends a continuation block to its log; what is missing
     // or cut short among them is written afresh. Either log block ends with
-    // the pause line when a pause key is set.
-    void WriteTaskFiles(const QDateTime& now = QDateTime::currentDateTime()) const;
+    // the pause line when a pause key is set. A pipe, device or folder at
+    // one of the names is refused (FileWriteError) before anything is
+    // written. The tile list asks `stopRequested` as it goes and raises
+    // StartStopped when it says so, removing what it wrote of the list.
+    void WriteTaskFiles(const QDateTime& now = QDateTime::currentDateTime(),
+        const StopRequest& stopRequested = {}) const;
     void WriteProjectFile() const;
     void WriteAreaFile() const;
-    void WriteTileList() const;
+    // The list is written to the fixed temporary name "<list>.part", so a
+    // Start killed while it wrote leaves nothing the next Start keeps.
+    void WriteTileList(const StopRequest& stopRequested = {}) const;
     void WriteTaskLog(const QDateTime& now = QDateTime::currentDateTime()) const;
     void CreateFailedTileList() const;
 

@@ -3,18 +3,24 @@
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "platform/number_text.h"
-#include "platform/text_files.h"
+#include "platform/regular_file_read.h"
+#include "task/task_size_estimate.h"
 #include "settings/ini_file.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
+// The project files Tessaly writes hold well under a kilobyte.
+constexpr qint64 kMaxProjectFileBytes = 64 * 1024;
+
 [[noreturn]] void Refuse(const QString& fileName, const QString& reason)
 {
     throw AppError(QStringLiteral("Cannot open the task %1: %2.").arg(QDir::toNativeSeparators(fileName), reason));
 }
 
+// A project file has a small fixed shape: only so much of one is read, and
+// a pipe at its name is never waited on.
 QByteArray ReadProjectFile(const QString& fileName)
 {
     const QFileInfo file(fileName);
@@ -22,11 +28,17 @@ QByteArray ReadProjectFile(const QString& fileName)
         Refuse(fileName, QStringLiteral("the file does not exist"));
     if (!file.isFile())
         Refuse(fileName, QStringLiteral("it is not a file"));
-    try {
-        return ReadWholeFile(fileName);
-    } catch (const AppError&) {
-        Refuse(fileName, QStringLiteral("the file cannot be read"));
+    RegularFileBytes read = ReadRegularFile(fileName, kMaxProjectFileBytes, LinkRule::Follow);
+    switch (read.Result) {
+    case RegularFileBytes::Outcome::Read:
+        return std::move(read.Bytes);
+    case RegularFileBytes::Outcome::TooLarge:
+        Refuse(fileName, QStringLiteral("it is too large for a project file (%1 bytes)").arg(GroupedNumber(read.FileSize)));
+    case RegularFileBytes::Outcome::Missing:
+    case RegularFileBytes::Outcome::Refused:
+        break;
     }
+    Refuse(fileName, QStringLiteral("the file cannot be read"));
 }
 
 void CheckReadableText(const QString& fileName)

@@ -6,6 +6,7 @@
 #include "geo/tile_math.h"
 #include "platform/app_error.h"
 #include "platform/number_text.h"
+#include "platform/regular_file_read.h"
 #include "platform/text_files.h"
 #include "task/task_walk_of.h"
 
@@ -152,12 +153,14 @@ void MDTask::WriteProjectFile() const
     WriteTextLines(p.Path + p.TaskName, lines);
 }
 
-void MDTask::WriteTaskFiles(const QDateTime& now) const
+void MDTask::WriteTaskFiles(const QDateTime& now, const StopRequest& stopRequested) const
 {
+    for (const QString& name : {Parameters->Path + Parameters->TaskName, ListFileName, LogFileName, FailedFileName})
+        RefuseUnlessRegularFile(name);
     if (!Parameters->Continue)
         QFile::remove(Parameters->Path + Parameters->TaskName);
     WriteAreaFile();
-    WriteTileList();
+    WriteTileList(stopRequested);
     WriteTaskLog(now);
     CreateFailedTileList();
     WriteProjectFile();
@@ -194,12 +197,16 @@ qint64 MDTask::TileListSize() const
     return size;
 }
 
-void MDTask::WriteTileList() const
+void MDTask::WriteTileList(const StopRequest& stopRequested) const
 {
     if (Parameters->Continue && QFileInfo(ListFileName).size() == TileListSize())
         return;
     const int zoom = Parameters->Zoom;
-    TextLineWriter list(ListFileName);
+    TextLineWriter list(ListFileName, ListFileName + QStringLiteral(".part"));
+    // Asked every so many lines: often enough for a stop to be quick, seldom
+    // enough to cost nothing.
+    constexpr qint64 kLinesPerStopQuestion = 1 << 16;
+    qint64 lines = 0;
     list.WriteLine(kTileListHeader);
 
     // A line is TileFileName(x, y) + ": " + west east north south; what
@@ -231,6 +238,8 @@ void MDTask::WriteTileList() const
                 line.Append(' ');
                 line.Append(rowEdges.Edge(y + 1));
                 list.WriteLine(line.View());
+                if (++lines % kLinesPerStopQuestion == 0 && stopRequested && stopRequested())
+                    throw StartStopped();
             }
         }
     }

@@ -4,6 +4,7 @@
 #include "platform/message_box.h"
 #include "platform/text_files.h"
 #include "settings/ini_file.h"
+#include "support/hostile_files.h"
 #include "support/run_until.h"
 #include "task/download_task.h"
 
@@ -312,4 +313,23 @@ TEST_F(TessalyCommandTest, TheManualsParallelExampleRunsTheSeries)
     }
     EXPECT_EQ(tiles, 34);
     EXPECT_EQ(server.RequestCount(), tiles);
+}
+
+// A pipe at the failed list's or the log's name: `run` refuses at once,
+// before any tile, instead of waiting on the pipe for a reader that never
+// comes.
+TEST_F(TessalyCommandTest, APipeAtATaskFilesNameIsRefusedWithoutWaiting)
+{
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Status("HTTP/1.1 500 Internal Server Error"); });
+    ASSERT_EQ(Run(NewTask("piped")).Status, 0);
+    for (const QString name : {"piped_failed.ftl", "piped_log.txt"}) {
+        QFile::remove(work.File(name));
+        ASSERT_TRUE(hostile::MakeFifo(work.File(name)));
+        const Outcome outcome = Run({"run", work.File("piped.qtsk")});
+        EXPECT_EQ(outcome.Status, 1) << outcome.Err.toStdString();
+        EXPECT_TRUE(outcome.Err.contains("Cannot create file " + work.File(name) + ": not a regular file"))
+            << outcome.Err.toStdString();
+        QFile::remove(work.File(name));
+    }
+    EXPECT_EQ(server.RequestCount(), 0);
 }

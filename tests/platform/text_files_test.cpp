@@ -1,5 +1,6 @@
 #include "platform/app_error.h"
 #include "platform/text_files.h"
+#include "support/hostile_files.h"
 #include "support/nearly_full_disk.h"
 #include "support/temp_folder.h"
 
@@ -121,6 +122,22 @@ TEST(TextFiles, AppendingRefusesALinkAtTheNameAndCreatesAMissingFile)
     ASSERT_TRUE(WriteAll(again, "b\r\n"));
     again.close();
     EXPECT_EQ(folder.Read("new_log.txt"), "a\r\nb\r\n");
+}
+
+// A pipe at a task file's name (no reader, no writer) is refused at once by
+// the appender and the line reader alike; waiting on it would hold the run.
+TEST(TextFiles, AppendingAndLineReadingRefuseAPipeWithoutWaiting)
+{
+    TempFolder folder;
+    ASSERT_TRUE(hostile::MakeFifo(folder.File("list.ftl")));
+    QFile pipe(folder.File("list.ftl"));
+    try {
+        OpenForAppend(pipe);
+        ADD_FAILURE() << "a pipe was opened";
+    } catch (const FileWriteError& error) {
+        EXPECT_EQ(error.Reason(), "not a regular file");
+    }
+    EXPECT_THROW(TextLineReader(folder.File("list.ftl"), 100), AppError);
 }
 
 // Another user swaps every new file in the folder for a link the moment it

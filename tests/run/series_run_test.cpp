@@ -10,6 +10,7 @@
 #include "task/start_check.h"
 #include "support/gate.h"
 #include "support/loopback_http_server.h"
+#include "support/nearly_full_disk.h"
 #include "support/requested_paths.h"
 #include "support/run_until.h"
 #include "support/temp_folder.h"
@@ -307,4 +308,109 @@ TEST_F(SeriesRunTest, AProblemIsSignalledOnceAndTheRunGoesOn)
     EXPECT_TRUE(logLines.last().startsWith("Log file could not be saved as " + log + ": "))
         << logLines.last().toStdString();
     EXPECT_TRUE(run.LogSaveProblem().size() > 0);
+}
+
+// A kill right after a save of the positions leaves the files as that moment
+// does: the failed lines of every tile those positions pass must be on the
+// disk already, so that the continued run still names them.
+TEST_F(SeriesRunTest, AKillRightAfterThePositionsAreSavedLosesNoFailedTile)
+{
+    server.SetResponder([](const QByteArray& head) {
+        if (head.startsWith("GET /4/9/8.png "))
+            return ScriptedReply::Status("HTTP/1.1 500 Internal Server Error");
+        return head.startsWith("GET /4/12/") ? ScriptedReply::Stall() : ScriptedReply::Ok("tile");
+    });
+    const TaskInputs single{"10", "100", "10", "-10", 4, MAPNIK, work.Path(), "killed.qtsk"};
+    const QStringList names{"killed.qtsk", "killed_failed.ftl", "killed_log.txt"};
+    QList<QByteArray> atKill;
+    run.SetAfterPositionsSaved([&] {
+        if (atKill.isEmpty() && run.FailedLinesAdded() > 0)
+            for (const QString& name : names)
+                atKill << work.Read(name);
+    });
+    Start({single});
+    ASSERT_TRUE(RunEventsUntil([&] { return !atKill.isEmpty(); }));
+    series.Stop();
+    ASSERT_TRUE(RunEventsUntil([this] { return end.has_value(); }));
+    for (int i = 0; i < names.size(); ++i)
+        work.Write(names[i], atKill[i]);
+
+    server.SetResponder([](const QByteArray&) { return ScriptedReply::Ok("tile"); });
+    ASSERT_TRUE(RunToEnd({single}));
+    EXPECT_EQ(events.last(), "ended 1: 10 of 10 done, 1 failed");
+    EXPECT_EQ(SplitTextLines(work.Read("killed_failed.ftl")),
+        QStringList{work.File("killed/os_9_8_4.png") + "|" + server.BaseUrl() + "/4/9/8.png"});
+}
+
+// A 4-tile task against a port where no server listens: each worker gives
+// up on its first tile without moving its position, so every run meets the
+// tiles again. The list still holds each failing tile once, the totals add
+// up, and a tile stored since is no longer listed.
+TEST_F(SeriesRunTest, EveryFailedTileIsListedOnceAndGoesWhenItIsStored)
+{
+    exe.Write("ini/config.ini",
+        "[Servers]\r\nMapnik=http://127.0.0.1:" + QByteArray::number(LoopbackHttpServer::UnusedPort())
+            + "/{z}/{x}/{y}.png\r\n");
+    const auto task = [this](const char* name) { return TaskInputs{"-80", "80", "60", "-60", 2, MAPNIK, work.Path(), QString(name) + ".qtsk"}; };
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(RunToEnd({task("alone")}));
+        EXPECT_EQ(events.last(), "ended 1: 0 of 4 done, 4 failed") << "round " << round;
+        EXPECT_EQ(SplitTextLines(work.Read("alone_failed.ftl")).size(), 4);
+    }
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(RunToEnd({task("first"), task("second")}));
+        EXPECT_EQ(end->Failed, 8) << "round " << round;
+        EXPECT_EQ(end->Stored, 0);
+        EXPECT_EQ(end->NotFetched, 0);
+    }
+
+    exe.Write("ini/config.ini", "[Servers]\r\nMapnik=" + server.BaseUrl().toLatin1() + "/{z}/{x}/{y}.png\r\n");
+    ASSERT_TRUE(RunToEnd({task("alone")}));
+    EXPECT_EQ(events.last(), "ended 1: 4 of 4 done, 0 failed");
+    EXPECT_EQ(work.Read("alone_failed.ftl"), "");
+    EXPECT_EQ(RequestedPaths(server).size(), 4);
+}
+
+// A stop asked for while Start writes a large task's tile list ends the run
+// at once, stopped: nothing of the list stays, and no project file.
+TEST_F(SeriesRunTest, AStopWhileTheTileListIsWrittenEndsTheRunAtOnce)
+{
+    const TaskInputs large{"10", "100", "10", "-10", 12, MAPNIK, work.Path(), "large"};
+    run.SetStartStopRequest([this] { return QFile::exists(work.File("large_list.txt.part")); });
+    ASSERT_TRUE(RunToEnd({large}));
+    EXPECT_TRUE(end->Stopped);
+    EXPECT_FALSE(end->Refused);
+    EXPECT_EQ(end->MembersRun, 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(QDir(work.Path()).entryList(QDir::Files | QDir::System), QStringList());
+    EXPECT_EQ(server.RequestCount(), 0);
+}
+
+// The disk runs full while every worker waits after its first tile; the two
+// tiles that fail afterwards cannot be listed, and the outcome says why
+// instead of pointing at a list that does not name them.
+TEST_F(SeriesRunTest, AFailedListThatCouldNotBeSavedIsReportedSo)
+{
+    NearlyFullDisk disk;
+    server.SetResponder([](const QByteArray& head) {
+        return head.startsWith("GET /4/13/") ? ScriptedReply::Status("HTTP/1.1 500 Internal Server Error")
+                                             : ScriptedReply::Ok("tile");
+    });
+    afterFirstTile = false;
+    run.SetPauseFunction([this](int milliseconds) {
+        if (milliseconds == 1000)
+            afterFirstTile.WaitUntilOpen();
+    });
+    std::optional<MemberOutcome> outcome;
+    QObject::connect(&series, &SeriesRunner::MemberEnded, [&](int, const MemberOutcome& member) { outcome = member; });
+    Start({TaskInputs{"10", "100", "10", "-10", 4, MAPNIK, disk.Path(), "full"}});
+    ASSERT_TRUE(RunEventsUntil([this] { return server.RequestCount() == 8; }));
+    disk.LeaveFree(0);
+    afterFirstTile = true;
+    ASSERT_TRUE(RunEventsUntil([this] { return end.has_value(); }));
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->Failed, 2);
+    EXPECT_EQ(outcome->FailedListProblem, disk.Reason());
+    EXPECT_EQ(disk.Read("full_failed.ftl"), "");
+    disk.FreeSpace();
 }

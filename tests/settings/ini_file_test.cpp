@@ -1,5 +1,6 @@
 #include "platform/app_error.h"
 #include "settings/ini_file.h"
+#include "support/hostile_files.h"
 #include "support/nearly_full_disk.h"
 #include "support/temp_folder.h"
 
@@ -224,4 +225,23 @@ TEST(TIniFileOnAFullDisk, AWriteThatDoesNotFitLeavesTheFileAndSaysWhy)
     TIniFile(disk.File("p.qtsk")).WriteInteger("THREADS", "T1X", 841);
     EXPECT_EQ(TIniFile(disk.File("p.qtsk")).ReadInteger("threads", "t1x", 0), 841);
     EXPECT_EQ(TIniFile(disk.File("p.qtsk")).ReadString("AREA", "LeftLongitude", ""), "116");
+}
+
+// A configuration or project file far beyond any real one, or a pipe at its
+// name, reads as empty at once (nothing read whole, nothing waited on) and
+// is never replaced by a write.
+TEST(TIniFileRead, HugeFilesAndPipesReadAsEmptyAndAreNotWritten)
+{
+    TempFolder folder;
+    folder.Write("huge.ini", "[A]\r\nB=7\r\n");
+    ASSERT_TRUE(QFile(folder.File("huge.ini")).resize(qint64(1) << 30));
+    TIniFile huge(folder.File("huge.ini"));
+    EXPECT_EQ(huge.ReadInteger("A", "B", 5), 5);
+    EXPECT_THROW(huge.WriteInteger("A", "B", 6), AppError);
+    EXPECT_EQ(QFile(folder.File("huge.ini")).size(), qint64(1) << 30);
+
+    ASSERT_TRUE(hostile::MakeFifo(folder.File("pipe.ini")));
+    TIniFile pipe(folder.File("pipe.ini"));
+    EXPECT_EQ(pipe.ReadString("A", "B", "d"), "d");
+    EXPECT_THROW(pipe.WriteInteger("A", "B", 6), AppError);
 }

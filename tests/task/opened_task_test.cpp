@@ -104,3 +104,15 @@ TEST(TileState, DecidedInOrderUnreadableBlankStoredFailedMissing)
     const TileStateRule noBlank(QByteArray(), {});
     EXPECT_EQ(noBlank.ForFile(QByteArray(), true), TileState::Stored);
 }
+
+// A project file has a small fixed shape: a huge one is refused by its size,
+// not read whole first (a sparse gigabyte here).
+TEST(OpenTaskReadOnly, RefusesAHugeFileWithoutReadingIt)
+{
+    ExampleTask example;
+    const QString projectFile = WriteExampleProject(example);
+    ASSERT_TRUE(QFile(projectFile).resize(qint64(1) << 30));
+    EXPECT_EQ(RefusalOf(projectFile),
+        "Cannot open the task " + projectFile + ": it is too large for a project file (1,073,741,824 bytes).");
+    EXPECT_THROW(CheckProjectFileReadable(projectFile), AppError);
+}

@@ -1,9 +1,12 @@
 #include "geo/tile_math.h"
 #include "platform/app_error.h"
+#include "platform/file_replacement.h"
 #include "settings/ini_file.h"
+#include "support/hostile_files.h"
 #include "support/nearly_full_disk.h"
 #include "task_fixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <sys/stat.h>
 
@@ -281,4 +284,53 @@ TEST(TaskFiles, TheLogShowsThePauseOnlyWhenTheMapTypeHasAPauseKey)
     EXPECT_TRUE(example.folder.Read("newtask_log.txt")
                     .endsWith(Lines({"Log continue...", "Now time is:12/8/26 8:05:00 AM",
                         "Pause after each tile: 1000 ms (raised from 0 ms for openstreetmap.org)"})));
+}
+
+// A Start killed while it wrote the tile list left the temporary file at its
+// fixed name; the next Start takes that name again, so nothing stays.
+TEST(TaskFiles, ALeftoverTemporaryListGoesAtTheNextStart)
+{
+    ExampleTask example;
+    example.folder.Write("newtask_list.txt.part", QByteArray(100000, 'x'));
+    const MDTask task(&example.parameters);
+    task.WriteTaskFiles(kStart);
+    EXPECT_EQ(QDir(example.folder.Path()).entryList({"*.part"}, QDir::Files | QDir::System), QStringList());
+    EXPECT_TRUE(example.folder.Read("newtask_list.txt").startsWith("ImageFileName "));
+}
+
+// Stopped while it writes the list of a large task: what it wrote goes, and
+// no project file vouches for files that are not there.
+TEST(TaskFiles, AStopWhileTheTileListIsWrittenLeavesNoListBehind)
+{
+    ExampleTask example;
+    example.parameters.Zoom = 18;  // 173,000 tiles: more than two questions
+    const MDTask task(&example.parameters);
+    int questions = 0;
+    bool listExisted = false;
+    const auto stop = [&] {
+        listExisted = listExisted || QFile::exists(task.ListFileName + ".part");
+        return ++questions == 2;
+    };
+    EXPECT_THROW(task.WriteTaskFiles(kStart, stop), StartStopped);
+    EXPECT_EQ(questions, 2);
+    EXPECT_TRUE(listExisted);
+    EXPECT_EQ(QDir(example.folder.Path()).entryList(QDir::Files | QDir::System), QStringList());
+}
+
+// The task's own files are never opened as a pipe or device, where an open
+// would wait for a reader: Start refuses before it writes anything.
+TEST(TaskFiles, APipeAtATaskFilesNameIsRefused)
+{
+    for (const char* name : {"newtask_failed.ftl", "newtask_log.txt", "newtask_list.txt"}) {
+        ExampleTask example;
+        ASSERT_TRUE(hostile::MakeFifo(example.folder.File(name)));
+        const MDTask task(&example.parameters);
+        try {
+            task.WriteTaskFiles(kStart);
+            ADD_FAILURE() << name << " accepted";
+        } catch (const FileWriteError& error) {
+            EXPECT_EQ(error.Message(), "Cannot create file " + example.folder.File(name) + ": not a regular file");
+        }
+        EXPECT_FALSE(QFile::exists(example.folder.File("newtask.qtsk")));
+    }
 }
