@@ -404,7 +404,9 @@ TEST_F(SeriesRunTest, AFailedListThatCouldNotBeSavedIsReportedSo)
     std::optional<MemberOutcome> outcome;
     QObject::connect(&series, &SeriesRunner::MemberEnded, [&](int, const MemberOutcome& member) { outcome = member; });
     Start({TaskInputs{"10", "100", "10", "-10", 4, MAPNIK, disk.Path(), "full"}});
-    ASSERT_TRUE(RunEventsUntil([this] { return server.RequestCount() == 8; }));
+    // Every worker has written its first tile and waits: only the two tiles
+    // left meet the full disk.
+    ASSERT_TRUE(RunEventsUntil([this] { return afterFirstTile.Waiting() == 8; }));
     disk.LeaveFree(0);
     afterFirstTile = true;
     ASSERT_TRUE(RunEventsUntil([this] { return end.has_value(); }));

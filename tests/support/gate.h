@@ -22,11 +22,21 @@ public:
     void WaitUntilOpen()
     {
         std::unique_lock lock(mutex_);
+        ++waiting_;
         changed_.wait(lock, [this] { return open_; });
+        --waiting_;
+    }
+
+    // Threads waiting at the gate now.
+    int Waiting()
+    {
+        const std::lock_guard lock(mutex_);
+        return waiting_;
     }
 
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool open_;
+    int waiting_ = 0;
 };
