@@ -34,6 +34,15 @@ const TileImageCache::Entry* TileImageCache::FindAnySize(const TileKey& key)
     return nullptr;
 }
 
+void TileImageCache::ForgetOtherThan(int x, int y, TileState state)
+{
+    for (int edge = kFullEdge; edge >= kSmallestEdge; edge /= 2) {
+        const TileKey key{x, y, edge};
+        if (const Entry* entry = cache_.object(key); entry && entry->State != state)
+            cache_.remove(key);
+    }
+}
+
 qint64 TileImageCache::UsedBytes() const
 {
     return qint64(cache_.totalCost()) * 1024;

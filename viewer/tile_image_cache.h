@@ -26,6 +26,10 @@ public:
     // while the wanted size is not decoded yet.
     const Entry* FindAnySize(const TileKey& key);
 
+    // Drops the tile's images decoded in another state than `state`, at
+    // every size: its file has changed since they were decoded.
+    void ForgetOtherThan(int x, int y, TileState state);
+
     qint64 UsedBytes() const;
     void Clear() { cache_.clear(); }
 

@@ -80,8 +80,12 @@ void ViewedTask::OnListed(const CoverageMap& coverage, const TileCounts& counts)
 void ViewedTask::OnChecked(const QList<TileStateChange>& changes, const TileCounts& counts, qint64 checked,
                            qint64 toCheck)
 {
-    for (const TileStateChange& change : changes)
+    // A tile decoded before its file came (or changed) shows what the check
+    // found, and is decoded again when wanted.
+    for (const TileStateChange& change : changes) {
         coverage_.SetTileState(change.X, change.Y, change.State);
+        images_.ForgetOtherThan(change.X, change.Y, change.State);
+    }
     counts_ = counts;
     filesChecked_ = checked;
     filesToCheck_ = toCheck;
