@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/configure.sh
 cmake --build build -j"$(nproc)" --target tessaly orvane quiltry
 exec build/bin/tessaly

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make lld pkg-config
+  cmake g++ make ninja-build lld pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libcurl4-openssl-dev ca-certificates
   libtiff-dev libgeotiff-dev libpng-dev libsqlite3-dev libdeflate-dev

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/configure.sh
 cmake --build build -j"$(nproc)"
 # GUI tests drive real windows without a display.
 export QT_QPA_PLATFORM=offscreen
