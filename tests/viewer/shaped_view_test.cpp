@@ -1,0 +1,187 @@
+#include "geo/area_file.h"
+#include "geo/shape_checks.h"
+#include "platform/message_box.h"
+#include "settings/ini_file.h"
+#include "support/run_until.h"
+#include "task/stored_shape.h"
+#include "viewer/drawn_area_task.h"
+#include "viewer/tile_style.h"
+#include "viewer/viewed_task.h"
+#include "viewer/window/map_view.h"
+#include "viewer/window/new_task_dialog.h"
+#include "viewer/window/viewer_window.h"
+#include "viewer_task_fixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+namespace {
+// The example task made shaped: an L over tiles 841/387, 842/387 and
+// 841/388; 842/388 lies outside. 841/387 is stored.
+struct ShapedViewerTask : ViewerTask {
+    ShapedViewerTask()
+    {
+        const ShapeResult drawn = PolygonShape({{115.7, 40.15}, {116.3, 40.15}, {116.3, 39.95}, {116.0, 39.95},
+            {116.0, 39.7}, {115.7, 39.7}}, QStringLiteral("drawn"));
+        EXPECT_TRUE(drawn.Ok());
+        parameters.Shape = MakeShapedArea(*drawn.Shape, QStringLiteral("newtask.area.geojson"), QStringLiteral("drawn"), 0);
+        parameters.Cover = parameters.Shape->CoverAt(parameters.Zoom);
+        task = std::make_unique<MDTask>(&parameters);
+        task->WriteAreaFile();
+        QFile::remove(ProjectFile());
+        task->WriteProjectFile();
+        WriteTile(841, 387, Png(QSize(256, 256), Qt::darkGreen));
+    }
+};
+
+// Sends the map view the mouse and key events a user's hand would.
+struct Hand {
+    MapView& view;
+
+    void Send(QEvent::Type type, QPointF map)
+    {
+        const QPointF at = view.Geometry().ToScreen(map);
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, at, view.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    }
+    void Click(QPointF map)
+    {
+        Send(QEvent::MouseButtonPress, map);
+        Send(QEvent::MouseButtonRelease, map);
+    }
+    void DoubleClick(QPointF map)
+    {
+        Click(map);
+        Send(QEvent::MouseButtonDblClick, map);
+        Send(QEvent::MouseButtonRelease, map);
+    }
+    void Key(int key)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    }
+};
+}
+
+// Places outside the area are neither counted nor coloured as missing, and
+// the view draws nothing of the task there.
+TEST(ShapedView, PlacesOutsideTheAreaAreNotMissing)
+{
+    ShapedViewerTask fixture;
+    ViewedTask viewed(fixture.ProjectFile());
+    ASSERT_TRUE(RunEventsUntil([&] { return viewed.IsCounted(); }));
+    EXPECT_EQ(viewed.Counts().Stored, 1);
+    EXPECT_EQ(viewed.Counts().Missing, 2);
+    EXPECT_EQ(viewed.Coverage().TileStateAt(842, 388), std::nullopt);
+    EXPECT_EQ(viewed.Coverage().TileStateAt(841, 388), TileState::Missing);
+    ASSERT_TRUE(viewed.IsShaped());
+    ASSERT_EQ(viewed.AreaOutline().size(), 1);
+    EXPECT_EQ(viewed.AreaOutline()[0].boundingRect().toAlignedRect(), QRect(841, 387, 2, 2));
+
+    MapView view;
+    view.resize(24, 24);
+    view.SetTask(&viewed);
+    view.SetRequestedAreaShown(false);  // the outline would cross the cells' middles
+    ASSERT_TRUE(view.IsCoverageMode());
+    const QImage shown = view.grab().toImage();
+    const auto at = [&](QPointF map) { return shown.pixelColor(view.Geometry().ToScreen(map).toPoint()); };
+    EXPECT_EQ(at(QPointF(841.5, 387.5)), TileStateColor(TileState::Stored));
+    EXPECT_EQ(at(QPointF(841.5, 388.5)), TileStateColor(TileState::Missing));
+    EXPECT_NE(at(QPointF(842.5, 388.5)), TileStateColor(TileState::Missing));
+    EXPECT_NE(at(QPointF(842.5, 388.5)), UnknownTileColor());
+}
+
+namespace {
+class PolygonDrawingTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        InterceptMessages([this](MessageKind, const QString& text) { messages << text; });
+        window.resize(800, 600);
+        window.show();
+        ASSERT_TRUE(window.OpenTask(fixture.ProjectFile()));
+    }
+    void TearDown() override { InterceptMessages({}); }
+
+    ViewerTask fixture;
+    QStringList messages;
+    ViewerWindow window;
+    Hand hand{*window.View()};
+};
+}
+
+// Esc drops a polygon being drawn, Enter closes one of three corners or more.
+TEST_F(PolygonDrawingTest, EscDropsAndEnterClosesThePolygon)
+{
+    MapView& view = *window.View();
+    view.StartPolygon();
+    hand.Click(QPointF(841.2, 387.2));
+    hand.Click(QPointF(843.8, 387.2));
+    hand.Key(Qt::Key_Return);  // two corners make no area
+    EXPECT_FALSE(view.Polygon());
+    hand.Key(Qt::Key_Escape);
+    hand.Click(QPointF(843.8, 389.8));
+    EXPECT_FALSE(view.Polygon()) << "clicks after Esc add no corner";
+
+    view.StartPolygon();
+    for (const QPointF corner : {QPointF(841.2, 387.2), QPointF(843.8, 387.2), QPointF(843.8, 389.8)})
+        hand.Click(corner);
+    hand.Key(Qt::Key_Enter);
+    ASSERT_TRUE(view.Polygon());
+    EXPECT_EQ(view.Polygon()->size(), 3);
+    EXPECT_FALSE(view.Selection());
+    window.CopyBounds();
+    EXPECT_EQ(QApplication::clipboard()->text(),
+        BoundsText(AreaOfMapRect(QRectF(QPointF(841.2, 387.2), QPointF(843.8, 389.8)), 10)));
+}
+
+// Clicked corners closed by a double click make a shaped zoom series whose
+// tiles are those the polygon meets, with its area file.
+TEST_F(PolygonDrawingTest, DrawnPolygonBecomesAShapedSeriesOfItsTiles)
+{
+    MapView& view = *window.View();
+    view.StartPolygon();
+    const QList<QPointF> corners{QPointF(841.2, 387.3), QPointF(843.7, 387.6), QPointF(842.4, 389.6)};
+    hand.Click(corners[0]);
+    hand.Click(corners[1]);
+    hand.DoubleClick(corners[2]);
+    ASSERT_TRUE(view.Polygon());
+    ASSERT_EQ(view.Polygon()->size(), 3) << "the double click's two clicks make one corner";
+
+    const ShapeResult drawn = DrawnAreaShape(*view.Polygon(), view.MapZoom());
+    ASSERT_TRUE(drawn.Ok()) << drawn.ProblemText.toStdString();
+    const GeoArea bounds = AreaOfMapRect(view.Polygon()->boundingRect(), view.MapZoom());
+    NewTaskDialog dialog(bounds, 10, 11, MAPNIK, fixture.folder.Path(), nullptr, DrawnArea(*drawn.Shape));
+    dialog.TaskName()->setText(QStringLiteral("drawn"));
+    dialog.accept();
+    ASSERT_EQ(dialog.WrittenFiles().size(), 2) << messages.join('\n').toStdString();
+
+    // The corners in degrees, straight to a polygon here.
+    OGRLinearRing ring;
+    for (const QPointF& corner : corners)
+        ring.addPoint(TileXToLongitude(corner.x(), 10), TileYToLatitude(corner.y(), 10));
+    ring.closeRings();
+    auto polygon = std::make_unique<OGRPolygon>();
+    polygon->addRing(&ring);
+    const AreaShape expected{std::move(polygon)};
+    for (int zoom : {10, 11}) {
+        const QString member = fixture.folder.File(QStringLiteral("drawn_z%1.qtsk").arg(zoom));
+        EXPECT_EQ(TIniFile(member).ReadString("AREA", "AreaFile", ""), "drawn.area.geojson");
+        const OpenedTask opened = OpenStoredTaskReadOnly(member);
+        std::vector<std::pair<int, int>> tiles;
+        opened.Task->Walk.ForEachTile([&](int x, int y) {
+            tiles.emplace_back(x, y);
+            return true;
+        });
+        EXPECT_EQ(tiles, BruteForceTiles(expected, zoom)) << zoom;
+    }
+    EXPECT_TRUE(ReadAreaFile(fixture.folder.File("drawn.area.geojson")).Ok());
+}
