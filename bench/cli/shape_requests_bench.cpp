@@ -30,11 +30,6 @@ struct TaskRun {
     double Seconds = 0;
 };
 
-QString Degrees(double value)
-{
-    return QString::number(value, 'f', 10);
-}
-
 TaskRun RunNew(const QString& program, const QString& folder, const QStringList& area, int zoom)
 {
     QDir(folder).removeRecursively();
@@ -87,8 +82,8 @@ int main(int argc, char* argv[])
     const TaskRun shaped = RunNew(program, work.filePath(QStringLiteral("shaped")),
         {QStringLiteral("--shape"), route, QStringLiteral("--corridor"), QString::number(corridor) + u'm'}, zoom);
     const TaskRun boxed = RunNew(program, work.filePath(QStringLiteral("rectangle")),
-        {QStringLiteral("--area"), QStringList{Degrees(area.West()), Degrees(area.East()), Degrees(std::min(area.North(), 85.0)),
-            Degrees(std::max(area.South(), -85.0))}.join(u',')}, zoom);
+        {QStringLiteral("--area"), QStringLiteral("%1,%2,%3,%4").arg(area.West(), 0, 'g', 17).arg(area.East(), 0, 'g', 17)
+            .arg(std::min(area.North(), 85.0), 0, 'g', 17).arg(std::max(area.South(), -85.0), 0, 'g', 17)}, zoom);
     std::printf("  shaped task     %lld requests, %.1f s%s\n", shaped.Requests, shaped.Seconds,
         shaped.AllStored ? "" : " (NOT all stored)");
     std::printf("  rectangle task  %lld requests, %.1f s%s\n", boxed.Requests, boxed.Seconds,

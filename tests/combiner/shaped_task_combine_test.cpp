@@ -74,8 +74,9 @@ TEST(LowerZoomArea, HalvingKeepsThePlacesOverAShapesTiles)
                 EXPECT_EQ(area.Contains(x, y), expected.contains({x, y})) << x << "," << y;
                 outside += expected.contains({x, y}) ? 0 : 1;
             }
-        if (level == 1)
+        if (level == 1) {
             EXPECT_GT(outside, 10) << "the hole and the corners";
+        }
     }
 }
 

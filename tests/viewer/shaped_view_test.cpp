@@ -3,6 +3,7 @@
 #include "platform/message_box.h"
 #include "settings/ini_file.h"
 #include "support/run_until.h"
+#include "task/shaped_example_task.h"
 #include "task/stored_shape.h"
 #include "viewer/drawn_area_task.h"
 #include "viewer/tile_style.h"
@@ -11,6 +12,7 @@
 #include "viewer/window/new_task_dialog.h"
 #include "viewer/window/viewer_window.h"
 #include "viewer_task_fixture.h"
+#include "viewer_window_fixture.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -22,52 +24,15 @@
 #include <gtest/gtest.h>
 
 namespace {
-// The example task made shaped: an L over tiles 841/387, 842/387 and
-// 841/388; 842/388 lies outside. 841/387 is stored.
+// The example task made shaped (see ShapeExampleTaskAsL) with 841/387 stored.
 struct ShapedViewerTask : ViewerTask {
     ShapedViewerTask()
     {
-        const ShapeResult drawn = PolygonShape({{115.7, 40.15}, {116.3, 40.15}, {116.3, 39.95}, {116.0, 39.95},
-            {116.0, 39.7}, {115.7, 39.7}}, QStringLiteral("drawn"));
-        EXPECT_TRUE(drawn.Ok());
-        parameters.Shape = MakeShapedArea(*drawn.Shape, QStringLiteral("newtask.area.geojson"), QStringLiteral("drawn"), 0);
-        parameters.Cover = parameters.Shape->CoverAt(parameters.Zoom);
-        task = std::make_unique<MDTask>(&parameters);
-        task->WriteAreaFile();
-        QFile::remove(ProjectFile());
-        task->WriteProjectFile();
+        task = ShapeExampleTaskAsL(parameters, QStringLiteral("newtask.area.geojson"));
         WriteTile(841, 387, Png(QSize(256, 256), Qt::darkGreen));
     }
 };
 
-// Sends the map view the mouse and key events a user's hand would.
-struct Hand {
-    MapView& view;
-
-    void Send(QEvent::Type type, QPointF map)
-    {
-        const QPointF at = view.Geometry().ToScreen(map);
-        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent event(type, at, view.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-        QApplication::sendEvent(&view, &event);
-    }
-    void Click(QPointF map)
-    {
-        Send(QEvent::MouseButtonPress, map);
-        Send(QEvent::MouseButtonRelease, map);
-    }
-    void DoubleClick(QPointF map)
-    {
-        Click(map);
-        Send(QEvent::MouseButtonDblClick, map);
-        Send(QEvent::MouseButtonRelease, map);
-    }
-    void Key(int key)
-    {
-        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(&view, &event);
-    }
-};
 }
 
 // Places outside the area are neither counted nor coloured as missing, and
@@ -99,22 +64,29 @@ TEST(ShapedView, PlacesOutsideTheAreaAreNotMissing)
 }
 
 namespace {
-class PolygonDrawingTest : public testing::Test {
+class PolygonDrawingTest : public ViewerWindowTest {
 protected:
     void SetUp() override
     {
-        QStandardPaths::setTestModeEnabled(true);
-        InterceptMessages([this](MessageKind, const QString& text) { messages << text; });
-        window.resize(800, 600);
-        window.show();
+        ViewerWindowTest::SetUp();
         ASSERT_TRUE(window.OpenTask(fixture.ProjectFile()));
     }
-    void TearDown() override { InterceptMessages({}); }
-
-    ViewerTask fixture;
-    QStringList messages;
-    ViewerWindow window;
-    Hand hand{*window.View()};
+    void Click(QPointF map)
+    {
+        Mouse(QEvent::MouseButtonPress, ScreenOf(map), Qt::LeftButton);
+        Mouse(QEvent::MouseButtonRelease, ScreenOf(map), Qt::LeftButton);
+    }
+    void DoubleClick(QPointF map)
+    {
+        Click(map);
+        Mouse(QEvent::MouseButtonDblClick, ScreenOf(map), Qt::LeftButton);
+        Mouse(QEvent::MouseButtonRelease, ScreenOf(map), Qt::LeftButton);
+    }
+    void Key(int key)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(window.View(), &event);
+    }
 };
 }
 
@@ -123,18 +95,18 @@ TEST_F(PolygonDrawingTest, EscDropsAndEnterClosesThePolygon)
 {
     MapView& view = *window.View();
     view.StartPolygon();
-    hand.Click(QPointF(841.2, 387.2));
-    hand.Click(QPointF(843.8, 387.2));
-    hand.Key(Qt::Key_Return);  // two corners make no area
+    Click(QPointF(841.2, 387.2));
+    Click(QPointF(843.8, 387.2));
+    Key(Qt::Key_Return);  // two corners make no area
     EXPECT_FALSE(view.Polygon());
-    hand.Key(Qt::Key_Escape);
-    hand.Click(QPointF(843.8, 389.8));
+    Key(Qt::Key_Escape);
+    Click(QPointF(843.8, 389.8));
     EXPECT_FALSE(view.Polygon()) << "clicks after Esc add no corner";
 
     view.StartPolygon();
     for (const QPointF corner : {QPointF(841.2, 387.2), QPointF(843.8, 387.2), QPointF(843.8, 389.8)})
-        hand.Click(corner);
-    hand.Key(Qt::Key_Enter);
+        Click(corner);
+    Key(Qt::Key_Enter);
     ASSERT_TRUE(view.Polygon());
     EXPECT_EQ(view.Polygon()->size(), 3);
     EXPECT_FALSE(view.Selection());
@@ -150,9 +122,9 @@ TEST_F(PolygonDrawingTest, DrawnPolygonBecomesAShapedSeriesOfItsTiles)
     MapView& view = *window.View();
     view.StartPolygon();
     const QList<QPointF> corners{QPointF(841.2, 387.3), QPointF(843.7, 387.6), QPointF(842.4, 389.6)};
-    hand.Click(corners[0]);
-    hand.Click(corners[1]);
-    hand.DoubleClick(corners[2]);
+    Click(corners[0]);
+    Click(corners[1]);
+    DoubleClick(corners[2]);
     ASSERT_TRUE(view.Polygon());
     ASSERT_EQ(view.Polygon()->size(), 3) << "the double click's two clicks make one corner";
 
