@@ -63,6 +63,26 @@ TEST(ShapedView, PlacesOutsideTheAreaAreNotMissing)
     EXPECT_NE(at(QPointF(842.5, 388.5)), UnknownTileColor());
 }
 
+// A running shaped task's new tiles appear: the scan follows the walk of its
+// area, whose last tile lies as many places into its rectangle as the area
+// has tiles.
+TEST(ShapedView, TilesOfARunningShapedTaskAppear)
+{
+    ViewerTask fixture;
+    fixture.task = ShapeExampleTaskAsL(fixture.parameters, QStringLiteral("newtask.area.geojson"), kExampleMirroredL);
+    fixture.WriteTile(841, 388, ViewerTask::Png(QSize(256, 256), Qt::darkGreen));
+    ViewedTask viewed(fixture.ProjectFile());
+    ASSERT_TRUE(RunEventsUntil([&] { return viewed.IsCounted(); }));
+    ASSERT_EQ(viewed.Counts().Missing, 2);
+
+    fixture.WriteTile(842, 387, ViewerTask::Png(QSize(256, 256), Qt::darkGreen));
+    fixture.WriteTile(842, 388, ViewerTask::Png(QSize(256, 256), Qt::white));
+    ASSERT_TRUE(RunEventsUntil([&] { return viewed.Counts().Stored == 2 && viewed.Counts().Blank == 1; }, 5000))
+        << viewed.Counts().Stored << " stored, " << viewed.Counts().Blank << " blank";
+    EXPECT_EQ(viewed.Counts().Missing, 0);
+    EXPECT_EQ(viewed.StateOf(842, 388), TileState::Blank);
+}
+
 namespace {
 class PolygonDrawingTest : public ViewerWindowTest {
 protected:
