@@ -171,11 +171,16 @@ int Run(const RunCommand& command)
 {
     QList<TaskInputs> tasks;
     for (const QString& file : command.TaskFiles) {
-        OpenTaskReadOnly(file);  // a clear message for a missing or broken file
+        // A clear message for a missing or broken file; a shaped task is
+        // opened with its area, whose rectangle may hold more tiles than a
+        // task can.
+        const OpenedTask opened = OpenStoredTaskReadOnly(file);
         const QString name = QFileInfo(file).fileName();
         if (ProjectFileNameFor(name) != name)
             throw Refusal({file + QStringLiteral(" is not a task: a task's project file is named NAME.qtsk.")});
-        tasks << InputsOfStoredTask(file);
+        TaskInputs inputs = InputsOfProjectFile(file);
+        inputs.Shape = opened.Parameters->Shape;  // its covers already worked out
+        tasks << inputs;
     }
     return RunTasksInTurn(tasks);
 }

@@ -4,6 +4,7 @@
 #include "combiner/mbtiles_writer.h"
 #include "combiner/mosaic_writer.h"
 #include "combiner/png_encode.h"
+#include "task/task_walk.h"
 
 #include <QFileInfo>
 #include <unordered_map>
@@ -107,17 +108,20 @@ void CombineTileSet(CombineRun& run)
         areas.push_back(GridArea(*task.Task));
         run.AddToTotal(MosaicGeometry::ForTask(*task.Task).TileCount());
     }
-    std::vector<TileRect> lowest;
-    for (const TileRect& area : areas)
-        if (area.Zoom == LowestGiven(areas))
-            lowest.push_back(area);
+    // Lower zooms only over the places a shaped task's tiles lie under.
+    std::vector<LowerZoomArea> lowest;
+    for (size_t index = 0; index < tasks.size(); ++index) {
+        const TaskWalk& walk = tasks[index].Task->Walk;
+        if (areas[index].Zoom == LowestGiven(areas))
+            lowest.push_back(walk.IsShaped() ? LowerZoomArea(areas[index], walk) : LowerZoomArea(areas[index]));
+    }
     const auto lower = run.Request().LowerZooms >= 0 ? LowerZoomAreas(lowest, run.Request().LowerZooms)
-                                                    : std::vector<std::vector<TileRect>>{};
+                                                    : std::vector<std::vector<LowerZoomArea>>{};
     if (run.Request().LowerZooms >= 0 && lower.empty())
         run.Observer().TileNote(QStringLiteral("lower zooms: none built, zoom %1 is not below the lowest zoom given (%2)")
                                     .arg(run.Request().LowerZooms).arg(LowestGiven(areas)));
     for (const auto& level : lower)
-        for (const TileRect& area : level)
+        for (const LowerZoomArea& area : level)
             run.AddToTotal(area.Count());
 
     TileOwners owners(areas);

@@ -34,19 +34,19 @@ void Build(Place& place)
 }
 }
 
-std::vector<std::vector<TileRect>> LowerZoomAreas(const std::vector<TileRect>& given, int lowestZoom)
+std::vector<std::vector<LowerZoomArea>> LowerZoomAreas(const std::vector<LowerZoomArea>& given, int lowestZoom)
 {
-    std::vector<std::vector<TileRect>> levels;
-    std::vector<TileRect> areas = given;
-    while (!areas.empty() && areas.front().Zoom > lowestZoom && areas.front().Zoom > 0) {
-        for (TileRect& area : areas)
+    std::vector<std::vector<LowerZoomArea>> levels;
+    std::vector<LowerZoomArea> areas = given;
+    while (!areas.empty() && areas.front().Zoom() > lowestZoom && areas.front().Zoom() > 0) {
+        for (LowerZoomArea& area : areas)
             area = area.Halved();
         levels.push_back(areas);
     }
     return levels;
 }
 
-qint64 BuildLowerZooms(TileSetWriter& writer, const std::vector<std::vector<TileRect>>& levels,
+qint64 BuildLowerZooms(TileSetWriter& writer, const std::vector<std::vector<LowerZoomArea>>& levels,
     const std::function<void(qint64 places)>& step)
 {
     writer.PrepareLookups();
@@ -60,32 +60,29 @@ qint64 BuildLowerZooms(TileSetWriter& writer, const std::vector<std::vector<Tile
         step(qint64(batch.size()));
         batch.clear();
     };
-    for (const std::vector<TileRect>& areas : levels) {
-        const int zoom = areas.front().Zoom;
+    for (const std::vector<LowerZoomArea>& areas : levels) {
+        const int zoom = areas.front().Zoom();
         for (size_t a = 0; a < areas.size(); ++a) {
-            const TileRect& area = areas[a];
-            for (qint64 y = area.MinY; y <= area.MaxY; ++y) {
-                for (qint64 x = area.MinX; x <= area.MaxX; ++x) {
-                    bool earlier = false;
-                    for (size_t b = 0; b < a && !earlier; ++b)
-                        earlier = areas[b].Contains(x, y);
-                    if (earlier)
-                        continue;
-                    Place place{x, y, {}, {}};
-                    bool any = false;
-                    for (int i = 0; i < 4; ++i) {
-                        place.Below[size_t(i)] = writer.ReadTile(zoom + 1, int(2 * x + i % 2), int(2 * y + i / 2));
-                        any = any || place.Below[size_t(i)].has_value();
-                    }
-                    if (!any) {
-                        step(1);
-                        continue;
-                    }
-                    batch.push_back(std::move(place));
-                    if (batch.size() == kBatch)
-                        flush(zoom);
+            areas[a].ForEachPlace([&](qint64 x, qint64 y) {
+                bool earlier = false;
+                for (size_t b = 0; b < a && !earlier; ++b)
+                    earlier = areas[b].Contains(x, y);
+                if (earlier)
+                    return;
+                Place place{x, y, {}, {}};
+                bool any = false;
+                for (int i = 0; i < 4; ++i) {
+                    place.Below[size_t(i)] = writer.ReadTile(zoom + 1, int(2 * x + i % 2), int(2 * y + i / 2));
+                    any = any || place.Below[size_t(i)].has_value();
                 }
-            }
+                if (!any) {
+                    step(1);
+                    return;
+                }
+                batch.push_back(std::move(place));
+                if (batch.size() == kBatch)
+                    flush(zoom);
+            });
         }
         flush(zoom);
     }

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint64 counted)>& carryOn)
 {
@@ -23,35 +24,38 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
     const QByteArray blank = ReadShippedBlankImage();
     const TileStateRule rule(blank, ReadFailedTileNames(task.FailedFileName));
     const qint64 blankSize = blank.size();
+    summary.Tiles = task.TotalCount;
     qint64 counted = 0;
-    for (int y = task.MinY; y <= task.MaxY; ++y) {
-        for (int x = task.MinX; x <= task.MaxX; ++x) {
-            if (!TaskHoldsTile(task, x, y))
-                continue;
-            if (carryOn && !carryOn(counted++))
-                return summary;
-            const QString name = task.TileFileName(x, y);
-            const QFileInfo info(task.ImageFolder + name);
-            if (!info.exists()) {
-                ++(rule.ForMissingFile(name) == TileState::Failed ? summary.Failed : summary.Missing);
-                continue;
-            }
-            // What the combiner will refuse to read is not counted as stored,
-            // nor its size in the estimate (a sparse file may claim gigabytes).
-            if (info.isSymLink() || !info.isFile() || info.size() > kMaxTileFileBytes) {
-                ++summary.Unreadable;
-                continue;
-            }
-            const qint64 size = info.size();
-            QFile file(info.filePath());
-            if (size == blankSize && file.open(QIODevice::ReadOnly) && rule.IsBlank(file.readAll())) {
-                ++summary.Blank;
-                continue;
-            }
-            ++summary.Stored;
-            summary.StoredBytes += size;
+    bool stopped = false;
+    WalkOf(task).ForEachTile([&](int x, int y) {
+        if (carryOn && !carryOn(counted++)) {
+            stopped = true;
+            return false;
         }
-    }
+        const QString name = task.TileFileName(x, y);
+        const QFileInfo info(task.ImageFolder + name);
+        if (!info.exists()) {
+            ++(rule.ForMissingFile(name) == TileState::Failed ? summary.Failed : summary.Missing);
+            return true;
+        }
+        // What the combiner will refuse to read is not counted as stored,
+        // nor its size in the estimate (a sparse file may claim gigabytes).
+        if (info.isSymLink() || !info.isFile() || info.size() > kMaxTileFileBytes) {
+            ++summary.Unreadable;
+            return true;
+        }
+        const qint64 size = info.size();
+        QFile file(info.filePath());
+        if (size == blankSize && file.open(QIODevice::ReadOnly) && rule.IsBlank(file.readAll())) {
+            ++summary.Blank;
+            return true;
+        }
+        ++summary.Stored;
+        summary.StoredBytes += size;
+        return true;
+    });
+    if (stopped)
+        return summary;
     summary.Sample = SampleEncodings(task);
     return summary;
 }
@@ -76,13 +80,19 @@ EncodedSample SampleEncodings(const MDTask& task)
     EncodedSample sample;
     const TaskTileReader reader(task, TileStateRule::ForTask(task));
     const qint64 columns = task.MaxX - task.MinX + 1;
-    const qint64 count = columns * (task.MaxY - task.MinY + 1);
+    // A shaped task's places are those of its walk: its rectangle's lie mostly outside.
+    const bool shaped = task.Walk.IsShaped();
+    const qint64 count = shaped ? task.TotalCount : columns * (task.MaxY - task.MinY + 1);
     const qint64 places = std::min<qint64>(count, EncodedSample::kTiles);
     for (qint64 i = 0; i < places; ++i) {
         const qint64 place = (2 * i + 1) * count / (2 * places);
         SourceTile tile;
-        tile.X = task.MinX + int(place % columns);
-        tile.Y = task.MinY + int(place / columns);
+        if (shaped) {
+            std::tie(tile.X, tile.Y) = task.Walk.TileAt(place + 1);
+        } else {
+            tile.X = task.MinX + int(place % columns);
+            tile.Y = task.MinY + int(place / columns);
+        }
         reader.ReadTile(tile, true);
         if (tile.State != TileState::Stored || tile.Pixels.isNull())
             continue;

@@ -30,6 +30,7 @@ struct EncodedSample {
 // stored tiles encoded.
 struct TileTaskSummary {
     MosaicGeometry Geometry;
+    qint64 Tiles = 0;  // the task's own: a shaped task's area's, not its rectangle's
     qint64 Stored = 0, Blank = 0, Failed = 0, Missing = 0;
     qint64 Unreadable = 0;   // links, pipes, devices and files too large for a tile
     qint64 StoredBytes = 0;  // the stored tile files together

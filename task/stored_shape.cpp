@@ -1,6 +1,7 @@
 #include "task/stored_shape.h"
 
 #include "geo/area_file.h"
+#include "geo/area_outline.h"
 #include "geo/tile_cover.h"
 #include "platform/app_error.h"
 #include "platform/number_text.h"
@@ -44,6 +45,7 @@ std::shared_ptr<const ShapedArea> MakeShapedArea(const AreaShape& shape, const Q
     auto covers = std::make_shared<CoverCache>(shape);
     area->CoverAt = [covers](int zoom) { return covers->At(zoom); };
     area->Write = [shape](const QString& fileName) { return WriteAreaFile(shape, fileName); };
+    area->Outline = [shape] { return AreaOutline(shape); };
     return area;
 }
 

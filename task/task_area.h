@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -19,4 +21,7 @@ struct ShapedArea {
     // Writes the area file to `fileName`; the user's text of a failure, empty
     // on success.
     std::function<QString(const QString& fileName)> Write;
+    // Every ring of its polygons (outer rings and holes), x longitude and y
+    // latitude in degrees, for a map to draw.
+    std::function<QList<QList<QPointF>>()> Outline;
 };

@@ -57,3 +57,23 @@ qint64 TaskWalk::PlaceOf(int x, int y) const
     }
     return places;
 }
+
+std::pair<int, int> TaskWalk::TileAt(qint64 place) const
+{
+    if (!cover_) {
+        const qint64 rows = qint64(maxY_) - minY_ + 1;
+        return {int(minX_ + (place - 1) / rows), int(minY_ + (place - 1) % rows)};
+    }
+    // The last column with fewer tiles before it than `place`.
+    const auto after = std::upper_bound(placesBefore_.begin(), placesBefore_.end(), place - 1);
+    const std::size_t column = std::size_t(after - placesBefore_.begin()) - 1;
+    const int x = minX_ + int(column);
+    qint64 left = place - placesBefore_[column];
+    for (const RowSpan& span : cover_->Column(x)) {
+        const qint64 rows = qint64(span.Last) - span.First + 1;
+        if (left <= rows)
+            return {x, int(span.First + left - 1)};
+        left -= rows;
+    }
+    return {x, maxY_};
+}

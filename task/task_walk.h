@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 // The tiles a task walks, in the order its workers walk them: columns west
@@ -27,6 +28,9 @@ public:
     // The number of walked tiles up to and including (x, y). A tile outside a
     // rectangle's range gets the place its column and row would have.
     qint64 PlaceOf(int x, int y) const;
+    // The walked tile at `place` (1..the number of walked tiles), the inverse
+    // of PlaceOf.
+    std::pair<int, int> TileAt(qint64 place) const;
 
     template <typename Visit>
     void ForEachTile(Visit visit) const

@@ -1,6 +1,7 @@
 #include "viewer/coverage_map.h"
 
 #include "viewer/tile_style.h"
+#include "task/download_task.h"
 
 namespace {
 // Which state a block shows when its tiles differ: problems first.
@@ -20,6 +21,8 @@ quint8 CellCode(TileState state)
 {
     return quint8(1 + int(state));
 }
+
+constexpr char kOutside = char(0xff);
 }
 
 CoverageMap::CoverageMap(QRect tiles) : tiles_(tiles)
@@ -34,6 +37,26 @@ CoverageMap::CoverageMap(QRect tiles) : tiles_(tiles)
     image_.fill(UnknownTileColor());
 }
 
+CoverageMap CoverageMap::ForTask(const MDTask& task)
+{
+    CoverageMap map(QRect(QPoint(task.MinX, task.MinY), QPoint(task.MaxX, task.MaxY)));
+    if (!task.Walk.IsShaped())
+        return map;
+    map.cells_.fill(kOutside);
+    map.image_ = QImage(map.image_.size(), QImage::Format_ARGB32_Premultiplied);
+    map.image_.fill(Qt::transparent);
+    for (int x = task.MinX; x <= task.MaxX; ++x) {
+        const int column = (x - task.MinX) / map.block_;
+        for (const RowSpan& span : task.Walk.Column(x)) {
+            for (int row = (span.First - task.MinY) / map.block_; row <= (span.Last - task.MinY) / map.block_; ++row) {
+                map.cells_[qsizetype(row) * map.image_.width() + column] = 0;
+                map.image_.setPixelColor(column, row, UnknownTileColor());
+            }
+        }
+    }
+    return map;
+}
+
 std::optional<QPoint> CoverageMap::CellOf(int x, int y) const
 {
     if (!tiles_.contains(x, y))
@@ -43,8 +66,17 @@ std::optional<QPoint> CoverageMap::CellOf(int x, int y) const
 
 void CoverageMap::Fill(TileState state)
 {
-    cells_.fill(char(CellCode(state)));
-    image_.fill(TileStateColor(state));
+    if (!cells_.contains(kOutside)) {
+        cells_.fill(char(CellCode(state)));
+        image_.fill(TileStateColor(state));
+        return;
+    }
+    for (qsizetype i = 0; i < cells_.size(); ++i) {
+        if (cells_[i] == kOutside)
+            continue;
+        cells_[i] = char(CellCode(state));
+        image_.setPixelColor(int(i % image_.width()), int(i / image_.width()), TileStateColor(state));
+    }
 }
 
 void CoverageMap::SetTileState(int x, int y, TileState state)
@@ -53,6 +85,8 @@ void CoverageMap::SetTileState(int x, int y, TileState state)
     if (!cell)
         return;
     char& code = cells_[qsizetype(cell->y()) * image_.width() + cell->x()];
+    if (code == kOutside)
+        return;
     if (block_ > 1 && code != 0 && Weight(TileState(quint8(code) - 1)) >= Weight(state))
         return;
     code = char(CellCode(state));
@@ -65,7 +99,7 @@ std::optional<TileState> CoverageMap::TileStateAt(int x, int y) const
     if (!cell || block_ != 1)
         return std::nullopt;
     const quint8 code = quint8(cells_[qsizetype(cell->y()) * image_.width() + cell->x()]);
-    if (code == 0)
+    if (code == 0 || char(code) == kOutside)
         return std::nullopt;
     return TileState(code - 1);
 }

@@ -7,6 +7,8 @@
 #include <QRect>
 #include <optional>
 
+class MDTask;
+
 // The state of every tile of a task as one cell each, kept as an image that
 // the view draws scaled, so a task of a million tiles pans like one of ten.
 // A task wider or taller than kMaxCellsPerSide tiles gets one cell per square
@@ -18,12 +20,15 @@ public:
     CoverageMap() = default;
     // `tiles`: the task's range, columns MinX..MaxX and rows MinY..MaxY. All cells unknown.
     explicit CoverageMap(QRect tiles);
+    // The map of `task`'s range. A shaped task's cells that hold none of its
+    // tiles lie outside: transparent, with no state, and no state ever set.
+    static CoverageMap ForTask(const MDTask& task);
 
     QRect Tiles() const { return tiles_; }
     int BlockSize() const { return block_; }
     bool IsNull() const { return image_.isNull(); }
 
-    // Every cell in `state` (a listed task: tiles without files are missing).
+    // Every cell within the task in `state` (a listed task: tiles without files are missing).
     void Fill(TileState state);
     // Records a tile's state (merged into its block's when blocks are larger than one tile).
     void SetTileState(int x, int y, TileState state);
@@ -40,6 +45,6 @@ private:
 
     QRect tiles_;
     int block_ = 1;
-    QByteArray cells_;  // 0 unknown, else 1 + TileState
+    QByteArray cells_;  // 0 unknown, kOutside outside a shaped task, else 1 + TileState
     QImage image_;
 };

@@ -33,7 +33,7 @@ QString BoundsText(const GeoArea& area)
 }
 
 TaskParameters SelectionTaskParameters(const GeoArea& area, int zoom, int mapsType, const QString& folder,
-                                       const QString& taskName)
+                                       const QString& taskName, const std::shared_ptr<const ShapedArea>& shape)
 {
     TaskParameters p;
     p.LeftLongitude = area.Left;
@@ -44,6 +44,10 @@ TaskParameters SelectionTaskParameters(const GeoArea& area, int zoom, int mapsTy
     p.MapsType = mapsType;
     p.Path = folder;
     p.TaskName = taskName;
+    if (shape) {
+        p.Shape = shape;
+        p.Cover = shape->CoverAt(zoom);
+    }
     p.ThreadCount = int(std::min<qint64>(MaxDownThreads, TaskTileCount(p)));
     return p;
 }

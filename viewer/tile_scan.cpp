@@ -72,7 +72,7 @@ void TileScan::Start()
 
 void TileScan::List(const PoolJobContext& job)
 {
-    CoverageMap coverage(QRect(QPoint(task_.MinX, task_.MinY), QPoint(task_.MaxX, task_.MaxY)));
+    CoverageMap coverage = CoverageMap::ForTask(task_);
     coverage.Fill(TileState::Missing);
     TileCounts counts;
     QList<FoundFile> files = ListFiles(job, coverage, counts);
@@ -173,8 +173,9 @@ TileCounts TileScan::CheckFiles(const PoolJobContext& job, const QList<FoundFile
 
 void TileScan::Follow(const PoolJobContext& job, QList<FoundFile> files, const CoverageMap& coverage, TileCounts counts)
 {
-    const qint64 rows = qint64(task_.MaxY) - task_.MinY + 1;
-    const auto placeOf = [&](int x, int y) { return qint64(x - task_.MinX) * rows + (y - task_.MinY); };
+    // Places count from 0 along the walk: a shaped task's places are its area's tiles.
+    const TaskWalk walk = WalkOf(task_);
+    const auto placeOf = [&](int x, int y) { return walk.PlaceOf(x, y) - 1; };
     qint64 furthest = -1;
     for (const FoundFile& file : files)
         furthest = std::max(furthest, placeOf(file.X, file.Y));
@@ -208,7 +209,7 @@ void TileScan::Follow(const PoolJobContext& job, QList<FoundFile> files, const C
         for (qint64 place = from; place <= furthest + kFollowAhead && place < task_.TotalCount && !job.CancelRequested(); ++place) {
             if (seen.contains(place))
                 continue;
-            const int x = int(task_.MinX + place / rows), y = int(task_.MinY + place % rows);
+            const auto [x, y] = walk.TileAt(place + 1);
             const QString name = task_.TileFileName(x, y);
             const QFileInfo file(task_.ImageFolder + name);
             if (!file.exists())

@@ -5,6 +5,18 @@
 #include "geo/tile_math.h"
 
 namespace {
+QList<QPolygonF> OutlineInTiles(const QList<QList<QPointF>>& rings, int zoom)
+{
+    QList<QPolygonF> outline;
+    for (const QList<QPointF>& ring : rings) {
+        QPolygonF polygon;
+        for (const QPointF& corner : ring)
+            polygon << QPointF(LongitudeToTileXFraction(corner.x(), zoom), LatitudeToTileYFraction(corner.y(), zoom));
+        outline << polygon;
+    }
+    return outline;
+}
+
 // The machine's cores go to decoding what is in view; the scan takes one more.
 constexpr int kDecoderThreads = 2;
 }
@@ -13,7 +25,9 @@ ViewedTask::ViewedTask(const QString& projectFile, QObject* parent)
     : QObject(parent), projectFile_(projectFile), opened_(OpenStoredTaskReadOnly(projectFile))
 {
     const MDTask& task = *opened_.Task;
-    coverage_ = CoverageMap(QRect(QPoint(task.MinX, task.MinY), QPoint(task.MaxX, task.MaxY)));
+    coverage_ = CoverageMap::ForTask(task);
+    if (const auto& shape = opened_.Parameters->Shape)
+        outline_ = OutlineInTiles(shape->Outline(), Zoom());
     const TileStateRule rule = TileStateRule::ForTask(task);
     scan_ = std::make_unique<TileScan>(task, rule);
     decoder_ = std::make_unique<TileDecoder>(task, rule, kDecoderThreads);
@@ -37,6 +51,11 @@ QRectF ViewedTask::RequestedArea() const
     return QRectF(QPointF(LongitudeToTileXFraction(p.LeftLongitude, p.Zoom), LatitudeToTileYFraction(p.TopLatitude, p.Zoom)),
                   QPointF(LongitudeToTileXFraction(p.RightLongitude, p.Zoom),
                           LatitudeToTileYFraction(p.BottomLatitude, p.Zoom)));
+}
+
+bool ViewedTask::IsShaped() const
+{
+    return opened_.Task->Walk.IsShaped();
 }
 
 bool ViewedTask::Contains(int x, int y) const

@@ -7,6 +7,7 @@
 #include "viewer/tile_scan.h"
 
 #include <QObject>
+#include <QPolygonF>
 #include <QRectF>
 #include <memory>
 
@@ -30,6 +31,9 @@ public:
     // The rectangle the task was asked for, in tiles of its zoom.
     QRectF RequestedArea() const;
     bool Contains(int x, int y) const;
+    // A shaped task's area outline: its rings in tiles of its zoom (none for a rectangle task).
+    bool IsShaped() const;
+    const QList<QPolygonF>& AreaOutline() const { return outline_; }
 
     const CoverageMap& Coverage() const { return coverage_; }
     const TileCounts& Counts() const { return counts_; }
@@ -60,6 +64,7 @@ private:
     QString projectFile_;
     OpenedTask opened_;
     CoverageMap coverage_;
+    QList<QPolygonF> outline_;
     bool listed_ = false;
     QList<TileStateChange> decodedBeforeListing_;
     TileCounts counts_;

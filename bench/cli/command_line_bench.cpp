@@ -11,6 +11,7 @@
 #include "geo/tile_math.h"
 #include "measures.h"
 #include "nginx_tile_server.h"
+#include "placed_program.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -86,22 +87,6 @@ ProgramRun RunTask(const QString& program, const TileBlock& block, const QString
     return RunProgram(program, {QStringLiteral("new"), name, QStringLiteral("--area"), AreaOf(block),
         QStringLiteral("--zoom"), QString::number(block.Zoom), QStringLiteral("--folder"), folder,
         QStringLiteral("--yes"), QStringLiteral("--run")});
-}
-
-
-// The program beside a config.ini that points MAPNIK at `baseUrl`.
-bool PlaceProgram(const QString& exeFolder, const QString& baseUrl)
-{
-    QDir(exeFolder).mkpath(QStringLiteral("ini"));
-    QDir(exeFolder).mkpath(QStringLiteral("blankimg"));
-    const QString program = exeFolder + QStringLiteral("/tessaly");
-    QFile::remove(program);
-    QFile config(exeFolder + QStringLiteral("/ini/config.ini"));
-    if (!QFile::copy(QStringLiteral(TESSALY_PROGRAM), program) || !config.open(QIODevice::WriteOnly))
-        return false;
-    config.write(QStringLiteral("[Servers]\r\nMapnik=%1/{z}/{x}/{y}.png\r\nHomePage=%1/\r\nMapnikPause=0\r\n")
-                     .arg(baseUrl).toUtf8());
-    return true;
 }
 }
 

@@ -11,6 +11,7 @@
 #include "geo/area_shape.h"
 #include "geo/tile_cover.h"
 #include "geo/tile_math.h"
+#include "route_gpx.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,7 +19,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 #include <sys/resource.h>
 
 namespace {
@@ -27,26 +27,6 @@ long PeakMemoryKiB()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-// A route north-east from Gibraltar's latitude with a point every 50 m,
-// winding a little as real routes do.
-QByteArray RouteGpx(double kilometres)
-{
-    const double metresPerDegree = 111195.0;
-    const int points = static_cast<int>(kilometres * 20);
-    QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"bench\" "
-                     "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n";
-    double lon = -4.5;
-    double lat = 36.5;
-    for (int i = 0; i <= points; ++i) {
-        const double bearing = std::numbers::pi / 4 + 0.4 * std::sin(i / 300.0);
-        gpx += QByteArray("<trkpt lat=\"") + QByteArray::number(lat, 'f', 7) + "\" lon=\""
-            + QByteArray::number(lon, 'f', 7) + "\"/>\n";
-        lat += 50 * std::cos(bearing) / metresPerDegree;
-        lon += 50 * std::sin(bearing) / (metresPerDegree * std::cos(lat * std::numbers::pi / 180));
-    }
-    return gpx + "</trkseg></trk></gpx>\n";
 }
 
 void Measure(double kilometres, int zoom, double corridorMetres)

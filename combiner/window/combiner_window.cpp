@@ -78,7 +78,7 @@ struct ZoomHoldings {
         Joined.Geometry = Tiles == 0 ? g
             : MosaicGeometry::ForArea(g.Zoom, std::min(j.MinX, g.MinX), std::min(j.MinY, g.MinY),
                 int(std::max(j.MinX + j.Columns, g.MinX + g.Columns) - 1), int(std::max(j.MinY + j.Rows, g.MinY + g.Rows) - 1));
-        Tiles += g.TileCount();
+        Tiles += s.Tiles;
         Joined.Stored += s.Stored, Joined.Blank += s.Blank, Joined.Failed += s.Failed, Joined.Missing += s.Missing;
         Joined.Unreadable += s.Unreadable, Joined.StoredBytes += s.StoredBytes;
         Joined.Sample += s.Sample;

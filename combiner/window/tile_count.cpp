@@ -1,12 +1,13 @@
 #include "combiner/window/tile_count.h"
 
+#include "task/download_task.h"
 #include "task/opened_task.h"
 
 TileCount::TileCount(std::shared_ptr<const OpenedTask> task, QObject* parent)
     : QObject(parent)
 {
     job_ = StartPoolJob(this, [this, task = std::move(task)](const PoolJobContext& job) {
-        const qint64 total = std::max<qint64>(1, MosaicGeometry::ForTask(*task->Task).TileCount());
+        const qint64 total = std::max<qint64>(1, task->Task->TotalCount);
         int shown = -1;
         try {
             TileTaskSummary summary = SummariseTask(*task->Task, [&](qint64 counted) {

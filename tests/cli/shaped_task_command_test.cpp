@@ -9,6 +9,9 @@
 #include "task/download_task.h"
 
 #include <QSet>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
 #include <algorithm>
 #include <csignal>
 
@@ -121,6 +124,107 @@ TEST_F(ShapedTaskCommandTest, StoppedShapedTaskContinuesWithoutRepeatsOrGaps)
     const Outcome rest = Run({"run", work.File("held.qtsk")});
     EXPECT_EQ(rest.Status, 0) << rest.Err.toStdString();
     ExpectRequestedOnce(expected);
+}
+
+namespace {
+// The tiles whose square meets `degrees` (a polygon built in the test, not
+// read by the program), as request paths.
+QSet<QString> PathsMeeting(const OGRGeometry& degrees, int zoom)
+{
+    QSet<QString> paths;
+    for (auto [x, y] : BruteForceTiles(AreaShape(std::unique_ptr<OGRGeometry>(degrees.clone())), zoom))
+        paths << TilePath(zoom, x, y);
+    return paths;
+}
+
+OGRPolygon PolygonOf(const std::vector<std::pair<double, double>>& corners)
+{
+    OGRLinearRing ring;
+    for (auto [x, y] : corners)
+        ring.addPoint(x, y);
+    ring.closeRings();
+    OGRPolygon polygon;
+    polygon.addRing(&ring);
+    return polygon;
+}
+
+// A shapefile of one polygon in the Swiss grid (EPSG:2056), written through OGR.
+void WriteSwissShapefile(const QString& fileName, const OGRPolygon& polygon)
+{
+    GDALAllRegister();
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+    GDALDataset* dataset = driver->Create(fileName.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
+    ASSERT_NE(dataset, nullptr);
+    OGRSpatialReference swiss;
+    swiss.importFromEPSG(2056);
+    OGRLayer* layer = dataset->CreateLayer("bern", &swiss, wkbPolygon, nullptr);
+    OGRFeature feature(layer->GetLayerDefn());
+    feature.SetGeometry(&polygon);
+    EXPECT_EQ(layer->CreateFeature(&feature), OGRERR_NONE);
+    GDALClose(dataset);
+}
+
+// `polygon` from the Swiss grid to longitude and latitude, corner by corner.
+OGRPolygon SwissToDegrees(const OGRPolygon& polygon)
+{
+    OGRSpatialReference swiss, wgs84;
+    swiss.importFromEPSG(2056);
+    wgs84.importFromEPSG(4326);
+    swiss.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> toDegrees(OGRCreateCoordinateTransformation(&swiss, &wgs84));
+    std::vector<std::pair<double, double>> corners;
+    const OGRLinearRing& ring = *polygon.getExteriorRing();
+    for (int i = 0; i + 1 < ring.getNumPoints(); ++i) {
+        double x = ring.getX(i), y = ring.getY(i);
+        EXPECT_TRUE(toDegrees->Transform(1, &x, &y));
+        corners.emplace_back(x, y);
+    }
+    return PolygonOf(corners);
+}
+}
+
+// A KML polygon and a shapefile in a national grid fetch exactly the tiles
+// their polygon meets, worked out here from the corners alone.
+TEST_F(ShapedTaskCommandTest, KmlPolygonAndSwissGridShapefileFetchExactlyTheirTiles)
+{
+    const std::vector<std::pair<double, double>> munich{{11.3, 48.0}, {11.9, 48.05}, {11.6, 48.35}};
+    work.Write("munich.kml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<kml xmlns="http://www.opengis.net/kml/2.2"><Document><Placemark><name>munich</name>
+  <Polygon><outerBoundaryIs><LinearRing><coordinates>
+    11.3,48.0 11.9,48.05 11.6,48.35 11.3,48.0
+  </coordinates></LinearRing></outerBoundaryIs></Polygon>
+</Placemark></Document></kml>
+)");
+    const OGRPolygon bern = PolygonOf({{2595000, 1195000}, {2612000, 1196000}, {2608000, 1210000}, {2598000, 1206000}});
+    WriteSwissShapefile(work.File("bern.shp"), bern);
+
+    ASSERT_EQ(Run(NewShaped("munich", "munich.kml", "12") << "--run").Status, 0);
+    const QSet<QString> munichTiles = PathsMeeting(PolygonOf(munich), 12);
+    ExpectRequestedOnce(munichTiles);
+
+    const Outcome swiss = Run(NewShaped("bern", "bern.shp", "13") << "--run");
+    ASSERT_EQ(swiss.Status, 0) << swiss.Err.toStdString();
+    const QSet<QString> bernTiles = PathsMeeting(SwissToDegrees(bern), 13);
+    EXPECT_GT(bernTiles.size(), 10);
+    ExpectRequestedOnce(munichTiles + bernTiles);
+}
+
+// Two specks at opposite corners of the world: a rectangle around them at
+// zoom 18 holds more tiles than a task can, the shape a handful.
+TEST_F(ShapedTaskCommandTest, RunTakesAShapedTaskWhoseRectangleNoTaskCouldHold)
+{
+    work.Write("specks.geojson", R"({"type": "FeatureCollection", "features": [{"type": "Feature",
+  "properties": {}, "geometry": {"type": "MultiPolygon", "coordinates": [
+    [[[-170.0001, -70.0001], [-170.0001, -70], [-170, -70], [-170.0001, -70.0001]]],
+    [[[170, 70], [170.0001, 70], [170.0001, 70.0001], [170, 70]]]]}}]}
+)");
+    ASSERT_EQ(Run(NewShaped("specks", "specks.geojson", "18") << "--yes").Status, 0);
+    const Outcome outcome = Run({"run", work.File("specks.qtsk")});
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err.toStdString();
+    // Speck by speck: their joint rectangle is what the program must not walk.
+    ExpectRequestedOnce(PathsMeeting(PolygonOf({{-170.0001, -70.0001}, {-170.0001, -70}, {-170, -70}}), 18)
+        + PathsMeeting(PolygonOf({{170, 70}, {170.0001, 70}, {170.0001, 70.0001}}), 18));
 }
 
 TEST_F(ShapedTaskCommandTest, BadShapeInputsAreRefusedWithOneLine)

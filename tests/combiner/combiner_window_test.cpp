@@ -1,5 +1,6 @@
 #include "combiner/window/combiner_window.h"
 #include "combiner_fixture.h"
+#include "shaped_combiner_task.h"
 #include "geo/tile_math.h"
 #include "platform/folders.h"
 #include "platform/message_box.h"
@@ -223,4 +224,13 @@ TEST_F(CombinerWindowTest, AnImageTooLargeForMemoryIsRefusedInWordsNotAsAnExcept
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("A PNG image wider or higher than 1,000,000 pixels cannot be opened"))) << messages[0].toStdString();
     EXPECT_EQ(window.ProgressLabel()->text(), "Nothing was written.");
     EXPECT_FALSE(QFile::exists(t.folder.File("west.png")));
+}
+
+// A shaped task's count is its area's tiles, not its rectangle's.
+TEST_F(CombinerWindowTest, AShapedTaskCountsItsAreasTiles)
+{
+    const ShapedCombinerTask shaped;
+    ASSERT_TRUE(OpenAndCount(shaped.ProjectFile()));
+    EXPECT_TRUE(window.SummaryLabel()->text().startsWith(QStringLiteral("3 tiles: 3 stored, 0 missing, 0 failed, 0 blank.")))
+        << window.SummaryLabel()->text().toStdString();
 }

@@ -40,6 +40,7 @@ TEST(ShapedTaskWalk, PlacesNumberTheCoversTilesInWalkOrder)
     bool someColumnHasTwoSpans = false;
     task.Walk.ForEachTile([&](int x, int y) {
         EXPECT_EQ(task.Walk.PlaceOf(x, y), ++place) << x << "," << y;
+        EXPECT_EQ(task.Walk.TileAt(place), std::pair(x, y)) << place;
         EXPECT_TRUE(task.Walk.Holds(x, y));
         someColumnHasTwoSpans = someColumnHasTwoSpans || task.Walk.Column(x).size() == 2;
         return true;
@@ -88,4 +89,15 @@ TEST(ShapedTaskWalk, TileListHoldsTheCoverAndItsSizeIsKnownInAdvance)
     MDTask(&t.parameters).WriteTileList();
     EXPECT_EQ(t.folder.Read("newtask_list.txt"), original);
     EXPECT_TRUE(ReadAreaFile(t.folder.File("newtask.area.geojson")).Ok());
+}
+
+TEST(TaskWalk, ARectanglesTileAtAPlaceIsTheInverseOfItsPlace)
+{
+    const TaskWalk walk(10, 20, 12, 23);
+    qint64 place = 0;
+    walk.ForEachTile([&](int x, int y) {
+        EXPECT_EQ(walk.TileAt(++place), std::pair(x, y)) << place;
+        return true;
+    });
+    EXPECT_EQ(place, 12);
 }

@@ -10,6 +10,7 @@
 #include "viewer/window/summary_dialog.h"
 #include "viewer/window/viewer_window.h"
 #include "viewer_task_fixture.h"
+#include "viewer_window_fixture.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,33 +21,6 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <gtest/gtest.h>
-
-namespace {
-class ViewerWindowTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        InterceptMessages([this](MessageKind, const QString& text) { messages << text; });
-        window.resize(800, 600);
-        window.show();
-    }
-    void TearDown() override { InterceptMessages({}); }
-
-    void Mouse(QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers = {})
-    {
-        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-        QMouseEvent event(type, at, window.View()->mapToGlobal(at), button, buttons, modifiers);
-        QApplication::sendEvent(window.View(), &event);
-    }
-    void MoveTo(QPointF at) { Mouse(QEvent::MouseMove, at, Qt::NoButton); }
-    QPointF ScreenOf(QPointF map) { return window.View()->Geometry().ToScreen(map); }
-
-    ViewerTask fixture;
-    QStringList messages;
-    ViewerWindow window;
-};
-}
 
 TEST_F(ViewerWindowTest, BadFileIsReportedAndTheTaskOnViewStays)
 {

@@ -68,6 +68,7 @@ void MapView::SetTasks(const QList<ViewedTask*>& tasks)
         area |= QRectF(task->TileArea().topLeft() * scale, task->TileArea().size() * scale);
     }
     selection_.reset();
+    polygon_.Clear();
     geometry_.SetViewportSize(size());
     geometry_.SetArea(tasks_.isEmpty() ? WorldArea() : area);
     emit SelectionChanged();
@@ -163,6 +164,8 @@ void MapView::ClearSelection()
 {
     selection_.reset();
     selectFrom_.reset();
+    polygon_.Clear();
+    unsetCursor();
     emit SelectionChanged();
     update();
 }
@@ -192,7 +195,7 @@ void MapView::paintEvent(QPaintEvent*)
         return;
     }
     ViewedTask& shown = *shown_;
-    if (!online_)
+    if (!online_ && !shown.IsShaped())
         painter.fillRect(geometry_.ToScreen(ShownToMap(shown.TileArea())), TileStateColor(TileState::Missing));
     const QRect tiles = VisibleTiles(shown);
     if (!tiles.isEmpty()) {
@@ -267,6 +270,8 @@ void MapView::DrawImages(QPainter& painter, ViewedTask& task, const QRect& tiles
     TileImageCache& images = task.Images();
     for (int y = tiles.top(); y <= tiles.bottom(); ++y) {
         for (int x = tiles.left(); x <= tiles.right(); ++x) {
+            if (!task.Contains(x, y))
+                continue;
             const TileKey key{x, y, edge};
             // Images of the cell's size are drawn as a plain copy.
             const QRect cell = CellOnScreen(ShownToMap(QRectF(x, y, 1, 1)));
@@ -331,6 +336,10 @@ void MapView::DrawGrid(QPainter& painter, const QRect& tiles)
 
 void MapView::DrawRequestedArea(QPainter& painter, const ViewedTask& task)
 {
+    if (task.IsShaped()) {
+        DrawAreaOutline(painter, task);
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(kRequestedArea, 2, Qt::DashLine));
@@ -340,6 +349,7 @@ void MapView::DrawRequestedArea(QPainter& painter, const ViewedTask& task)
 
 void MapView::DrawSelection(QPainter& painter)
 {
+    polygon_.Paint(painter, geometry_);
     if (!selection_)
         return;
     const QRectF box = geometry_.ToScreen(*selection_).normalized();
@@ -368,9 +378,10 @@ void MapView::resizeEvent(QResizeEvent*)
 
 void MapView::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton || PolygonPress(event))
         return;
     if (event->modifiers() & Qt::ShiftModifier) {
+        polygon_.Clear();  // a rectangle replaces a drawn polygon
         selectFrom_ = geometry_.ToMap(event->position());
         selection_ = QRectF(*selectFrom_, *selectFrom_);
     } else {
@@ -381,6 +392,10 @@ void MapView::mousePressEvent(QMouseEvent* event)
 
 void MapView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (polygon_.IsDrawing()) {
+        polygon_.PointTo(geometry_.ToMap(event->position()));
+        update();
+    }
     if (dragFrom_) {
         geometry_.PanBy(event->position() - *dragFrom_);
         dragFrom_ = event->position();
@@ -410,7 +425,7 @@ void MapView::mouseReleaseEvent(QMouseEvent* event)
 
 void MapView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
+    if (event->button() != Qt::LeftButton || PolygonPress(event))
         return;
     geometry_.ZoomAt(event->position(), 2);
     Rescaled();
@@ -427,6 +442,8 @@ void MapView::wheelEvent(QWheelEvent* event)
 
 void MapView::keyPressEvent(QKeyEvent* event)
 {
+    if (PolygonKey(event))
+        return;
     switch (event->key()) {
     case Qt::Key_Left: geometry_.PanBy(QPointF(kKeyPanPixels, 0)); break;
     case Qt::Key_Right: geometry_.PanBy(QPointF(-kKeyPanPixels, 0)); break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "viewer/view_geometry.h"
+#include "viewer/window/polygon_drawing.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -51,6 +52,10 @@ public:
     // The selected rectangle in map positions, when there is one.
     std::optional<QRectF> Selection() const { return selection_; }
     void ClearSelection();
+    // Starts drawing a polygon as the new task's area (see PolygonDrawing);
+    // it replaces the selected rectangle. The polygon once closed, in map positions.
+    void StartPolygon();
+    std::optional<QPolygonF> Polygon() const { return polygon_.Closed(); }
 
 signals:
     // The map position under the cursor; nothing when it left the view.
@@ -76,6 +81,11 @@ private:
     void DrawImages(QPainter& painter, ViewedTask& task, const QRect& tiles);
     void DrawGrid(QPainter& painter, const QRect& tiles);
     void DrawRequestedArea(QPainter& painter, const ViewedTask& task);
+    // A shaped task's outline instead of its rectangle.
+    void DrawAreaOutline(QPainter& painter, const ViewedTask& task);
+    // Mouse and key events for the polygon being drawn; true when taken.
+    bool PolygonPress(QMouseEvent* event);
+    bool PolygonKey(QKeyEvent* event);
     void DrawSelection(QPainter& painter);
     void DrawHint(QPainter& painter);
     // The shown task's tiles the viewport shows (empty without a task).
@@ -105,4 +115,5 @@ private:
     std::optional<QPointF> dragFrom_;
     std::optional<QPointF> selectFrom_;
     std::optional<QRectF> selection_;
+    PolygonDrawing polygon_;
 };

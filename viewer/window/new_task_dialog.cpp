@@ -6,6 +6,7 @@
 #include "platform/message_box.h"
 #include "settings/config_file.h"
 #include "task/configured_servers.h"
+#include "viewer/drawn_area_task.h"
 #include "task/start_inputs.h"
 #include "task/task_size_estimate.h"
 #include "task/tile_usage_policy.h"
@@ -30,8 +31,8 @@ const QString kExtension = QStringLiteral(".qtsk");
 }
 
 NewTaskDialog::NewTaskDialog(const GeoArea& area, int zoom, int zoomTo, int mapsType, const QString& folder,
-                             const TileCounts* averageFrom, QWidget* parent)
-    : QDialog(parent), area_(area), mapsType_(mapsType), averageFrom_(averageFrom)
+                             const TileCounts* averageFrom, std::shared_ptr<const ShapedArea> shape, QWidget* parent)
+    : QDialog(parent), area_(area), shape_(std::move(shape)), mapsType_(mapsType), averageFrom_(averageFrom)
 {
     setWindowTitle(tr("New task from selection"));
     zoom_ = new QSpinBox(this);
@@ -129,7 +130,7 @@ QList<TaskParameters> NewTaskDialog::Tasks(const QString& folder) const
     const TileServers servers = ReadTileServers();
     QList<TaskParameters> tasks;
     for (int i = 0; i < names.size(); ++i) {
-        TaskParameters p = SelectionTaskParameters(area_, zoom_->value() + i, mapsType_, folder, names[i]);
+        TaskParameters p = SelectionTaskParameters(area_, zoom_->value() + i, mapsType_, folder, names[i], shape_);
         p.Servers = servers;
         tasks.append(p);
     }
@@ -207,6 +208,12 @@ void NewTaskDialog::accept()
             ShowMessage(*refusal);
             return;
         }
+        if (shape_) {
+            written_ = WriteShapedTasks(folder);
+            if (!written_.isEmpty())
+                QDialog::accept();
+            return;
+        }
         QStringList written;
         try {
             for (const TaskParameters& task : tasks) {
@@ -222,4 +229,19 @@ void NewTaskDialog::accept()
         written_ = written;
         QDialog::accept();
     });
+}
+
+QStringList NewTaskDialog::WriteShapedTasks(const QString& folder) const
+{
+    const auto confirm = [this](qint64 tileCount, int zoom) {
+        return AskYesNo(LargeTaskQuestion(tileCount, AverageTileBytes(averageFrom_), zoom));
+    };
+    try {
+        return WriteDrawnAreaTasks(area_, shape_, zoom_->value(), zoomTo_->value(), mapsType_, folder,
+                                   name_->text().trimmed(), confirm);
+    } catch (const Refusal& refusal) {
+        for (const QString& message : refusal.Messages())
+            ShowMessage(message);
+    }
+    return {};
 }

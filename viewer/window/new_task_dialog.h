@@ -17,8 +17,11 @@ class NewTaskDialog : public QDialog {
     Q_OBJECT
 public:
     // `averageFrom`: the counts of the task on view (for the size estimate), or nullptr.
+    // With `shape` (a polygon drawn on the map, `area` its bounds) the tasks
+    // are shaped: they count and write the shape's tiles and its area file.
     NewTaskDialog(const GeoArea& area, int zoom, int zoomTo, int mapsType, const QString& folder,
-                  const TileCounts* averageFrom, QWidget* parent = nullptr);
+                  const TileCounts* averageFrom, std::shared_ptr<const ShapedArea> shape = nullptr,
+                  QWidget* parent = nullptr);
 
     QSpinBox* Zoom() const { return zoom_; }
     // Never below Zoom(): it follows Zoom() up, and down while they are equal.
@@ -43,7 +46,11 @@ private:
     // The message that refuses the tasks under the tile usage policy, if any.
     std::optional<QString> PolicyRefusal(const QList<TaskParameters>& tasks) const;
 
+    // The start path's checks and the shape's files for a drawn area.
+    QStringList WriteShapedTasks(const QString& folder) const;
+
     GeoArea area_;
+    std::shared_ptr<const ShapedArea> shape_;
     int mapsType_;
     const TileCounts* averageFrom_;
     QSpinBox* zoom_;

@@ -10,6 +10,7 @@
 #include "task/download_task.h"
 #include "task/task_size_estimate.h"
 #include "viewer/coordinate_text.h"
+#include "viewer/drawn_area_task.h"
 #include "viewer/online/online_tiles.h"
 #include "viewer/selection_task.h"
 #include "viewer/viewed_series.h"
@@ -117,6 +118,7 @@ void ViewerWindow::BuildMenus()
                                           [this] { RunGuarded([this] { NewTaskFromSelection(); }); });
     copyBoundsAction_ = selection->addAction(tr("&Copy bounds"), QKeySequence::Copy, this,
                                              [this] { RunGuarded([this] { CopyBounds(); }); });
+    selection->addAction(tr("Draw &polygon"), view_, &MapView::StartPolygon);
     selection->addAction(tr("C&lear selection"), view_, &MapView::ClearSelection);
 }
 
@@ -193,9 +195,19 @@ void ViewerWindow::ShowSummary()
 
 void ViewerWindow::NewTaskFromSelection()
 {
-    const auto selection = view_->Selection();
+    const auto polygon = view_->Polygon();
+    const auto selection = polygon ? std::optional<QRectF>(polygon->boundingRect()) : view_->Selection();
     if (!selection)
         return;
+    std::shared_ptr<const ShapedArea> shape;
+    if (polygon) {
+        const ShapeResult drawn = DrawnAreaShape(*polygon, view_->MapZoom());
+        if (!drawn.Ok()) {
+            ShowMessage(drawn.ProblemText);
+            return;
+        }
+        shape = DrawnArea(*drawn.Shape);
+    }
     const GeoArea area = AreaOfMapRect(*selection, view_->MapZoom());
     const ViewedTask* task = Task();
     // The zoom levels of the series on view, or a city's scale.
@@ -203,7 +215,7 @@ void ViewerWindow::NewTaskFromSelection()
     const int zoomTo = series_ ? series_->DeepestZoom() : zoom;
     const int mapsType = task ? task->Parameters().MapsType : MAPNIK;
     const QString folder = task ? task->Parameters().Path : ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
-    NewTaskDialog dialog(area, zoom, zoomTo, mapsType, folder, task ? &task->Counts() : nullptr, this);
+    NewTaskDialog dialog(area, zoom, zoomTo, mapsType, folder, task ? &task->Counts() : nullptr, shape, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList written = dialog.WrittenFiles();
@@ -217,7 +229,9 @@ void ViewerWindow::NewTaskFromSelection()
 
 void ViewerWindow::CopyBounds()
 {
-    if (const auto selection = view_->Selection())
+    if (const auto polygon = view_->Polygon())
+        QApplication::clipboard()->setText(BoundsText(AreaOfMapRect(polygon->boundingRect(), view_->MapZoom())));
+    else if (const auto selection = view_->Selection())
         QApplication::clipboard()->setText(BoundsText(AreaOfMapRect(*selection, view_->MapZoom())));
 }
 
@@ -250,7 +264,7 @@ void ViewerWindow::SetOnlineMapShown(bool shown)
 
 void ViewerWindow::UpdateSelectionActions()
 {
-    const bool selected = view_->Selection().has_value();
+    const bool selected = view_->Selection().has_value() || view_->Polygon().has_value();
     newTaskAction_->setEnabled(selected);
     copyBoundsAction_->setEnabled(selected);
 }
