@@ -105,3 +105,19 @@ TEST_F(ConfigFileTest, PauseKeysHoldWholeMillisecondsUpToAMinuteAndOtherwiseRead
     EXPECT_EQ(ReadTileServers().OsmarenderPause, 5);
     EXPECT_EQ(ReadTileServers().CyclePause, 7);
 }
+
+TEST_F(ConfigFileTest, InFlightKeysHoldWholeNumbersFromOneToSixtyFourAndOtherwiseReadAsTheDefault)
+{
+    EXPECT_FALSE(ReadTileServers().MapnikInFlight.has_value());
+    const std::pair<QByteArray, int> cases[] = {{"1", 1}, {" 16 ", 16}, {"64", 64}, {"0", 8}, {"-1", 8}, {"-64", 8},
+        {"65", 8}, {"4294967297", 8}, {"99999999999999999999", 8}, {"fast", 8}, {"", 8}, {"8.5", 8}, {"0x10", 8}};
+    for (const auto& [text, expected] : cases) {
+        WriteConfig("[Servers]\r\nMapnikInFlight=" + text + "\r\n");
+        const TileServers read = ReadTileServers();
+        EXPECT_EQ(read.MapnikInFlight, expected) << text.constData();
+        EXPECT_FALSE(read.OsmarenderInFlight.has_value() || read.CycleInFlight.has_value());
+    }
+    WriteConfig("[servers]\r\nosmarenderinflight=5\r\nCycleInFlight=7\r\n");
+    EXPECT_EQ(ReadTileServers().OsmarenderInFlight, 5);
+    EXPECT_EQ(ReadTileServers().CycleInFlight, 7);
+}
