@@ -109,8 +109,9 @@ TEST_F(ConfigFileTest, PauseKeysHoldWholeMillisecondsUpToAMinuteAndOtherwiseRead
 TEST_F(ConfigFileTest, InFlightKeysHoldWholeNumbersFromOneToSixtyFourAndOtherwiseReadAsTheDefault)
 {
     EXPECT_FALSE(ReadTileServers().MapnikInFlight.has_value());
-    const std::pair<QByteArray, int> cases[] = {{"1", 1}, {" 16 ", 16}, {"64", 64}, {"0", 8}, {"-1", 8}, {"-64", 8},
-        {"65", 8}, {"4294967297", 8}, {"99999999999999999999", 8}, {"fast", 8}, {"", 8}, {"8.5", 8}, {"0x10", 8}};
+    const std::pair<QByteArray, int> cases[] = {{"1", 1}, {" 12 ", 12}, {"64", 64}, {"0", 16}, {"-1", 16},
+        {"-64", 16}, {"65", 16}, {"4294967297", 16}, {"99999999999999999999", 16}, {"fast", 16}, {"", 16},
+        {"8.5", 16}, {"0x10", 16}};
     for (const auto& [text, expected] : cases) {
         WriteConfig("[Servers]\r\nMapnikInFlight=" + text + "\r\n");
         const TileServers read = ReadTileServers();

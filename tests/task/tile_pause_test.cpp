@@ -42,7 +42,7 @@ TEST(TilesInFlight, SeveralOnlyWithoutAPauseAndNeverForOpenStreetMapHosts)
     servers.Mapnik = "https://tiles.example.com/{z}/{x}/{y}.png";
     servers.MapnikPause = 0;
     const TilePause none = TilePauseFor(servers, MAPNIK);
-    EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, none), 8) << "the default without a key";
+    EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, none), 16) << "the default without a key";
     servers.MapnikInFlight = 64;
     EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, none), 64);
     EXPECT_EQ(TilesInFlightFor(servers, OSMARENDER, TilePauseFor(servers, OSMARENDER)), 1)
