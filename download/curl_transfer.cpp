@@ -1,5 +1,6 @@
 #include "download/curl_transfer.h"
 
+#include "download/shared_ca_store.h"
 #include "download/socket_error_text.h"
 
 #include <cstring>
@@ -74,6 +75,7 @@ CurlTransfer::CurlTransfer(const HttpClientSettings& settings, bool multiplex) :
     SET_OPTION(CURLOPT_WRITEDATA, this);
     SET_OPTION(CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader);
     SET_OPTION(CURLOPT_HEADERDATA, this);
+    UseSharedCaStore(easy_);
 
     // An empty proxy also keeps the proxy variables of the environment out.
     const bool useProxy = !settings_.ProxyHost.isEmpty();
