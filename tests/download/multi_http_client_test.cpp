@@ -82,6 +82,14 @@ TEST_F(MultiHttpClientTest, FailuresComeBackWithTheirTagAndTheTextsTheClassesRea
         QStringLiteral("http://127.0.0.1:%1/1/0/0.png").arg(LoopbackHttpServer::UnusedPort()));
     EXPECT_EQ(refused.Tag, 7);
     EXPECT_EQ(refused.Result.FailureText, QStringLiteral("Socket Error # 10061\r\nConnection refused."));
+    // An address libcurl refuses never starts, yet comes back like any other.
+    client.Start(9, server.BaseUrl() + u'/' + QString(8'000'001, u'a'));
+    EXPECT_EQ(client.InFlight(), 1);
+    const std::vector<FinishedGet> refusedAddress = client.Wait(1000);
+    ASSERT_EQ(refusedAddress.size(), 1u);
+    EXPECT_EQ(refusedAddress[0].Tag, 9);
+    EXPECT_TRUE(refusedAddress[0].Result.FailureText->startsWith("libcurl refused the option CURLOPT_URL: "));
+    EXPECT_EQ(client.InFlight(), 0);
 
     HttpClientSettings unready = TileSettings();
     unready.ProxyHost = QString(8'000'001, u'p');  // longer than libcurl takes
