@@ -1,32 +1,19 @@
 #include "download/failure_class.h"
 #include "download/http_client.h"
+#include "download/tile_client_settings.h"
 #include "support/loopback_http_server.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
-const QString kUserAgent = QStringLiteral("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)");
-
-HttpClientSettings TileSettings()
-{
-    HttpClientSettings settings;
-    settings.Referer = QStringLiteral("http://www.openstreetmap.org/");
-    settings.UserAgent = kUserAgent;
-    settings.Connection = QStringLiteral("Keep_Alive");
-    settings.ExtraHeaderLines = {QStringLiteral("Cookie: ")};
-    settings.ConnectTimeoutMs = 2000;
-    settings.StallTimeoutMs = 1000;
-    return settings;
-}
-
 using Lines = std::vector<std::string>;
 
 class HttpClientTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { InitializeHttp(); }
 
-    HttpResult GetOne(const ScriptedReply& reply, const HttpClientSettings& settings = TileSettings())
+    HttpResult GetOne(const ScriptedReply& reply, const HttpClientSettings& settings = TileClientSettings())
     {
         server.Script({reply});
         HttpClient client(settings);
@@ -54,7 +41,7 @@ TEST_F(HttpClientTest, DirectRequestHeadArrivesInTheProfileOrderWithAnEmptyCooki
 
 TEST_F(HttpClientTest, CookieTextIsSentAsGiven)
 {
-    HttpClientSettings settings = TileSettings();
+    HttpClientSettings settings = TileClientSettings();
     settings.ExtraHeaderLines = {QStringLiteral("Cookie: _osm_session=abc; theme=dark")};
     ASSERT_TRUE(GetOne(ScriptedReply::Ok("x"), settings).Ok);
     EXPECT_EQ(HeadLines(server.RequestHeads().at(0)).back(), "Cookie: _osm_session=abc; theme=dark");
@@ -62,7 +49,7 @@ TEST_F(HttpClientTest, CookieTextIsSentAsGiven)
 
 TEST_F(HttpClientTest, ThroughAProxyTheFullAddressAndOurOwnBasicAuthorisationLineAreSent)
 {
-    HttpClientSettings settings = TileSettings();
+    HttpClientSettings settings = TileClientSettings();
     settings.ProxyHost = QStringLiteral("127.0.0.1");
     settings.ProxyPort = server.Port();
     settings.ProxyUsername = QStringLiteral("Aladdin");
@@ -83,7 +70,7 @@ TEST_F(HttpClientTest, ThroughAProxyTheFullAddressAndOurOwnBasicAuthorisationLin
 
 TEST_F(HttpClientTest, AnHttpsAddressThroughAProxyGivesTheCredentialsToTheProxyOnly)
 {
-    HttpClientSettings settings = TileSettings();
+    HttpClientSettings settings = TileClientSettings();
     settings.ProxyHost = QStringLiteral("127.0.0.1");
     settings.ProxyPort = server.Port();
     settings.ProxyUsername = QStringLiteral("Aladdin");
@@ -106,7 +93,7 @@ TEST_F(HttpClientTest, AnHttpsAddressThroughAProxyGivesTheCredentialsToTheProxyO
 
 TEST_F(HttpClientTest, ProxyWithoutUserNameSendsNoAuthorisationWhateverThePassword)
 {
-    HttpClientSettings settings = TileSettings();
+    HttpClientSettings settings = TileClientSettings();
     settings.ProxyHost = QStringLiteral("127.0.0.1");
     settings.ProxyPort = server.Port();
     settings.ProxyPassword = QStringLiteral("secret");
@@ -121,7 +108,7 @@ TEST_F(HttpClientTest, OneConnectionServesManyRequestsAndReopensOnlyWhenTheServe
     server.Script({ScriptedReply::Ok("1"), ScriptedReply::Status("HTTP/1.1 404 Not Found"), ScriptedReply::Ok("3"),
         ScriptedReply::Http10("4"), ScriptedReply::Ok("5"), ScriptedReply::ConnectionClose("6"),
         ScriptedReply::Ok("7"), ScriptedReply::Ok("8")});
-    HttpClient client(TileSettings());
+    HttpClient client(TileClientSettings());
     QByteArray bodies;
     for (int i = 0; i < 8; ++i)
         bodies += client.Get(server.BaseUrl() + QStringLiteral("/t.png")).Body;
@@ -153,7 +140,7 @@ TEST_F(HttpClientTest, AnOptionLibcurlRefusesFailsTheClientOrTheTransferInWords)
     // libcurl takes no text option longer than 8,000,000 bytes.
     const QString tooLong(8'000'001, u'a');
     const QString refusedText = QStringLiteral("A libcurl function was given a bad argument");
-    HttpClientSettings settings = TileSettings();
+    HttpClientSettings settings = TileClientSettings();
     settings.ProxyHost = tooLong;
     HttpClient unready(settings);
     EXPECT_EQ(unready.SetupProblem(), "libcurl refused the option CURLOPT_PROXY: " + refusedText);
@@ -162,7 +149,7 @@ TEST_F(HttpClientTest, AnOptionLibcurlRefusesFailsTheClientOrTheTransferInWords)
     EXPECT_EQ(none.FailureText, "The HTTP client cannot be set up: " + unready.SetupProblem());
 
     server.Script({ScriptedReply::Ok("1"), ScriptedReply::Ok("2")});
-    HttpClient client(TileSettings());
+    HttpClient client(TileClientSettings());
     EXPECT_EQ(client.SetupProblem(), QString());
     ASSERT_TRUE(client.Get(server.BaseUrl() + QStringLiteral("/1.png")).Ok);
     // A refused address must not leave the last one in place to be fetched again.
@@ -190,7 +177,7 @@ TEST_F(HttpClientTest, TransportFailuresCarryTheWindowsSocketTexts)
     EXPECT_EQ(GetOne(ScriptedReply::Raw("HTTP/1.1 200 OK\r\nContent-Le", true)).FailureText,
         QStringLiteral("Connection Closed Gracefully."));
 
-    HttpClient client(TileSettings());
+    HttpClient client(TileClientSettings());
     const HttpResult refused = client.Get(
         QStringLiteral("http://127.0.0.1:") + QString::number(LoopbackHttpServer::UnusedPort()) + "/1/0/0.png");
     EXPECT_FALSE(refused.Ok);
@@ -205,7 +192,7 @@ TEST_F(HttpClientTest, AReplyThatStallsEndsAsATimeOut)
 
 TEST_F(HttpClientTest, AReplyThatTricklesEndsAsATimeOutAtTheOverallDeadline)
 {
-    HttpClientSettings settings = TileSettings();
+    HttpClientSettings settings = TileClientSettings();
     settings.OverallTimeoutMs = 1500;
     // Ten bytes a second for four seconds: never a stall.
     const HttpResult result = GetOne(ScriptedReply::Trickle(40, 100), settings);
@@ -223,7 +210,7 @@ TEST_F(HttpClientTest, HeadersTooLargeAreAnOrdinaryFailureWithTheLibrarysMessage
     for (const QByteArray& head : {manyLines, oneLongLine}) {
         // A reset earlier on the same client must not lend its error number.
         server.Script({ScriptedReply::Reset(), ScriptedReply::Raw(head + "Content-Length: 4\r\n\r\ntile", true)});
-        HttpClient client(TileSettings());
+        HttpClient client(TileClientSettings());
         EXPECT_EQ(client.Get(server.BaseUrl() + "/a").FailureText,
             QStringLiteral("Socket Error # 10054\r\nConnection reset by peer."));
         const HttpResult result = client.Get(server.BaseUrl() + "/b");
@@ -242,7 +229,7 @@ TEST_F(HttpClientTest, ABodyOverTheLimitIsRefusedWhetherAnnouncedOrNot)
     EXPECT_FALSE(big.Ok);
     EXPECT_EQ(big.FailureText, QStringLiteral("The reply body is larger than 16 MiB and was refused."));
 
-    HttpClientSettings small = TileSettings();
+    HttpClientSettings small = TileClientSettings();
     small.MaxBodyBytes = 1024 * 1024;
     const QByteArray chunk(700 * 1024, 'c');
     const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
@@ -256,7 +243,7 @@ TEST_F(HttpClientTest, ABodyOverTheLimitIsRefusedWhetherAnnouncedOrNot)
 TEST_F(HttpClientTest, AnAbortCheckEndsATransferAsAFailure)
 {
     server.Script({ScriptedReply::Stall()});
-    HttpClientSettings settings = TileSettings();
+    HttpClientSettings settings = TileClientSettings();
     settings.StallTimeoutMs = 30000;
     HttpClient client(settings);
     client.SetAbortCheck([] { return true; });
@@ -271,7 +258,7 @@ TEST_F(HttpClientTest, RequestLinesGoWithOneRequestOnlyAndTheReplyHeadComesBack)
     server.Script({ScriptedReply::Raw("HTTP/1.1 304 Not Modified\r\nETag: \"v1\"\r\nCache-Control: max-age=60\r\n\r\n",
                        false),
         ScriptedReply::Ok("x")});
-    HttpClient client(TileSettings());
+    HttpClient client(TileClientSettings());
 
     const HttpResult revalidated = client.Get(server.BaseUrl() + QStringLiteral("/t.png"),
         {QStringLiteral("If-None-Match: \"v1\"")});

@@ -1,23 +1,12 @@
 #include "download/http_client.h"
 #include "download/multi_http_client.h"
+#include "download/tile_client_settings.h"
 #include "support/loopback_http_server.h"
 #include "support/run_until.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-HttpClientSettings TileSettings()
-{
-    HttpClientSettings settings;
-    settings.Referer = QStringLiteral("http://www.openstreetmap.org/");
-    settings.UserAgent = QStringLiteral("Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)");
-    settings.Connection = QStringLiteral("Keep_Alive");
-    settings.ExtraHeaderLines = {QStringLiteral("Cookie: ")};
-    settings.ConnectTimeoutMs = 2000;
-    settings.StallTimeoutMs = 1000;
-    return settings;
-}
-
 class MultiHttpClientTest : public testing::Test {
 protected:
     static void SetUpTestSuite() { InitializeHttp(); }
@@ -49,7 +38,7 @@ TEST_F(MultiHttpClientTest, OnAnHttp11ServerItKeepsToOneGetAtATimeAsHttpClientDo
     server.Script({ScriptedReply::Ok("1"), ScriptedReply::Status("HTTP/1.1 404 Not Found"), ScriptedReply::Ok("3"),
         ScriptedReply::Http10("4"), ScriptedReply::Ok("5"), ScriptedReply::ConnectionClose("6"),
         ScriptedReply::Ok("7"), ScriptedReply::Ok("8"), ScriptedReply::Ok("alone")});
-    MultiHttpClient client(TileSettings(), 16);
+    MultiHttpClient client(TileClientSettings(), 16);
     QByteArray bodies;
     for (int tag = 1; tag <= 8; ++tag) {
         EXPECT_EQ(client.Limit(), 1);
@@ -65,7 +54,7 @@ TEST_F(MultiHttpClientTest, OnAnHttp11ServerItKeepsToOneGetAtATimeAsHttpClientDo
     EXPECT_EQ(server.ConnectionsAccepted(), 3);
     EXPECT_EQ(client.ConnectionsOpened(), 3);
 
-    HttpClient single(TileSettings());
+    HttpClient single(TileClientSettings());
     ASSERT_TRUE(single.Get(Url("/t.png")).Ok);
     const QList<QByteArray> heads = server.RequestHeads();
     EXPECT_EQ(HeadLines(heads.first()), HeadLines(heads.last()));
@@ -74,7 +63,7 @@ TEST_F(MultiHttpClientTest, OnAnHttp11ServerItKeepsToOneGetAtATimeAsHttpClientDo
 TEST_F(MultiHttpClientTest, FailuresComeBackWithTheirTagAndTheTextsTheClassesReadFrom)
 {
     server.Script({ScriptedReply::Reset(), ScriptedReply::CloseBeforeReply()});
-    MultiHttpClient client(TileSettings(), 16);
+    MultiHttpClient client(TileClientSettings(), 16);
     EXPECT_EQ(Fetch(client, 5, Url("/1.png")).Result.FailureText,
         QStringLiteral("Socket Error # 10054\r\nConnection reset by peer."));
     EXPECT_EQ(Fetch(client, 6, Url("/2.png")).Result.FailureText, QStringLiteral("Connection Closed Gracefully."));
@@ -91,7 +80,7 @@ TEST_F(MultiHttpClientTest, FailuresComeBackWithTheirTagAndTheTextsTheClassesRea
     EXPECT_TRUE(refusedAddress[0].Result.FailureText->startsWith("libcurl refused the option CURLOPT_URL: "));
     EXPECT_EQ(client.InFlight(), 0);
 
-    HttpClientSettings unready = TileSettings();
+    HttpClientSettings unready = TileClientSettings();
     unready.ProxyHost = QString(8'000'001, u'p');  // longer than libcurl takes
     MultiHttpClient broken(unready, 16);
     EXPECT_TRUE(broken.SetupProblem().startsWith("libcurl refused the option CURLOPT_PROXY: "));
@@ -104,7 +93,7 @@ TEST_F(MultiHttpClientTest, FailuresComeBackWithTheirTagAndTheTextsTheClassesRea
 TEST_F(MultiHttpClientTest, AbortingEndsTheGetsUnderWayAndTheClientGoesOn)
 {
     server.Script({ScriptedReply::Stall(), ScriptedReply::Ok("next")});
-    MultiHttpClient client(TileSettings(), 16);
+    MultiHttpClient client(TileClientSettings(), 16);
     client.Start(1, Url("/1.png"));
     // Driven until the server holds the request it will never answer.
     ASSERT_TRUE(RunEventsUntil([&] { return client.Wait(5).empty() && server.RequestCount() == 1; }));

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QDateTime kReceived(QDate(2026, 3, 1), QTime(12, 0, 0), Qt::UTC);
+const QDateTime kStoredAt(QDate(2026, 3, 1), QTime(12, 0, 0), Qt::UTC);
 
 qint64 BytesInFolder(const QString& folder)
 {
@@ -25,7 +25,7 @@ void SetWrittenAt(const QString& path, int secondsLater)
 {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    file.setFileTime(kReceived.addSecs(secondsLater), QFileDevice::FileModificationTime);
+    file.setFileTime(kStoredAt.addSecs(secondsLater), QFileDevice::FileModificationTime);
 }
 }
 
@@ -35,7 +35,7 @@ TEST(TileDiskCacheTest, TrimmingRemovesTheFilesWrittenLongestAgo)
     {
         TileDiskCache roomy(folder.Path() + QStringLiteral("source"), 100000);
         for (int y = 0; y < 8; ++y) {
-            ASSERT_TRUE(roomy.Write(3, 0, y, {kReceived, {}, QByteArray(1000, 'b')}));
+            ASSERT_TRUE(roomy.Write(3, 0, y, {kStoredAt, {}, QByteArray(1000, 'b')}));
             SetWrittenAt(folder.File(QStringLiteral("source/3/0/%1.tile").arg(y)), y);
         }
         roomy.Trim([] { return false; });
@@ -59,7 +59,7 @@ TEST(TileDiskCacheTest, WritingNeverTakesTheFolderPastItsLimit)
     TileDiskCache cache(source, kLimit);
     // What an earlier run left: 6 files, within the limit.
     for (int y = 0; y < 6; ++y) {
-        ASSERT_TRUE(cache.Write(4, 1, y, {kReceived, {}, QByteArray(1000, 'a')}));
+        ASSERT_TRUE(cache.Write(4, 1, y, {kStoredAt, {}, QByteArray(1000, 'a')}));
         SetWrittenAt(folder.File(QStringLiteral("source/4/1/%1.tile").arg(y)), y);
     }
     TileDiskCache reopened(source, kLimit);
@@ -68,8 +68,8 @@ TEST(TileDiskCacheTest, WritingNeverTakesTheFolderPastItsLimit)
 
     // Panning on: new tiles, and one tile written again over and over.
     for (int i = 0; i < 40; ++i) {
-        ASSERT_TRUE(reopened.Write(5, i, 0, {kReceived, {"ETag: \"x\""}, QByteArray(900 + i, 'c')})) << i;
-        ASSERT_TRUE(reopened.Write(5, 0, 99, {kReceived, {}, QByteArray(500, 'r')})) << i;
+        ASSERT_TRUE(reopened.Write(5, i, 0, {kStoredAt, {"ETag: \"x\""}, QByteArray(900 + i, 'c')})) << i;
+        ASSERT_TRUE(reopened.Write(5, 0, 99, {kStoredAt, {}, QByteArray(500, 'r')})) << i;
         ASSERT_LE(BytesInFolder(source), kLimit) << i;
         ASSERT_EQ(reopened.TotalBytes(), BytesInFolder(source)) << i;
     }
@@ -82,7 +82,7 @@ TEST(TileDiskCacheTest, WritingNeverTakesTheFolderPastItsLimit)
     EXPECT_EQ(reopened.TotalBytes(), BytesInFolder(source));
     // A tile larger than the whole cache is not kept, and costs nothing else.
     const qint64 before = BytesInFolder(source);
-    EXPECT_FALSE(reopened.Write(6, 0, 0, {kReceived, {}, QByteArray(kLimit, 'x')}));
+    EXPECT_FALSE(reopened.Write(6, 0, 0, {kStoredAt, {}, QByteArray(kLimit, 'x')}));
     EXPECT_EQ(BytesInFolder(source), before);
 }
 
@@ -92,13 +92,13 @@ TEST(TileDiskCacheTest, LinksAndPipesAtATilesPlaceAreNeitherFollowedNorRead)
 {
     TempFolder folder;
     TileDiskCache cache(folder.Path() + QStringLiteral("source"), 1 << 20);
-    ASSERT_TRUE(cache.Write(3, 0, 0, {kReceived, {}, "first"}));
+    ASSERT_TRUE(cache.Write(3, 0, 0, {kStoredAt, {}, "first"}));
     folder.Write("victim.txt", "victim");
     const QString tile = folder.File("source/3/0/0.tile");
     QFile::remove(tile);
     ASSERT_TRUE(QFile::link(folder.File("victim.txt"), tile));
     EXPECT_FALSE(cache.Read(3, 0, 0));
-    ASSERT_TRUE(cache.Write(3, 0, 0, {kReceived, {}, "second"}));
+    ASSERT_TRUE(cache.Write(3, 0, 0, {kStoredAt, {}, "second"}));
     EXPECT_EQ(folder.Read("victim.txt"), "victim");
     EXPECT_EQ(cache.Read(3, 0, 0)->Bytes, "second");
 
