@@ -3,6 +3,7 @@
 #include "download/failure_class.h"
 #include "download/failure_reason.h"
 #include "download/request_profile.h"
+#include "download/tile_refresh.h"
 #include "platform/app_error.h"
 #include "platform/file_replacement.h"
 #include "platform/folders.h"
@@ -120,12 +121,21 @@ void TDownThread::RunWorker()
 bool TDownThread::FetchTile(int x, int y, qint64 seq)
 {
     const QString url = Task->TileUrl(x, y);
+    const TileAsk ask = AskForTile(*Task, x, y);
+    if (!ask.Asked) {
+        KeepTileNotAsked(*Task, ask);
+        SetCurrentPosition(x, y);
+        return true;
+    }
     int attemptCount = 0;
     for (;;) {
         ++attemptCount;
-        HttpResult result = Client->Get(url);
-        if (result.Ok)
-            return StoreTile(x, y, seq, result.Body);
+        HttpResult result = Client->Get(url, ask.RequestLines);
+        const TileReply reply = JudgeTileReply(ask, result);
+        if (reply == TileReply::Store)
+            return StoreTile(x, y, seq, ask, result);
+        if (reply != TileReply::Failed)
+            return KeepStoredTile(x, y, seq, ask, reply, result);
         // Stop aborts the transfer under way and ends the tile without an
         // outcome: the position stays, so a continued task fetches it again.
         if (StopRequested())
@@ -176,14 +186,19 @@ bool TDownThread::FetchTile(int x, int y, qint64 seq)
     }
 }
 
-bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
+bool TDownThread::StoreTile(int x, int y, qint64 seq, const TileAsk& ask, const HttpResult& result)
 {
+    const QByteArray& body = result.Body;
     // A plain write, not a synced replace: the position moves only after the
     // write, so a tile cut short by a crash is fetched again on continuing.
     const QString path = Task->TileFilePath(x, y);
     // Never through a link planted at the tile's name in a folder others may write in.
     try {
-        WriteFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
+        // A copy kept from before is replaced whole or not at all.
+        if (ask.Stored)
+            ReplaceFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
+        else
+            WriteFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
     } catch (const FileWriteError& error) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
@@ -191,8 +206,19 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
         ReportFailed(path + u'|' + Task->TileUrl(x, y), QStringLiteral("cannot write the tile file: ") + error.Reason());
         return false;
     }
+    KeepTileOutcome(*Task, x, y, ask, TileReply::Store, result, QDateTime::currentDateTimeUtc());
     ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
         + QStringLiteral(" OK"));
+    SetCurrentPosition(x, y);
+    Wait(PauseAfterTileMs);
+    return true;
+}
+
+bool TDownThread::KeepStoredTile(int x, int y, qint64 seq, const TileAsk& ask, TileReply reply, const HttpResult& result)
+{
+    KeepTileOutcome(*Task, x, y, ask, reply, result, QDateTime::currentDateTimeUtc());
+    ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
+        + (reply == TileReply::Unchanged ? QStringLiteral(" unchanged") : QStringLiteral(" gone from the server")));
     SetCurrentPosition(x, y);
     Wait(PauseAfterTileMs);
     return true;

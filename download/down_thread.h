@@ -2,6 +2,7 @@
 
 #include "download/http_client.h"
 #include "download/report_queue.h"
+#include "download/tile_refresh.h"
 #include "platform/file_handle.h"
 #include "platform/pause.h"
 
@@ -83,7 +84,9 @@ private:
     // must end (Blocked, Network down, an unwritable tile file, a stop
     // request before the tile's outcome).
     bool FetchTile(int x, int y, qint64 seq);
-    bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
+    bool StoreTile(int x, int y, qint64 seq, const TileAsk& ask, const HttpResult& result);
+    // A refresh's tile whose stored copy stays (unchanged, or gone from the server).
+    bool KeepStoredTile(int x, int y, qint64 seq, const TileAsk& ask, TileReply reply, const HttpResult& result);
     void CopyBlankImage(int x, int y);
     // The image folder, opened at the first tile written without following
     // a link at its name; every tile is written within it. Raises

@@ -178,3 +178,8 @@ QStringList RevalidationLines(const CacheValidity& validity)
         lines << QStringLiteral("If-Modified-Since: ") + QString::fromLatin1(validity.LastModified);
     return lines;
 }
+
+QByteArray HttpDateText(const QDateTime& time)
+{
+    return QLocale::c().toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss")).toLatin1() + " GMT";
+}

@@ -8,6 +8,7 @@ void GrowingTaskFiles::BeginTask()
 {
     log_.clear();
     failed_.clear();
+    validators_.clear();
 }
 
 void GrowingTaskFiles::Add(QByteArray& pending, const QStringList& lines)

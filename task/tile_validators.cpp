@@ -1,0 +1,75 @@
+#include "task/tile_validators.h"
+
+#include "task/download_task.h"
+
+#include <QFile>
+
+namespace {
+constexpr int kFieldCount = 7;
+
+// Validators come from reply heads; a record never holds a tab or a line end
+// of one.
+bool FitsRecord(const QByteArray& value)
+{
+    for (const char c : value)
+        if (c == '\t' || c == '\r' || c == '\n')
+            return false;
+    return true;
+}
+
+std::optional<std::pair<quint64, TileValidators>> ReadRecord(const QByteArray& line)
+{
+    const QList<QByteArray> fields = line.split('\t');
+    if (fields.size() != kFieldCount)
+        return std::nullopt;
+    bool ok[5] = {};
+    const int x = fields[0].toInt(&ok[0]);
+    const int y = fields[1].toInt(&ok[1]);
+    TileValidators validators;
+    validators.FetchedAt = fields[2].toLongLong(&ok[2]);
+    validators.FreshUntil = fields[3].toLongLong(&ok[3]);
+    validators.Bytes = fields[4].toLongLong(&ok[4]);
+    for (const bool fieldOk : ok)
+        if (!fieldOk)
+            return std::nullopt;
+    validators.ETag = fields[5];
+    validators.LastModified = fields[6];
+    return std::pair{TileKey(x, y), validators};
+}
+}
+
+QString TileValidatorsFileName(const MDTask& task)
+{
+    return task.Parameters->Path + MDTask::TaskBase(task.Parameters->TaskName) + QStringLiteral("_validators.txt");
+}
+
+QString TileValidatorsRecord(int x, int y, const TileValidators& validators)
+{
+    const QByteArray etag = FitsRecord(validators.ETag) ? validators.ETag : QByteArray();
+    const QByteArray lastModified = FitsRecord(validators.LastModified) ? validators.LastModified : QByteArray();
+    return QStringLiteral("%1\t%2\t%3\t%4\t%5\t")
+               .arg(x)
+               .arg(y)
+               .arg(validators.FetchedAt)
+               .arg(validators.FreshUntil)
+               .arg(validators.Bytes)
+        + QString::fromLatin1(etag) + u'\t' + QString::fromLatin1(lastModified);
+}
+
+TileValidatorTable ReadTileValidators(const QString& fileName)
+{
+    TileValidatorTable table;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return table;
+    // Only lines with their end made it to the disk whole.
+    while (!file.atEnd()) {
+        QByteArray line = file.readLine();
+        if (!line.endsWith('\n'))
+            break;
+        line.chop(line.endsWith("\r\n") ? 2 : 1);
+        if (const auto record = ReadRecord(line))
+            table.insert(record->first, record->second);
+    }
+    return table;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <optional>
+
+class MDTask;
+
+// What a tile server said about one stored tile when it was fetched: how to
+// ask for it again cheaply and how long it stays fresh. Times are seconds
+// since 1970 (UTC).
+struct TileValidators {
+    qint64 FetchedAt = 0;
+    qint64 FreshUntil = 0;  // 0: to be asked again before any use
+    qint64 Bytes = 0;       // the tile file's size as fetched: a file of another size is not this one
+    QByteArray ETag;
+    QByteArray LastModified;
+};
+
+// The validators of a task's tiles, by TileKey.
+using TileValidatorTable = QHash<quint64, TileValidators>;
+
+inline quint64 TileKey(int x, int y)
+{
+    return (quint64(quint32(x)) << 32) | quint32(y);
+}
+
+// The task's one validator file beside its project file: "<stem>_validators.txt".
+QString TileValidatorsFileName(const MDTask& task);
+
+// One record of that file: one line, fields apart by a tab, no line end.
+// Records only ever get appended, so the last record of a tile holds.
+QString TileValidatorsRecord(int x, int y, const TileValidators& validators);
+
+// The records of the file, the last of each tile winning. A line cut short
+// (a kill during a save) or not in the record's form is passed over; a
+// missing or unreadable file gives an empty table.
+TileValidatorTable ReadTileValidators(const QString& fileName);
