@@ -26,6 +26,10 @@ public:
     // A new body, ETag and (later) date for the tile at `path`.
     void Change(const QString& path) { state_->Set(path, {"new " + path.toLatin1(), "\"v2\"", kNewDate}); }
     void AnswerWith(const QString& path, const QByteArray& statusLine) { state_->Set(path, {{}, {}, {}, statusLine}); }
+    // The request for `path` is never answered (until the server stops).
+    void Stall(const QString& path) { state_->Set(path, {{}, {}, {}, "stall"}); }
+    // The connection is reset at each request for `path`.
+    void Reset(const QString& path) { state_->Set(path, {{}, {}, {}, "reset"}); }
     // "Cache-Control: max-age=<seconds>" in every reply; below 0: none.
     void SetMaxAge(int seconds) { state_->maxAge = seconds; }
 
@@ -69,6 +73,10 @@ private:
         ScriptedReply Answer(const QByteArray& head)
         {
             const Tile tile = Get(QString::fromLatin1(head.split(' ').value(1)));
+            if (tile.StatusLine == "stall")
+                return ScriptedReply::Stall();
+            if (tile.StatusLine == "reset")
+                return ScriptedReply::Reset();
             if (!tile.StatusLine.isEmpty())
                 return ScriptedReply::Status(tile.StatusLine);
             QByteArray lines = "ETag: " + tile.ETag + "\r\nLast-Modified: " + tile.LastModified + "\r\n";
