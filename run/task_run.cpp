@@ -103,8 +103,11 @@ void TaskRun::Start(PreparedTask prepared)
     failedLinesAdded_ = 0;
     blanksAdded_ = 0;
     failureReasons_.clear();
-    if (const auto& refresh = parameters_->Keeping->Refresh())
+    // Saved at once: a window shows the log file as Start left it.
+    if (const auto& refresh = parameters_->Keeping->Refresh()) {
         AppendLog({RefreshBeginLine(*refresh)});
+        SaveLog();
+    }
     for (int i = 0; i < parameters_->ThreadCount; ++i) {
         workers_[i] = std::make_unique<TDownThread>(false, i, task_.get(), &reports_, pause_);
         ++runningWorkers_;
