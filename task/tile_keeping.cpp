@@ -20,7 +20,7 @@ TileKeeping::TileKeeping(const RefreshSelection& selection, TileValidatorTable s
 
 const TileValidators* TileKeeping::Stored(int x, int y) const
 {
-    const auto found = stored_.constFind(TileKey(x, y));
+    const auto found = stored_.constFind(TileValidatorKey(x, y));
     return found == stored_.constEnd() ? nullptr : &*found;
 }
 

@@ -34,7 +34,7 @@ std::optional<std::pair<quint64, TileValidators>> ReadRecord(const QByteArray& l
             return std::nullopt;
     validators.ETag = fields[5];
     validators.LastModified = fields[6];
-    return std::pair{TileKey(x, y), validators};
+    return std::pair{TileValidatorKey(x, y), validators};
 }
 }
 

@@ -18,10 +18,10 @@ struct TileValidators {
     QByteArray LastModified;
 };
 
-// The validators of a task's tiles, by TileKey.
+// The validators of a task's tiles, by TileValidatorKey.
 using TileValidatorTable = QHash<quint64, TileValidators>;
 
-inline quint64 TileKey(int x, int y)
+inline quint64 TileValidatorKey(int x, int y)
 {
     return (quint64(quint32(x)) << 32) | quint32(y);
 }

@@ -14,6 +14,7 @@ ViewedTask::ViewedTask(const QString& projectFile, QObject* parent)
 {
     const MDTask& task = *opened_.Task;
     coverage_ = CoverageMap(QRect(QPoint(task.MinX, task.MinY), QPoint(task.MaxX, task.MaxY)));
+    ages_ = TileAges::OfTask(task, QDateTime::currentDateTimeUtc());
     const TileStateRule rule = TileStateRule::ForTask(task);
     scan_ = std::make_unique<TileScan>(task, rule);
     decoder_ = std::make_unique<TileDecoder>(task, rule, kDecoderThreads);

@@ -2,6 +2,7 @@
 
 #include "task/opened_task.h"
 #include "viewer/coverage_map.h"
+#include "viewer/tile_ages.h"
 #include "viewer/tile_decoder.h"
 #include "viewer/tile_image_cache.h"
 #include "viewer/tile_scan.h"
@@ -32,6 +33,8 @@ public:
     bool Contains(int x, int y) const;
 
     const CoverageMap& Coverage() const { return coverage_; }
+    // When its tiles were fetched, as of the opening.
+    const TileAges& Ages() const { return ages_; }
     const TileCounts& Counts() const { return counts_; }
     bool IsListed() const { return listed_; }
     bool IsCounted() const { return counted_; }
@@ -60,6 +63,7 @@ private:
     QString projectFile_;
     OpenedTask opened_;
     CoverageMap coverage_;
+    TileAges ages_;
     bool listed_ = false;
     QList<TileStateChange> decodedBeforeListing_;
     TileCounts counts_;
