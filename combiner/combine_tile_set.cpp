@@ -4,8 +4,12 @@
 #include "combiner/mbtiles_writer.h"
 #include "combiner/mosaic_writer.h"
 #include "combiner/png_encode.h"
+#include "combiner/tile_set_update.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+#include <set>
+#include <tuple>
 #include <unordered_map>
 
 namespace {
@@ -44,8 +48,11 @@ TileSetDescription Describe(const CombineRun& run)
     return d;
 }
 
-std::unique_ptr<TileSetWriter> CreateTileSetWriter(const CombineRequest& request, const TileSetDescription& description)
+std::unique_ptr<TileSetWriter> CreateTileSetWriter(const CombineRequest& request, const TileSetDescription& description,
+    bool updating)
 {
+    if (updating)
+        return std::make_unique<TileSetUpdate>(request.Target, request.Format, description.Name);
     if (request.Format == OutputFormat::GeoPackage)
         return std::make_unique<GeoPackageWriter>(request.Target, description);
     return std::make_unique<MBTilesWriter>(request.Target, description);
@@ -69,6 +76,21 @@ void ConvertToPng(SourceTile& tile)
 
 // Which task wrote each tile that more than one given task covers: the
 // first given wins, and the report names the other.
+// The lower zoom tiles above `changed` tiles of the lowest given zoom, each once.
+std::vector<std::vector<TileRect>> LowerZoomsAbove(const std::vector<TileRect>& changed, int lowestZoom)
+{
+    std::vector<std::vector<TileRect>> levels = LowerZoomAreas(changed, lowestZoom);
+    for (std::vector<TileRect>& level : levels) {
+        std::set<std::tuple<qint64, qint64>> seen;
+        std::vector<TileRect> once;
+        for (const TileRect& tile : level)
+            if (seen.insert({tile.MinX, tile.MinY}).second)
+                once.push_back(tile);
+        level = std::move(once);
+    }
+    return levels;
+}
+
 class TileOwners {
 public:
     explicit TileOwners(std::vector<TileRect> areas) : areas_(std::move(areas)) {}
@@ -100,7 +122,10 @@ private:
 void CombineTileSet(CombineRun& run)
 {
     const TileSetDescription description = Describe(run);
-    const auto writer = CreateTileSetWriter(run.Request(), description);
+    // An update takes only the tiles whose files changed since the output was written.
+    const bool updating = run.Request().Update && QFileInfo::exists(run.Request().Target);
+    const QDateTime writtenAt = updating ? QFileInfo(run.Request().Target).lastModified() : QDateTime();
+    const auto writer = CreateTileSetWriter(run.Request(), description, updating);
     const std::vector<OpenedTask>& tasks = run.Tasks();
     std::vector<TileRect> areas;
     for (const OpenedTask& task : tasks) {
@@ -111,8 +136,8 @@ void CombineTileSet(CombineRun& run)
     for (const TileRect& area : areas)
         if (area.Zoom == LowestGiven(areas))
             lowest.push_back(area);
-    const auto lower = run.Request().LowerZooms >= 0 ? LowerZoomAreas(lowest, run.Request().LowerZooms)
-                                                    : std::vector<std::vector<TileRect>>{};
+    auto lower = run.Request().LowerZooms >= 0 ? LowerZoomAreas(lowest, run.Request().LowerZooms)
+                                              : std::vector<std::vector<TileRect>>{};
     if (run.Request().LowerZooms >= 0 && lower.empty())
         run.Observer().TileNote(QStringLiteral("lower zooms: none built, zoom %1 is not below the lowest zoom given (%2)")
                                     .arg(run.Request().LowerZooms).arg(LowestGiven(areas)));
@@ -122,6 +147,8 @@ void CombineTileSet(CombineRun& run)
 
     TileOwners owners(areas);
     CombineCounts& counts = run.Counts();
+    qint64 updated = 0;
+    std::vector<TileRect> changedLowest;
     for (size_t index = 0; index < tasks.size(); ++index) {
         const int zoom = areas[index].Zoom;
         const MosaicTileReader reader(tasks, {index});
@@ -133,6 +160,13 @@ void CombineTileSet(CombineRun& run)
                     run.NoteDuplicate(tile, index, *owner);
                     continue;
                 }
+                if (updating) {
+                    if (QFileInfo(tasks[index].Task->TileFilePath(int(tile.X), int(tile.Y))).lastModified() <= writtenAt)
+                        continue;
+                    ++updated;
+                    if (zoom == LowestGiven(areas))
+                        changedLowest.push_back({zoom, tile.X, tile.Y, tile.X, tile.Y});
+                }
                 writer->AddTile(zoom, tile.X, tile.Y, tile.Bytes);
                 if (tile.Converted) {
                     ++counts.Converted;
@@ -140,6 +174,14 @@ void CombineTileSet(CombineRun& run)
                 }
             }
         });
+    }
+    if (updating) {
+        if (!lower.empty())
+            lower = changedLowest.empty() ? std::vector<std::vector<TileRect>>{}
+                                          : LowerZoomsAbove(changedLowest, run.Request().LowerZooms);
+        run.Observer().TileNote(QStringLiteral("update: %1 tiles changed since %2 was written")
+                                    .arg(updated)
+                                    .arg(run.Request().Target));
     }
     if (!lower.empty())
         counts.Built = BuildLowerZooms(*writer, lower, [&run](qint64 places) {
