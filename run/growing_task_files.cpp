@@ -19,6 +19,14 @@ void GrowingTaskFiles::Add(QByteArray& pending, const QStringList& lines)
     }
 }
 
+void GrowingTaskFiles::AppendValidators(const QByteArrayList& records)
+{
+    for (const QByteArray& record : records) {
+        validators_ += record;
+        validators_ += "\r\n";
+    }
+}
+
 void GrowingTaskFiles::Save(QByteArray& pending, const QString& fileName)
 {
     if (pending.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -16,7 +17,7 @@ public:
     void AppendLog(const QStringList& lines) { Add(log_, lines); }
     void AppendFailed(const QStringList& lines) { Add(failed_, lines); }
     // Records of the validator file, of tiles already on disk.
-    void AppendValidators(const QStringList& records) { Add(validators_, records); }
+    void AppendValidators(const QByteArrayList& records);
     // Bring the file up to date with every line appended so far. Raise
     // FileWriteError when the file cannot be written; a later save tries
     // again with the lines still pending.

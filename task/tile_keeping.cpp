@@ -26,15 +26,15 @@ const TileValidators* TileKeeping::Stored(int x, int y) const
 
 void TileKeeping::Record(int x, int y, const TileValidators& validators)
 {
-    QString record = TileValidatorsRecord(x, y, validators);
+    QByteArray record = TileValidatorsRecord(x, y, validators);
     const std::lock_guard lock(mutex_);
     records_ << std::move(record);
 }
 
-QStringList TileKeeping::TakeRecords()
+QByteArrayList TileKeeping::TakeRecords()
 {
     const std::lock_guard lock(mutex_);
-    return std::exchange(records_, QStringList());
+    return std::exchange(records_, QByteArrayList());
 }
 
 void TileKeeping::Count(const RefreshCounts& tile)

@@ -3,7 +3,7 @@
 #include "task/tile_validators.h"
 
 #include <QByteArray>
-#include <QStringList>
+#include <QByteArrayList>
 #include <mutex>
 #include <optional>
 
@@ -52,7 +52,7 @@ public:
 
     void Record(int x, int y, const TileValidators& validators);
     // The records since the last call, in the order they came.
-    QStringList TakeRecords();
+    QByteArrayList TakeRecords();
 
     void Count(const RefreshCounts& tile);
     RefreshCounts Counts() const;
@@ -62,6 +62,6 @@ private:
     TileValidatorTable stored_;
     QByteArray blankImage_;
     mutable std::mutex mutex_;
-    QStringList records_;
+    QByteArrayList records_;
     RefreshCounts counts_;
 };

@@ -43,17 +43,18 @@ QString TileValidatorsFileName(const MDTask& task)
     return task.Parameters->Path + MDTask::TaskBase(task.Parameters->TaskName) + QStringLiteral("_validators.txt");
 }
 
-QString TileValidatorsRecord(int x, int y, const TileValidators& validators)
+QByteArray TileValidatorsRecord(int x, int y, const TileValidators& validators)
 {
-    const QByteArray etag = FitsRecord(validators.ETag) ? validators.ETag : QByteArray();
-    const QByteArray lastModified = FitsRecord(validators.LastModified) ? validators.LastModified : QByteArray();
-    return QStringLiteral("%1\t%2\t%3\t%4\t%5\t")
-               .arg(x)
-               .arg(y)
-               .arg(validators.FetchedAt)
-               .arg(validators.FreshUntil)
-               .arg(validators.Bytes)
-        + QString::fromLatin1(etag) + u'\t' + QString::fromLatin1(lastModified);
+    QByteArray record;
+    record.reserve(64 + validators.ETag.size() + validators.LastModified.size());
+    for (const qint64 number : {qint64(x), qint64(y), validators.FetchedAt, validators.FreshUntil, validators.Bytes})
+        record += QByteArray::number(number) + '\t';
+    if (FitsRecord(validators.ETag))
+        record += validators.ETag;
+    record += '\t';
+    if (FitsRecord(validators.LastModified))
+        record += validators.LastModified;
+    return record;
 }
 
 TileValidatorTable ReadTileValidators(const QString& fileName)

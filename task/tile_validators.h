@@ -31,7 +31,7 @@ QString TileValidatorsFileName(const MDTask& task);
 
 // One record of that file: one line, fields apart by a tab, no line end.
 // Records only ever get appended, so the last record of a tile holds.
-QString TileValidatorsRecord(int x, int y, const TileValidators& validators);
+QByteArray TileValidatorsRecord(int x, int y, const TileValidators& validators);
 
 // The records of the file, the last of each tile winning. A line cut short
 // (a kill during a save) or not in the record's form is passed over; a

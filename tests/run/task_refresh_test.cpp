@@ -221,7 +221,7 @@ TEST_F(TaskRefreshTest, StoppedRefreshGoesOnWithTheTilesNotYetRenewed)
     for (auto tile = table.begin(); tile != table.end(); ++tile) {
         TileValidators validators = tile.value();
         validators.FetchedAt = twoDaysAgo;
-        aged += TileValidatorsRecord(int(tile.key() >> 32), int(quint32(tile.key())), validators).toLatin1() + '\n';
+        aged += TileValidatorsRecord(int(tile.key() >> 32), int(quint32(tile.key())), validators) + '\n';
     }
     work.Write("trails_validators.txt", aged);
 

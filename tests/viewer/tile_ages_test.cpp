@@ -15,7 +15,7 @@ QByteArray Record(int x, int y, const QDateTime& fetched, qint64 freshSeconds)
 {
     TileValidators validators{fetched.toSecsSinceEpoch(), freshSeconds > 0 ? fetched.toSecsSinceEpoch() + freshSeconds : 0,
         10, "\"e\"", "Mon, 01 Jan 2024 00:00:00 GMT"};
-    return TileValidatorsRecord(x, y, validators).toLatin1() + "\r\n";
+    return TileValidatorsRecord(x, y, validators) + "\r\n";
 }
 }
 
@@ -34,7 +34,7 @@ TEST(TileValidators, TheLastWholeRecordOfATileHolds)
     EXPECT_TRUE(ReadTileValidators(folder.File("none.txt")).isEmpty());
 
     // A validator that would break the record's form is left out, not the record.
-    const QString record = TileValidatorsRecord(5, 6, {1, 2, 3, "a\tb", "x\ny"});
+    const QByteArray record = TileValidatorsRecord(5, 6, {1, 2, 3, "a\tb", "x\ny"});
     EXPECT_EQ(record, "5\t6\t1\t2\t3\t\t");
 }
 
