@@ -115,7 +115,7 @@ void KeepTileOutcome(const MDTask& task, int x, int y, const TileAsk& ask, TileR
     const HttpResult& result, const QDateTime& now)
 {
     TileKeeping* keeping = task.Parameters->Keeping.get();
-    if (!keeping)
+    if (!keeping || reply == TileReply::Failed)
         return;
     const qint64 head = HeadBytes(result);
     RefreshCounts tile;
@@ -136,7 +136,6 @@ void KeepTileOutcome(const MDTask& task, int x, int y, const TileAsk& ask, TileR
         tile.FullDownloadBytes = tile.BytesReceived;
         break;
     case TileReply::Failed:
-        tile.FullDownloadBytes = head + ask.StoredBytes;
         break;
     }
     if (keeping->Refresh())

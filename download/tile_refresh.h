@@ -37,7 +37,8 @@ enum class TileReply {
 TileReply JudgeTileReply(const TileAsk& ask, const HttpResult& result);
 
 // After the tile's outcome (Store only once the tile is on disk): the
-// validators to keep and the refresh's counts.
+// validators to keep and the refresh's counts. A failure is counted by its
+// failed record instead.
 void KeepTileOutcome(const MDTask& task, int x, int y, const TileAsk& ask, TileReply reply,
     const HttpResult& result, const QDateTime& now);
 // A tile not asked for in a refresh.
