@@ -42,6 +42,7 @@ PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& setting
     parameters->Continue = ContinuesProject(task.ProjectFile, inputs);
     parameters->Servers = settings.Servers;
     parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
+    parameters->TilesInFlight = TilesInFlightFor(parameters->Servers, parameters->MapsType, parameters->PauseAfterTile);
     if (inputs.Shape) {
         parameters->Shape = inputs.Shape;
         parameters->Cover = inputs.Shape->CoverAt(inputs.Zoom);

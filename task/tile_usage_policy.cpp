@@ -2,6 +2,7 @@
 
 #include "settings/config_file.h"
 #include "task/tile_range.h"
+#include "task/tiles_in_flight.h"
 
 bool IsOpenStreetMapAddress(const QString& address)
 {
@@ -49,4 +50,11 @@ TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
     if (IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
         pause.Ms = qMax(pause.Ms, kOpenStreetMapMinTilePauseMs);
     return pause;
+}
+
+int TilesInFlightFor(const TileServers& servers, int mapTypeCode, const TilePause& pause)
+{
+    if (pause.Ms != 0 || IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
+        return 1;
+    return servers.InFlightFor(mapTypeCode).value_or(kDefaultTilesInFlight);
 }

@@ -17,6 +17,11 @@ constexpr int kOpenStreetMapMinTilePauseMs = 1000;
 // the configuration has one, raised to the floor for an openstreetmap.org host.
 TilePause TilePauseFor(const TileServers& servers, int mapTypeCode);
 
+// The requests a worker of a task of `mapTypeCode` may keep in flight: one
+// while it pauses after each tile, and always for an openstreetmap.org host;
+// else the map type's in-flight key, or the default without one.
+int TilesInFlightFor(const TileServers& servers, int mapTypeCode, const TilePause& pause);
+
 // True when the address (or address template) points at openstreetmap.org
 // or one of its subdomains.
 bool IsOpenStreetMapAddress(const QString& address);
