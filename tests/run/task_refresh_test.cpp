@@ -1,5 +1,3 @@
-#include "download/http_client.h"
-#include "platform/folders.h"
 #include "platform/text_files.h"
 #include "run/series_run.h"
 #include "run/task_run.h"
@@ -7,6 +5,7 @@
 #include "task/tile_validators.h"
 #include "support/gate.h"
 #include "support/loopback_http_server.h"
+#include "support/loopback_program_folder.h"
 #include "support/requested_paths.h"
 #include "support/run_until.h"
 #include "support/temp_folder.h"
@@ -24,19 +23,11 @@ class TaskRefreshTest : public testing::Test {
 protected:
     TaskRefreshTest()
     {
-        InitializeHttp();
-        OverrideExecutableFolder(exe.Path());
-        QDir(exe.Path()).mkpath(QStringLiteral("ini"));
-        QDir(exe.Path()).mkpath(QStringLiteral("blankimg"));
-        exe.Write("blankimg/blank.png", "blank");
-        exe.Write("ini/config.ini", "[Servers]\r\nMapnik=" + server.BaseUrl().toLatin1() + "/{z}/{x}/{y}.png\r\n");
         run.SetPauseFunction([](int) {});
         run.SetMonitorInterval(10);
         QObject::connect(&series, &SeriesRunner::Ended, [this](const SeriesOutcome& outcome) { end = outcome; });
         QObject::connect(&series, &SeriesRunner::Refused, [this](const QStringList& messages) { refusals << messages; });
     }
-
-    ~TaskRefreshTest() override { OverrideExecutableFolder(QString()); }
 
     // Zoom 7 over 10..100 E, 10 N..10 S: 33 x 8 = 264 tiles; with `zoomTo`, a series.
     QList<TaskInputs> Task(int zoom = 7, std::optional<int> zoomTo = std::nullopt) const
@@ -68,7 +59,7 @@ protected:
 
     LoopbackHttpServer server;
     ValidatingTiles tiles{server};
-    TempFolder exe;
+    LoopbackProgramFolder program{server};
     TempFolder work;
     Gate afterTile{true};  // outlives the workers that wait at it
     TaskRun run;
