@@ -32,8 +32,11 @@ void PrepareRefresh(PreparedTask& task, const RefreshSelection& selection)
     if (!parameters.Continue)
         throw Refusal({QStringLiteral("Nothing to refresh: ") + parameters.Path + parameters.TaskName
             + QStringLiteral(" has not been downloaded with these inputs.")});
-    parameters.Keeping = std::make_shared<TileKeeping>(
-        selection, ReadTileValidators(TileValidatorsFileName(*task.Task)), BlankImage(*task.Task));
+    const QString validatorsFile = TileValidatorsFileName(*task.Task);
+    qint64 records = 0;
+    TileValidatorTable validators = ReadTileValidators(validatorsFile, &records);
+    CompactTileValidators(validatorsFile, validators, records);
+    parameters.Keeping = std::make_shared<TileKeeping>(selection, std::move(validators), BlankImage(*task.Task));
     for (int i = 0; i < MaxDownThreads; ++i) {
         task.Task->ResumeX[i] = 0;
         task.Task->ResumeY[i] = 0;

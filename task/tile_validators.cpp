@@ -2,7 +2,10 @@
 
 #include "task/download_task.h"
 
+#include "platform/file_replacement.h"
+
 #include <QFile>
+#include <utility>
 
 namespace {
 constexpr int kFieldCount = 7;
@@ -57,20 +60,43 @@ QByteArray TileValidatorsRecord(int x, int y, const TileValidators& validators)
     return record;
 }
 
-TileValidatorTable ReadTileValidators(const QString& fileName)
+TileValidatorTable ReadTileValidators(const QString& fileName, qint64* recordsRead)
 {
     TileValidatorTable table;
+    qint64 records = 0;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (recordsRead)
+            *recordsRead = 0;
         return table;
+    }
     // Only lines with their end made it to the disk whole.
     while (!file.atEnd()) {
         QByteArray line = file.readLine();
         if (!line.endsWith('\n'))
             break;
         line.chop(line.endsWith("\r\n") ? 2 : 1);
-        if (const auto record = ReadRecord(line))
+        if (const auto record = ReadRecord(line)) {
             table.insert(record->first, record->second);
+            ++records;
+        }
     }
+    if (recordsRead)
+        *recordsRead = records;
     return table;
+}
+
+void CompactTileValidators(const QString& fileName, const TileValidatorTable& table, qint64 recordsRead)
+{
+    if (recordsRead <= 2 * table.size())
+        return;
+    FileReplacement replacement(fileName);
+    QByteArray lines;
+    for (auto tile = table.begin(); tile != table.end(); ++tile) {
+        lines += TileValidatorsRecord(int(tile.key() >> 32), int(quint32(tile.key())), tile.value()) + "\r\n";
+        if (lines.size() >= (1 << 20))
+            replacement.Write(std::exchange(lines, QByteArray()));
+    }
+    replacement.Write(lines);
+    replacement.Commit();
 }

@@ -36,4 +36,9 @@ QByteArray TileValidatorsRecord(int x, int y, const TileValidators& validators);
 // The records of the file, the last of each tile winning. A line cut short
 // (a kill during a save) or not in the record's form is passed over; a
 // missing or unreadable file gives an empty table.
-TileValidatorTable ReadTileValidators(const QString& fileName);
+TileValidatorTable ReadTileValidators(const QString& fileName, qint64* recordsRead = nullptr);
+
+// Rewrites the file with one record per tile of `table`, replacing it whole
+// (a kill leaves the old file), when it holds more than twice as many
+// records: each refresh appends a record for every tile it renews.
+void CompactTileValidators(const QString& fileName, const TileValidatorTable& table, qint64 recordsRead);

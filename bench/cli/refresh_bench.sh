@@ -87,12 +87,12 @@ ls "$work/task/bench" | wc -l
 "$work/exe/tessaly" refresh "$work/task/bench.qtsk" --all 2>&1 | tail -1
 
 echo "== refresh --all against curl -z FILE, 8 at a time"
-farm-bench -n "$runs" --vs "curl -s --parallel --parallel-max 8 -K $work/curl.cfg" -- \
+farm-bench -n "$runs" --timeout 900 --vs "curl -s --parallel --parallel-max 8 -K $work/curl.cfg" -- \
     "$work/exe/tessaly" refresh "$work/task/bench.qtsk" --all
 
 if [ -n "$baseline" ]; then
     place "$work/baseline" "$baseline"
     echo "== a whole download with the validator file against the baseline without it"
-    farm-bench -n "$runs" --vs "sh -c 'rm -rf $work/task && exec $work/baseline/tessaly new bench.qtsk --area $area --zoom 17 --folder $work/task --yes --run'" -- \
+    farm-bench -n "$runs" --timeout 900 --vs "sh -c 'rm -rf $work/task && exec $work/baseline/tessaly new bench.qtsk --area $area --zoom 17 --folder $work/task --yes --run'" -- \
         sh -c "rm -rf $work/task && exec $download"
 fi

@@ -119,6 +119,14 @@ TEST_F(TaskRefreshTest, ChangedTilesAreReplacedAndEveryOtherTileCostsOneNotModif
         newTags += head.contains("If-None-Match: \"v2\"") ? 1 : 0;
     EXPECT_EQ(newTags, 10);
     EXPECT_EQ(end->Refresh->Unchanged, 264);
+
+    // Two refreshes appended a record per tile each: the third starts from
+    // one record per tile, the last of each.
+    ASSERT_TRUE(RunToEnd(Task(), Select(RefreshSelection::Choice::All)));
+    qint64 records = 0;
+    const TileValidatorTable table = ReadTileValidators(work.File("trails_validators.txt"), &records);
+    EXPECT_EQ(records, 2 * 264) << "compacted, then one refresh appended";
+    EXPECT_EQ(table.value(TileValidatorKey(67, 60)).ETag, "\"v2\"");
 }
 
 TEST_F(TaskRefreshTest, WhichTilesAreAskedFollowsFreshnessAgeOrAll)
