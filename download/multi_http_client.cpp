@@ -125,7 +125,7 @@ int MultiHttpClient::Limit() const
 
 int MultiHttpClient::InFlight() const
 {
-    return impl_->inFlight;
+    return impl_->inFlight + int(impl_->finishedAtStart.size());
 }
 
 void MultiHttpClient::Start(qint64 tag, const QString& url, const QStringList& requestLines)

@@ -31,6 +31,8 @@ public:
     // connection that multiplexes, then `maxInFlight`; 1 again when a reply
     // comes over one that does not.
     int Limit() const;
+    // GETs started and not yet given back by Wait, those that could not
+    // start among them.
     int InFlight() const;
 
     // Starts a GET of `url`; its outcome comes back from Wait with `tag`. One
