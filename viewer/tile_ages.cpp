@@ -1,7 +1,5 @@
 #include "viewer/tile_ages.h"
 
-#include "task/download_task.h"
-
 #include <utility>
 
 TileAges::TileAges(TileValidatorTable validators, const QDateTime& now)
@@ -19,11 +17,6 @@ TileAges::TileAges(TileValidatorTable validators, const QDateTime& now)
         oldest_ = QDateTime::fromSecsSinceEpoch(oldest, Qt::UTC);
         newest_ = QDateTime::fromSecsSinceEpoch(newest, Qt::UTC);
     }
-}
-
-TileAges TileAges::OfTask(const MDTask& task, const QDateTime& now)
-{
-    return TileAges(ReadTileValidators(TileValidatorsFileName(task)), now);
 }
 
 TileAge TileAges::AgeOf(int x, int y) const

@@ -5,8 +5,6 @@
 #include <QColor>
 #include <QDateTime>
 
-class MDTask;
-
 // How current a stored tile is by what the server said when it was fetched.
 enum class TileAge {
     Fresh,    // within the freshness the server gave it
@@ -19,8 +17,6 @@ class TileAges {
 public:
     TileAges() = default;
     TileAges(TileValidatorTable validators, const QDateTime& now);
-    // The task's validator file; none kept gives every tile Unknown.
-    static TileAges OfTask(const MDTask& task, const QDateTime& now);
 
     TileAge AgeOf(int x, int y) const;
 

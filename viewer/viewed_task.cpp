@@ -14,7 +14,6 @@ ViewedTask::ViewedTask(const QString& projectFile, QObject* parent)
 {
     const MDTask& task = *opened_.Task;
     coverage_ = CoverageMap(QRect(QPoint(task.MinX, task.MinY), QPoint(task.MaxX, task.MaxY)));
-    ages_ = TileAges::OfTask(task, QDateTime::currentDateTimeUtc());
     const TileStateRule rule = TileStateRule::ForTask(task);
     scan_ = std::make_unique<TileScan>(task, rule);
     decoder_ = std::make_unique<TileDecoder>(task, rule, kDecoderThreads);
@@ -22,6 +21,17 @@ ViewedTask::ViewedTask(const QString& projectFile, QObject* parent)
     connect(scan_.get(), &TileScan::Checked, this, &ViewedTask::OnChecked);
     connect(decoder_.get(), &TileDecoder::Decoded, this, &ViewedTask::OnDecoded);
     scan_->Start();
+    // The validator file of a large task is long: read off the GUI thread.
+    // Its report reaches this object only while it holds the job.
+    agesJob_ = StartPoolJob(this, [this, file = TileValidatorsFileName(task)](const PoolJobContext& job) {
+        const TileAges ages(ReadTileValidators(file), QDateTime::currentDateTimeUtc());
+        job.Report([this, ages] {
+            ages_ = ages;
+            agesRead_ = true;
+            emit CountsChanged();
+            emit Changed();
+        });
+    }, PoolWork::Waiting);
 }
 
 ViewedTask::~ViewedTask() = default;

@@ -33,8 +33,9 @@ public:
     bool Contains(int x, int y) const;
 
     const CoverageMap& Coverage() const { return coverage_; }
-    // When its tiles were fetched, as of the opening.
+    // When its tiles were fetched, as of the opening; empty until read.
     const TileAges& Ages() const { return ages_; }
+    bool AgesRead() const { return agesRead_; }
     const TileCounts& Counts() const { return counts_; }
     bool IsListed() const { return listed_; }
     bool IsCounted() const { return counted_; }
@@ -64,6 +65,7 @@ private:
     OpenedTask opened_;
     CoverageMap coverage_;
     TileAges ages_;
+    bool agesRead_ = false;
     bool listed_ = false;
     QList<TileStateChange> decodedBeforeListing_;
     TileCounts counts_;
@@ -71,6 +73,7 @@ private:
     qint64 filesChecked_ = 0;
     qint64 filesToCheck_ = 0;
     TileImageCache images_;
+    PoolJob agesJob_;
     // Last: they read the task on their threads and stop before it goes.
     std::unique_ptr<TileScan> scan_;
     std::unique_ptr<TileDecoder> decoder_;

@@ -63,7 +63,7 @@ TEST(TileAges, SummaryGivesTheFetchDatesAndTheViewTintsStoredTilesByAge)
     fixture.folder.Write("newtask_validators.txt",
         Record(841, 387, now.addDays(-2), 3 * 86400) + Record(842, 388, now.addDays(-5), 86400));
     ViewedTask viewed(fixture.ProjectFile());
-    ASSERT_TRUE(RunEventsUntil([&] { return viewed.IsCounted(); }));
+    ASSERT_TRUE(RunEventsUntil([&] { return viewed.IsCounted() && viewed.AgesRead(); }));
 
     SummaryDialog summary;
     summary.SetTasks({&viewed});

@@ -95,7 +95,8 @@ void SummaryDialog::Refresh()
         if (c.Unchecked > 0)
             text += tr("Not checked yet: %1\n").arg(n(c.Unchecked));
         text += tr("Bytes on disk: %1 (%2)").arg(n(c.BytesOnDisk), ApproximateSizeText(double(c.BytesOnDisk)));
-        text += AgesText(task->Ages());
+        if (task->AgesRead())
+            text += AgesText(task->Ages());
         blocks << text;
         listed = listed && task->IsListed();
         counted = counted && task->IsCounted();
