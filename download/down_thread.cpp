@@ -63,11 +63,6 @@ TilePosition TDownThread::CurrentPosition() const
     return reports_.Position();
 }
 
-void TDownThread::SetCurrentPosition(int x, int y)
-{
-    reports_.SetPosition({x, y});
-}
-
 void TDownThread::run()
 {
     RunWorker();
@@ -142,7 +137,9 @@ bool TDownThread::TakeTile(int x, int y, qint64 seq)
     taken.Ask = AskForTile(*Task, x, y);
     if (!taken.Ask.Asked) {
         KeepTileNotAsked(*Task, taken.Ask);
-        FinishTile(taken);
+        reports_.Hold();
+        window_.Finish(taken);
+        reports_.Publish(window_.PassFinished());
     }
     while (window_.Held() >= Client->Limit()) {
         if (!Advance())
@@ -196,7 +193,15 @@ bool TDownThread::Advance()
 
 bool TDownThread::Settle(WindowTile& tile, const HttpResult& result)
 {
+    reports_.Hold();
     const TileStep step = JudgeReply(tile, result);
+    const bool finished = step.What == TileStep::Finished || step.What == TileStep::Stored;
+    std::optional<TilePosition> passed;
+    if (finished) {
+        window_.Finish(tile);
+        passed = window_.PassFinished();
+    }
+    reports_.Publish(passed);
     switch (step.What) {
     case TileStep::EndRun:
         return false;
@@ -211,20 +216,12 @@ bool TDownThread::Settle(WindowTile& tile, const HttpResult& result)
         }
         return true;
     case TileStep::Finished:
+        return true;
     case TileStep::Stored:
-        FinishTile(tile);
-        if (step.What == TileStep::Stored)
-            Wait(PauseAfterTileMs);
+        Wait(PauseAfterTileMs);
         return true;
     }
     return true;
-}
-
-void TDownThread::FinishTile(WindowTile& tile)
-{
-    window_.Finish(tile);
-    if (const std::optional<TilePosition> passed = window_.PassFinished())
-        SetCurrentPosition(passed->X, passed->Y);
 }
 
 const FileHandle& TDownThread::ImageFolder(const QString& tilePath)

@@ -103,8 +103,6 @@ private:
     bool Advance();
     void StartDueTiles();
     bool Settle(WindowTile& tile, const HttpResult& result);
-    // Marks the tile finished and moves the position over the tiles finished.
-    void FinishTile(WindowTile& tile);
 
     // The per-tile outcome, apart from how the GET travelled
     // (tile_outcome.cpp): store, classify, retry, report.
@@ -116,7 +114,6 @@ private:
     // a link at its name; every tile is written within it. Raises
     // FileWriteError naming `tilePath` when it cannot be opened.
     const FileHandle& ImageFolder(const QString& tilePath);
-    void SetCurrentPosition(int x, int y);
     void Wait(int milliseconds);
 
     void ReportLog(const QString& text);
