@@ -62,6 +62,7 @@ void TForm1::ConnectHandlers()
     connect(PlainRectangle1, &QPushButton::clicked, this, guarded(&TForm1::PlainRectangle1Click));
     const std::pair<QAction*, void (TForm1::*)()> commands[] = {
         {Exit1, &TForm1::Exit1Click},
+        {RefreshTiles1, &TForm1::RefreshTiles1Click},
         {Options2, &TForm1::Options2Click},
         {ConvertLongitudeorLatitudetodegreen1, &TForm1::ConvertLongitudeorLatitudetodegreen1Click},
         {Viewlogfile1, &TForm1::Viewlogfile1Click},

@@ -62,6 +62,9 @@ public:
     void BitBtn1Click();
     void LoadParametersfromprojectfilel1Click();
     void Exit1Click();
+    // Refreshes the task in the inputs (every member of a zoom series): the
+    // stored tiles no longer fresh are asked about, as `tessaly refresh` does.
+    void RefreshTiles1Click();
     void Options2Click();
     void ConvertLongitudeorLatitudetodegreen1Click();
     void Viewlogfile1Click();
@@ -125,6 +128,7 @@ public:
     TaskProgressDisplay* ProgressDisplay = nullptr;
     TileSizeSurvey* TileSizes = nullptr;
     QAction* Exit1 = nullptr;
+    QAction* RefreshTiles1 = nullptr;
     QAction* Options2 = nullptr;
     QAction* ConvertLongitudeorLatitudetodegreen1 = nullptr;
     QAction* Viewlogfile1 = nullptr;

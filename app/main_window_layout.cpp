@@ -166,6 +166,10 @@ void TForm1::CreateMenu()
     file->setObjectName(QStringLiteral("File1"));
     Exit1 = AddItem(file, "Exit1", QStringLiteral("E&xit"));
 
+    QMenu* task = bar->addMenu(QStringLiteral("Ta&sk"));
+    task->setObjectName(QStringLiteral("Task1"));
+    RefreshTiles1 = AddItem(task, "RefreshTiles1", QStringLiteral("&Refresh tiles of this task"));
+
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("Options1"));
     Options2 = AddItem(options, "Options2", QStringLiteral("Options..."));

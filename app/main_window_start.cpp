@@ -6,6 +6,7 @@
 #include "app/up_down_spinner.h"
 #include "platform/message_box.h"
 #include "platform/text_files.h"
+#include "run/refresh_start.h"
 #include "run/series_run.h"
 #include "task/configured_servers.h"
 #include "task/task_size_estimate.h"
@@ -60,9 +61,21 @@ void TForm1::FollowZoomLevel()
 // The runner makes the checks; the window only asks its question.
 void TForm1::StartTask()
 {
+    Series->SetRefresh(std::nullopt);
     Series->Start(CurrentInputs(), UpDownZoomTo->Position(), [this](qint64 tileCount, int zoom) {
         return AskYesNo(LargeTaskQuestion(tileCount, TileSizes->AverageTileBytes(), zoom));
     });
+}
+
+// Asks nothing: the task was accepted when it was downloaded.
+void TForm1::RefreshTiles1Click()
+{
+    if (TaskRunning())
+        return;
+    RefreshSelection selection;
+    selection.Now = QDateTime::currentSecsSinceEpoch();
+    Series->SetRefresh(selection);
+    Series->Start(CurrentInputs(), UpDownZoomTo->Position(), [](qint64, int) { return true; });
 }
 
 // The panes show the task's files as Start left them, then what the run adds.
@@ -95,6 +108,10 @@ void TForm1::RunEnded(const SeriesOutcome& outcome)
     BitBtn1->setText(QStringLiteral("Start"));
     if (!outcome.Announced)
         return;
+    if (outcome.Refresh) {
+        ShowMessageWithoutWaiting(MessageKind::Plain, RefreshEndLine(*outcome.Refresh, outcome.Failed));
+        return;
+    }
     if (outcome.MemberCount == 1) {
         ShowMessageWithoutWaiting(MessageKind::Plain, QStringLiteral("Task stoped!") + QString(20, u' '));
         return;

@@ -221,6 +221,28 @@ Command ParseRun(const QStringList& arguments)
     return RunCommand{parser.Files()};
 }
 
+Command ParseRefresh(const QStringList& arguments)
+{
+    const QCommandLineOption olderThan(QStringLiteral("older-than"), QString(), QStringLiteral("AGE"));
+    const QCommandLineOption all(QStringLiteral("all"));
+    Parser parser(QStringLiteral("refresh"), {olderThan, all});
+    if (auto wrong = parser.Parse(arguments))
+        return *wrong;
+    if (auto print = parser.Print(RefreshHelp()))
+        return *print;
+    if (parser.Files().isEmpty())
+        return parser.Wrong(QStringLiteral("a task file is needed"));
+    if (parser.IsSet(olderThan) && parser.IsSet(all))
+        return parser.Wrong(QStringLiteral("--older-than and --all exclude each other"));
+    RefreshCommand parsed{parser.Files(), std::nullopt, parser.IsSet(all)};
+    if (parser.IsSet(olderThan)) {
+        parsed.OlderThanSeconds = ReadAgeSeconds(parser.Value(olderThan));
+        if (!parsed.OlderThanSeconds)
+            return parser.Wrong(QStringLiteral("--older-than takes an age such as 30d, 12h, 45m or 90s"));
+    }
+    return parsed;
+}
+
 Command ParseRedownload(const QStringList& arguments)
 {
     Parser parser(QStringLiteral("redownload"), {});
@@ -279,6 +301,21 @@ std::optional<double> ReadDistanceMetres(const QString& text)
     return metres;
 }
 
+std::optional<qint64> ReadAgeSeconds(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,9})([dhms])$"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const qint64 number = match.captured(1).toLongLong();
+    switch (match.captured(2).at(0).toLatin1()) {
+    case 'd': return number * 86400;
+    case 'h': return number * 3600;
+    case 'm': return number * 60;
+    default: return number;
+    }
+}
+
 Command ParseCommandLine(const QStringList& arguments)
 {
     const QString first = arguments.value(0);
@@ -287,6 +324,8 @@ Command ParseCommandLine(const QStringList& arguments)
         return ParseNew(rest);
     if (first == QStringLiteral("run"))
         return ParseRun(rest);
+    if (first == QStringLiteral("refresh"))
+        return ParseRefresh(rest);
     if (first == QStringLiteral("redownload"))
         return ParseRedownload(rest);
     return ParseWindow(arguments);
@@ -312,6 +351,7 @@ QString ProgramHelp()
         "       tessaly new NAME.qtsk --area LEFT,RIGHT,TOP,BOTTOM --zoom Z[-Z2] [options]\n"
         "       tessaly new NAME.qtsk --shape FILE [--corridor DIST] --zoom Z[-Z2] [options]\n"
         "       tessaly run TASK.qtsk [TASK2.qtsk ...]\n"
+        "       tessaly refresh TASK.qtsk [TASK2.qtsk ...] [--older-than AGE | --all]\n"
         "       tessaly redownload LIST.ftl\n"
         "\n"
         "Without a command Tessaly opens its window (with the task given, as Open task\n"
@@ -319,6 +359,7 @@ QString ProgramHelp()
         "\n"
         "  new         write a task's project file (a zoom range: one per zoom level)\n"
         "  run         run tasks one after another, each as Start would\n"
+        "  refresh     bring the stored tiles of tasks up to date with the server\n"
         "  redownload  fetch the tiles of a failed-tile list again\n"
         "\n"
         "  -h, --help  show this help (or a command's)\n"
@@ -360,6 +401,22 @@ QString RunHelp()
         "Runs the tasks one after another, each as Start would with its project file's\n"
         "inputs; a task run before continues where it stopped. SIGINT or SIGTERM stops\n"
         "like the Stop button and saves the positions.\n");
+}
+
+QString RefreshHelp()
+{
+    return QStringLiteral(
+        "Usage: tessaly refresh TASK.qtsk [TASK2.qtsk ...] [--older-than AGE | --all]\n"
+        "\n"
+        "Asks the server about the stored tiles of the tasks with one conditional\n"
+        "request each: an unchanged tile costs a short reply and stays as it is, a\n"
+        "changed one is replaced whole, one the server no longer has is kept. Tiles\n"
+        "never stored are fetched as a run would. SIGINT or SIGTERM stops; a second\n"
+        "refresh goes on with the tiles not yet renewed.\n"
+        "\n"
+        "  (default)         the tiles that are no longer fresh by the server's word\n"
+        "  --older-than AGE  the tiles fetched longer ago than AGE (30d, 12h, 45m, 90s)\n"
+        "  --all             every stored tile\n");
 }
 
 QString RedownloadHelp()

@@ -36,6 +36,13 @@ struct RunCommand {
     QStringList TaskFiles;
 };
 
+// tessaly refresh TASK.qtsk [TASK2.qtsk ...] [--older-than AGE | --all]
+struct RefreshCommand {
+    QStringList TaskFiles;
+    std::optional<qint64> OlderThanSeconds;
+    bool All = false;
+};
+
 // tessaly redownload LIST.ftl
 struct RedownloadCommand {
     QString ListFile;
@@ -57,13 +64,17 @@ struct RefusedCommand {
 };
 
 using Command =
-    std::variant<WindowCommand, NewCommand, RunCommand, RedownloadCommand, PrintCommand, UsageError, RefusedCommand>;
+    std::variant<WindowCommand, NewCommand, RunCommand, RefreshCommand, RedownloadCommand, PrintCommand, UsageError, RefusedCommand>;
 
 Command ParseCommandLine(const QStringList& arguments);
 
 // A distance on the ground: "500m", "2km", "2.5km" or a plain number of
 // metres, above 0. Nothing for any other text.
 std::optional<double> ReadDistanceMetres(const QString& text);
+
+// An age: a whole number with d (days), h (hours), m (minutes) or s
+// (seconds): "30d", "12h". Nothing for any other text.
+std::optional<qint64> ReadAgeSeconds(const QString& text);
 
 // The window's task file is looked at before any window is made, so that one
 // that is missing or cannot be read is refused on stderr, with or without a
@@ -75,4 +86,5 @@ Command CheckWindowTaskFile(Command command);
 QString ProgramHelp();
 QString NewHelp();
 QString RunHelp();
+QString RefreshHelp();
 QString RedownloadHelp();

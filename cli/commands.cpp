@@ -22,6 +22,7 @@
 #include "task/task_size_estimate.h"
 #include "task/tile_range.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -167,10 +168,11 @@ int New(const NewCommand& command)
     return kExitAllStored;
 }
 
-int Run(const RunCommand& command)
+// The tasks the project files name, each as Start would read them.
+QList<TaskInputs> StoredTasks(const QStringList& files)
 {
     QList<TaskInputs> tasks;
-    for (const QString& file : command.TaskFiles) {
+    for (const QString& file : files) {
         // A clear message for a missing or broken file; a shaped task is
         // opened with its area, whose rectangle may hold more tiles than a
         // task can.
@@ -182,7 +184,25 @@ int Run(const RunCommand& command)
         inputs.Shape = opened.Parameters->Shape;  // its covers already worked out
         tasks << inputs;
     }
-    return RunTasksInTurn(tasks);
+    return tasks;
+}
+
+int Run(const RunCommand& command)
+{
+    return RunTasksInTurn(StoredTasks(command.TaskFiles));
+}
+
+int Refresh(const RefreshCommand& command)
+{
+    RefreshSelection selection;
+    selection.Now = QDateTime::currentSecsSinceEpoch();
+    if (command.All)
+        selection.Which = RefreshSelection::Choice::All;
+    if (command.OlderThanSeconds) {
+        selection.Which = RefreshSelection::Choice::FetchedBefore;
+        selection.OlderThanSeconds = *command.OlderThanSeconds;
+    }
+    return RefreshTasksInTurn(StoredTasks(command.TaskFiles), selection);
 }
 
 int Redownload(const RedownloadCommand& command)
@@ -233,6 +253,8 @@ int RunCommandLine(const Command& command)
             return New(*create);
         if (const auto* run = std::get_if<RunCommand>(&command))
             return Run(*run);
+        if (const auto* refresh = std::get_if<RefreshCommand>(&command))
+            return Refresh(*refresh);
         if (const auto* redownload = std::get_if<RedownloadCommand>(&command))
             return Redownload(*redownload);
         return kExitWrongCommandLine;

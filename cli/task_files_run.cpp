@@ -5,6 +5,7 @@
 #include "cli/progress_line.h"
 #include "cli/shell_quote.h"
 #include "platform/stop_signals.h"
+#include "run/refresh_start.h"
 #include "run/series_run.h"
 #include "run/task_run.h"
 #include "task/task_size_estimate.h"
@@ -29,34 +30,41 @@ QString FailedListNote(const MemberOutcome& outcome)
     return QStringLiteral(" (listed in ") + outcome.FailedList + u')';
 }
 
-// The member's counts, then its failures by reason, each on a line of its own.
+// The member's counts (a refresh's own line for a refresh), then its
+// failures by reason, each on a line of its own.
 QStringList MemberLines(const QString& projectFile, const MemberOutcome& outcome)
 {
-    QStringList lines{QStringLiteral("%1: %2 of %3 tiles done: %4 stored, %5 blank, %6 failed%7")
-            .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total),
-                GroupedNumber(outcome.Stored()), GroupedNumber(outcome.Blank), GroupedNumber(outcome.Failed),
-                FailedListNote(outcome))};
+    QStringList lines{outcome.Refresh
+            ? projectFile + QStringLiteral(": ") + RefreshEndLine(*outcome.Refresh, outcome.Failed)
+                + FailedListNote(outcome)
+            : QStringLiteral("%1: %2 of %3 tiles done: %4 stored, %5 blank, %6 failed%7")
+                  .arg(projectFile, GroupedNumber(outcome.Finished), GroupedNumber(outcome.Total),
+                      GroupedNumber(outcome.Stored()), GroupedNumber(outcome.Blank), GroupedNumber(outcome.Failed),
+                      FailedListNote(outcome))};
     for (const QString& reason : FailureReasonLines(outcome.FailureReasons))
         lines << QStringLiteral("  ") + reason;
     return lines;
 }
 
 // How to go on after a stop: the same run again, on the members' files.
-QString ContinueLine(const SeriesRunner& series)
+QString ContinueLine(const SeriesRunner& series, const QString& command)
 {
     QStringList files;
     for (int i = 0; i < series.MemberCount(); ++i)
         files << ShellQuoted(series.Member(i).ProjectFile);
-    return QStringLiteral("Stopped. Run `tessaly run ") + files.join(u' ') + QStringLiteral("` again to continue.");
+    return QStringLiteral("Stopped. Run `tessaly ") + command + u' ' + files.join(u' ')
+        + QStringLiteral("` again to continue.");
 }
 
 // Runs what `begin` starts on the runner until the run has ended.
-int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& begin)
+int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& begin,
+    const std::optional<RefreshSelection>& refresh = std::nullopt)
 {
     InstallStopSignals();
     TaskRun run;
     run.SetStartStopRequest([] { return ReceivedStopSignal() != 0; });
     SeriesRunner series(run);
+    series.SetRefresh(refresh);
     ProgressLine progress(stderr);
     QElapsedTimer clock;
     clock.start();
@@ -111,7 +119,9 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
     }
     if (end->Refused)
         return kExitRefused;
-    if (memberCount > 1) {
+    if (memberCount > 1 && end->Refresh) {
+        progress.Say(QStringLiteral("All tasks: ") + RefreshEndLine(*end->Refresh, end->Failed));
+    } else if (memberCount > 1) {
         progress.Say(QStringLiteral("All tasks: %1 tiles stored, %2 blank, %3 failed, %4 not fetched")
                 .arg(GroupedNumber(end->Stored), GroupedNumber(end->Blank), GroupedNumber(end->Failed),
                     GroupedNumber(end->NotFetched)));
@@ -120,7 +130,7 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
     }
     if (const int signal = ReceivedStopSignal()) {
         if (series.MemberCount() > 0)
-            progress.Say(ContinueLine(series));
+            progress.Say(ContinueLine(series, refresh ? QStringLiteral("refresh") : QStringLiteral("run")));
         return 128 + signal;
     }
     return end->Failed == 0 && end->NotFetched == 0 ? kExitAllStored : kExitTilesFailed;
@@ -130,6 +140,11 @@ int RunOnTerminal(int memberCount, const std::function<void(SeriesRunner&)>& beg
 int RunTasksInTurn(const QList<TaskInputs>& tasks)
 {
     return RunOnTerminal(int(tasks.size()), [&](SeriesRunner& series) { series.RunInTurn(tasks); });
+}
+
+int RefreshTasksInTurn(const QList<TaskInputs>& tasks, const RefreshSelection& selection)
+{
+    return RunOnTerminal(int(tasks.size()), [&](SeriesRunner& series) { series.RunInTurn(tasks); }, selection);
 }
 
 int RunNewTasks(const TaskInputs& inputs, int zoomTo, const LargeTaskConfirmation& confirm)

@@ -19,6 +19,10 @@ struct CombineRequest {
     int LowerZooms = -1;       // tile sets: build every zoom from this one up to the lowest given; -1: none
     bool Overviews = true;     // GeoTIFF: Cloud Optimized, with internal overviews
     TileServers Servers;       // where the attribution comes from
+    // Tile sets: an existing output made from the same tasks gets only the
+    // tiles whose files changed since it was written (and the lower zooms
+    // above them), in place; without one, the output is written whole.
+    bool Update = false;
 };
 
 // How far a run has come, with its rate and the time left.

@@ -4,9 +4,13 @@
 #include "combiner/mbtiles_writer.h"
 #include "combiner/mosaic_writer.h"
 #include "combiner/png_encode.h"
+#include "combiner/tile_set_update.h"
 #include "task/task_walk.h"
 
+#include <QDateTime>
 #include <QFileInfo>
+#include <set>
+#include <tuple>
 #include <unordered_map>
 
 namespace {
@@ -45,8 +49,11 @@ TileSetDescription Describe(const CombineRun& run)
     return d;
 }
 
-std::unique_ptr<TileSetWriter> CreateTileSetWriter(const CombineRequest& request, const TileSetDescription& description)
+std::unique_ptr<TileSetWriter> CreateTileSetWriter(const CombineRequest& request, const TileSetDescription& description,
+    bool updating)
 {
+    if (updating)
+        return std::make_unique<TileSetUpdate>(request.Target, request.Format, description.Name);
     if (request.Format == OutputFormat::GeoPackage)
         return std::make_unique<GeoPackageWriter>(request.Target, description);
     return std::make_unique<MBTilesWriter>(request.Target, description);
@@ -66,6 +73,26 @@ void ConvertToPng(SourceTile& tile)
     }
     tile.Bytes = EncodePng(image);
     tile.Converted = true;
+}
+
+// The lower zoom places above `changed` tiles of the lowest given zoom, each once.
+std::vector<std::vector<LowerZoomArea>> LowerZoomsAbove(const std::vector<TileRect>& changed, int lowestZoom)
+{
+    std::vector<std::vector<LowerZoomArea>> levels;
+    std::set<std::tuple<qint64, qint64>> places;
+    for (const TileRect& tile : changed)
+        places.insert({tile.MinX, tile.MinY});
+    for (int zoom = changed.empty() ? 0 : changed.front().Zoom - 1; zoom >= std::max(lowestZoom, 0) && !places.empty();
+         --zoom) {
+        std::set<std::tuple<qint64, qint64>> above;
+        std::vector<LowerZoomArea> level;
+        for (const auto& [x, y] : places)
+            if (above.insert({x / 2, y / 2}).second)
+                level.emplace_back(TileRect{zoom, x / 2, y / 2, x / 2, y / 2});
+        levels.push_back(std::move(level));
+        places = std::move(above);
+    }
+    return levels;
 }
 
 // Which task wrote each tile that more than one given task covers: the
@@ -101,7 +128,10 @@ private:
 void CombineTileSet(CombineRun& run)
 {
     const TileSetDescription description = Describe(run);
-    const auto writer = CreateTileSetWriter(run.Request(), description);
+    // An update takes only the tiles whose files changed since the output was written.
+    const bool updating = run.Request().Update && QFileInfo::exists(run.Request().Target);
+    const QDateTime writtenAt = updating ? QFileInfo(run.Request().Target).lastModified() : QDateTime();
+    const auto writer = CreateTileSetWriter(run.Request(), description, updating);
     const std::vector<OpenedTask>& tasks = run.Tasks();
     std::vector<TileRect> areas;
     for (const OpenedTask& task : tasks) {
@@ -115,8 +145,8 @@ void CombineTileSet(CombineRun& run)
         if (areas[index].Zoom == LowestGiven(areas))
             lowest.push_back(walk.IsShaped() ? LowerZoomArea(areas[index], walk) : LowerZoomArea(areas[index]));
     }
-    const auto lower = run.Request().LowerZooms >= 0 ? LowerZoomAreas(lowest, run.Request().LowerZooms)
-                                                    : std::vector<std::vector<LowerZoomArea>>{};
+    auto lower = run.Request().LowerZooms >= 0 ? LowerZoomAreas(lowest, run.Request().LowerZooms)
+                                              : std::vector<std::vector<LowerZoomArea>>{};
     if (run.Request().LowerZooms >= 0 && lower.empty())
         run.Observer().TileNote(QStringLiteral("lower zooms: none built, zoom %1 is not below the lowest zoom given (%2)")
                                     .arg(run.Request().LowerZooms).arg(LowestGiven(areas)));
@@ -126,6 +156,8 @@ void CombineTileSet(CombineRun& run)
 
     TileOwners owners(areas);
     CombineCounts& counts = run.Counts();
+    qint64 updated = 0;
+    std::vector<TileRect> changedLowest;
     for (size_t index = 0; index < tasks.size(); ++index) {
         const int zoom = areas[index].Zoom;
         const MosaicTileReader reader(tasks, {index});
@@ -137,6 +169,13 @@ void CombineTileSet(CombineRun& run)
                     run.NoteDuplicate(tile, index, *owner);
                     continue;
                 }
+                if (updating) {
+                    if (QFileInfo(tasks[index].Task->TileFilePath(int(tile.X), int(tile.Y))).lastModified() <= writtenAt)
+                        continue;
+                    ++updated;
+                    if (zoom == LowestGiven(areas))
+                        changedLowest.push_back({zoom, tile.X, tile.Y, tile.X, tile.Y});
+                }
                 writer->AddTile(zoom, tile.X, tile.Y, tile.Bytes);
                 if (tile.Converted) {
                     ++counts.Converted;
@@ -144,6 +183,13 @@ void CombineTileSet(CombineRun& run)
                 }
             }
         });
+    }
+    if (updating) {
+        if (!lower.empty())
+            lower = LowerZoomsAbove(changedLowest, run.Request().LowerZooms);
+        run.Observer().TileNote(QStringLiteral("update: %1 tiles changed since %2 was written")
+                                    .arg(updated)
+                                    .arg(run.Request().Target));
     }
     if (!lower.empty())
         counts.Built = BuildLowerZooms(*writer, lower, [&run](qint64 places) {

@@ -10,7 +10,7 @@
 namespace {
 const char kUsage[] =
     "Usage: quiltry TASK.qtsk [TASK.qtsk ...] -o OUTPUT [--format gtiff|png|mbtiles|gpkg]\n"
-    "               [--strict] [--lower-zooms N] [--no-overviews]\n"
+    "               [--strict] [--lower-zooms N] [--no-overviews] [--update]\n"
     "Joins the tiles of Tessaly tasks of one map type into one file:\n"
     "  gtiff    Cloud Optimized GeoTIFF (.tif), Web Mercator, RGBA, tiled, DEFLATE,\n"
     "           with internal overviews (--no-overviews: without)\n"
@@ -27,6 +27,9 @@ const char kUsage[] =
     "average of the four below it.\n"
     "Tiles that are not stored are transparent (absent in MBTiles and GeoPackage)\n"
     "and listed on stderr; --strict writes nothing unless every tile is stored.\n"
+    "--update brings an MBTiles or GeoPackage output made from the same tasks up\n"
+    "to date: only the tiles whose files changed since it was written (and the\n"
+    "lower zooms above them), in one transaction.\n"
     "Exit status: 0 written, 1 nothing written, 2 wrong command line.\n"
     "Without arguments, or with only a project file, quiltry opens its window.\n";
 
@@ -37,6 +40,7 @@ struct Options {
     bool Strict = false;
     bool NoOverviews = false;
     int LowerZooms = -1;
+    bool Update = false;
     bool Help = false;
     bool Version = false;
 };
@@ -72,8 +76,9 @@ Options ParseArguments(const QStringList& arguments)
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
     const QCommandLineOption noOverviews(QStringLiteral("no-overviews"));
     const QCommandLineOption lowerZooms(QStringLiteral("lower-zooms"), QString(), QStringLiteral("N"));
+    const QCommandLineOption update(QStringLiteral("update"));
     QCommandLineParser parser;
-    parser.addOptions({help, version, strict, output, format, noOverviews, lowerZooms});
+    parser.addOptions({help, version, strict, output, format, noOverviews, lowerZooms, update});
     // Only the last argument can lack its value: any other has the next.
     const QString last = arguments.value(arguments.size() - 1);
     const QStringList valued{QStringLiteral("-o"), QStringLiteral("--output"), QStringLiteral("--format"), QStringLiteral("--lower-zooms")};
@@ -91,6 +96,7 @@ Options ParseArguments(const QStringList& arguments)
     options.Target = parser.value(output);
     options.FormatName = parser.value(format);
     options.NoOverviews = parser.isSet(noOverviews);
+    options.Update = parser.isSet(update);
     if (parser.isSet(lowerZooms))
         options.LowerZooms = ZoomValue(QStringLiteral("--lower-zooms"), parser.value(lowerZooms));
     options.ProjectFiles = parser.positionalArguments();
@@ -158,7 +164,9 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
         if (options.ProjectFiles.isEmpty() || options.Target.isEmpty())
             throw AppError(QStringLiteral("Name a project file and an output (-o)."));
         request = {options.ProjectFiles, options.Target, ChooseFormat(options), options.Strict, options.LowerZooms,
-            !options.NoOverviews, ReadTileServers()};
+            !options.NoOverviews, ReadTileServers(), options.Update};
+        if (request.Update && !IsTileSetFormat(request.Format))
+            throw AppError(QStringLiteral("--update works on MBTiles and GeoPackage outputs."));
     } catch (const AppError& error) {
         err << "quiltry: " << error.Message() << '\n' << kUsage;
         return kExitUsage;

@@ -1,6 +1,7 @@
 #include "download/down_thread.h"
 
 #include "download/request_profile.h"
+#include "download/tile_refresh.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "platform/link_safe_files.h"
@@ -132,6 +133,14 @@ bool TDownThread::PrepareClient()
 bool TDownThread::TakeTile(int x, int y, qint64 seq)
 {
     window_.Take(x, y, seq);
+    WindowTile& taken = window_.At(seq);
+    taken.Ask = AskForTile(*Task, x, y);
+    if (!taken.Ask.Asked) {
+        KeepTileNotAsked(*Task, taken.Ask);
+        reports_.Hold();
+        window_.Finish(taken);
+        reports_.Publish(window_.PassFinished());
+    }
     while (window_.Held() >= Client->Limit()) {
         if (!Advance())
             return false;
@@ -148,7 +157,7 @@ void TDownThread::StartDueTiles()
             return;
         ++tile->Attempts;
         tile->Now = WindowTile::State::InFlight;
-        Client->Start(tile->Seq, Task->TileUrl(tile->X, tile->Y));
+        Client->Start(tile->Seq, Task->TileUrl(tile->X, tile->Y), tile->Ask.RequestLines);
     }
 }
 

@@ -108,7 +108,7 @@ private:
     // (tile_outcome.cpp): store, classify, retry, report.
     TileStep JudgeReply(const WindowTile& tile, const HttpResult& result);
     TileStep JudgeFailedReply(const WindowTile& tile, const HttpResult& result);
-    bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
+    bool StoreTile(const WindowTile& tile, const HttpResult& result);
     void CopyBlankImage(int x, int y);
     // The image folder, opened at the first tile written without following
     // a link at its name; every tile is written within it. Raises

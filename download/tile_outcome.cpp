@@ -2,6 +2,7 @@
 
 #include "download/failure_class.h"
 #include "download/failure_reason.h"
+#include "download/tile_refresh.h"
 #include "platform/file_replacement.h"
 #include "platform/link_safe_files.h"
 #include "task/download_task.h"
@@ -12,11 +13,19 @@
 
 TDownThread::TileStep TDownThread::JudgeReply(const WindowTile& tile, const HttpResult& result)
 {
-    if (!result.Ok)
+    const TileReply reply = JudgeTileReply(tile.Ask, result);
+    if (reply == TileReply::Failed)
         return JudgeFailedReply(tile, result);
+    if (reply != TileReply::Store) {
+        // A refresh's stored copy stays: unchanged, or gone from the server.
+        KeepTileOutcome(*Task, tile.X, tile.Y, tile.Ask, reply, result, QDateTime::currentDateTimeUtc());
+        ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(tile.Seq) + u',' + Task->TileFileName(tile.X, tile.Y)
+            + (reply == TileReply::Unchanged ? QStringLiteral(" unchanged") : QStringLiteral(" gone from the server")));
+        return {TileStep::Stored};
+    }
     // An unwritable tile stays before this worker's position, so a
     // continued task fetches it again once the cause is fixed.
-    return {StoreTile(tile.X, tile.Y, tile.Seq, result.Body) ? TileStep::Stored : TileStep::EndRun};
+    return {StoreTile(tile, result) ? TileStep::Stored : TileStep::EndRun};
 }
 
 TDownThread::TileStep TDownThread::JudgeFailedReply(const WindowTile& tile, const HttpResult& result)
@@ -62,14 +71,21 @@ TDownThread::TileStep TDownThread::JudgeFailedReply(const WindowTile& tile, cons
     return {TileStep::Finished};
 }
 
-bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
+bool TDownThread::StoreTile(const WindowTile& tile, const HttpResult& result)
 {
+    const int x = tile.X;
+    const int y = tile.Y;
+    const QByteArray& body = result.Body;
     // A plain write, not a synced replace: the position moves only after the
     // write, so a tile cut short by a crash is fetched again on continuing.
     const QString path = Task->TileFilePath(x, y);
     // Never through a link planted at the tile's name in a folder others may write in.
     try {
-        WriteFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
+        // A copy kept from before is replaced whole or not at all.
+        if (tile.Ask.Stored)
+            ReplaceFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
+        else
+            WriteFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
     } catch (const FileWriteError& error) {
         // The tile stays before this worker's position, so a continued
         // task fetches it again once the cause is fixed.
@@ -77,7 +93,8 @@ bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
         ReportFailed(path + u'|' + Task->TileUrl(x, y), QStringLiteral("cannot write the tile file: ") + error.Reason());
         return false;
     }
-    ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
+    KeepTileOutcome(*Task, x, y, tile.Ask, TileReply::Store, result, QDateTime::currentDateTimeUtc());
+    ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(tile.Seq) + u',' + Task->TileFileName(x, y)
         + QStringLiteral(" OK"));
     return true;
 }

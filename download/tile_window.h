@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/report_queue.h"
+#include "download/tile_refresh.h"
 
 #include <QtGlobal>
 #include <chrono>
@@ -18,6 +19,7 @@ struct WindowTile {
     int Attempts = 0;
     State Now = State::Waiting;
     Clock::time_point DueAt;  // a waiting tile's next attempt
+    TileAsk Ask;              // how it is asked for (a refresh's conditional lines)
 };
 
 // The tiles a worker has taken and its position has not yet passed, in walk

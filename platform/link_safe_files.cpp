@@ -66,6 +66,13 @@ bool CreateFileWithoutFollowingLinks(const FileHandle& folder, const QString& na
     return CreateIn(folder.Get(), name, path, bytes);
 }
 
+void ReplaceFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes)
+{
+    FileReplacement replacement(folder.Get(), name, path);
+    replacement.Write(bytes);
+    replacement.Commit();
+}
+
 FileHandle OpenFolderWithoutFollowingLinks(const QString& folder, const QStringList& inside, const QString& fileName)
 {
     FileHandle current(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

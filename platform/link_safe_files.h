@@ -22,6 +22,9 @@ bool CreateFileWithoutFollowingLinks(const QString& path, QByteArrayView bytes);
 // `name` is a file name in `folder`, `path` names the file in messages.
 void WriteFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes);
 bool CreateFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes);
+// Replaces the file `name` in `folder` whole (see FileReplacement): a kill
+// or a failure leaves the old file as it was.
+void ReplaceFileWithoutFollowingLinks(const FileHandle& folder, const QString& name, const QString& path, QByteArrayView bytes);
 
 // Opens `folder`, then each of `inside` in turn within the one before, never
 // following a link on the way down. Raises FileWriteError naming `fileName`

@@ -8,6 +8,7 @@ void GrowingTaskFiles::BeginTask()
 {
     log_.clear();
     failed_.clear();
+    validators_.clear();
 }
 
 void GrowingTaskFiles::Add(QByteArray& pending, const QStringList& lines)
@@ -15,6 +16,14 @@ void GrowingTaskFiles::Add(QByteArray& pending, const QStringList& lines)
     for (const QString& line : lines) {
         pending += line.toLocal8Bit();
         pending += "\r\n";
+    }
+}
+
+void GrowingTaskFiles::AppendValidators(const QByteArrayList& records)
+{
+    for (const QByteArray& record : records) {
+        validators_ += record;
+        validators_ += "\r\n";
     }
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
-// The one writer of a running task's log and failed list, for the window
+// The one writer of a running task's log, failed list and validator file, for the window
 // and the command line alike: lines wait in memory only until the next
 // save, which appends them to the file with CR LF after each and brings
 // them onto the disk, so memory does not grow with the task and a kill
@@ -15,11 +16,14 @@ public:
     void BeginTask();
     void AppendLog(const QStringList& lines) { Add(log_, lines); }
     void AppendFailed(const QStringList& lines) { Add(failed_, lines); }
+    // Records of the validator file, of tiles already on disk.
+    void AppendValidators(const QByteArrayList& records);
     // Bring the file up to date with every line appended so far. Raise
     // FileWriteError when the file cannot be written; a later save tries
     // again with the lines still pending.
     void SaveLog(const QString& fileName) { Save(log_, fileName); }
     void SaveFailed(const QString& fileName) { Save(failed_, fileName); }
+    void SaveValidators(const QString& fileName) { Save(validators_, fileName); }
 
 private:
     static void Add(QByteArray& pending, const QStringList& lines);
@@ -29,4 +33,5 @@ private:
 
     QByteArray log_;
     QByteArray failed_;
+    QByteArray validators_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/app_error.h"
 #include "platform/text_files.h"
+#include "run/refresh_start.h"
 #include "run/task_progress.h"
 #include "run/task_run.h"
 
@@ -86,6 +87,8 @@ void SeriesRunner::Begin(const QList<CheckedInputs>& members)
     stopped_ = false;
     outcome_ = SeriesOutcome{};
     outcome_.MemberCount = MemberCount();
+    if (refresh_)
+        outcome_.Refresh = RefreshCounts{};
     total_ = 0;
     if (members_.size() > 1)
         for (const CheckedInputs& member : members_)
@@ -134,7 +137,9 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
     std::optional<MemberOutcome> passedOver;
     try {
         PreparedTask task = PrepareTask(member, settings_);
-        if (members_.size() > 1 && FinishedEarlier(task))
+        if (refresh_)
+            PrepareRefresh(task, *refresh_);
+        if (!refresh_ && members_.size() > 1 && FinishedEarlier(task))
             passedOver = MemberOutcome{task.Task->TotalCount, task.Task->TotalCount,
                 FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, QString(), true, 0, {}};
         else
@@ -168,6 +173,8 @@ void SeriesRunner::AddToTotals(int index, const MemberOutcome& member)
     AddFailureReasons(outcome_.FailureReasons, member.FailureReasons);
     outcome_.Failed += member.Failed;
     outcome_.NotFetched += member.NotFetched();
+    if (member.Refresh)
+        *outcome_.Refresh += *member.Refresh;
     ++outcome_.MembersRun;
     finishedBefore_ += member.Total;
     emit MemberEnded(index, member);
@@ -188,6 +195,7 @@ void SeriesRunner::MemberTaskEnded(bool announce)
     member.Blank = run_.BlanksAdded();
     member.FailureReasons = run_.FailureReasons();
     member.FailedListProblem = run_.FailedListSaveProblem();
+    member.Refresh = run_.RefreshCountsAtEnd();
     outcome_.Announced = announce;
     AddToTotals(next_ - 1, member);
     if (announce && !stopped_)

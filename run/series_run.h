@@ -4,11 +4,13 @@
 #include "run/task_start.h"
 #include "task/start_check.h"
 #include "task/start_inputs.h"
+#include "task/tile_keeping.h"
 
 #include <QList>
 #include <QObject>
 #include <QStringList>
 #include <algorithm>
+#include <optional>
 
 class TaskRun;
 
@@ -26,6 +28,7 @@ struct MemberOutcome {
     // (an earlier run's count among the stored).
     qint64 Blank = 0;
     FailureReasonCounts FailureReasons;  // the failures of this run
+    std::optional<RefreshCounts> Refresh;  // a refresh's counts
 
     // A tile whose worker gave up on it (no network, a tile that could not
     // be written) is listed as failed but not finished: it counts as failed.
@@ -46,6 +49,7 @@ struct SeriesOutcome {
     bool Stopped = false;   // Stop ended it
     bool Refused = false;   // a member could not start; its messages came first
     bool Announced = true;  // false when closing the program ended it
+    std::optional<RefreshCounts> Refresh;  // summed over the members of a refresh
 };
 
 // Runs tasks one after another on one TaskRun: the members of a zoom series,
@@ -75,6 +79,9 @@ public:
     // Tasks named by their project files (the command line's `run`): each
     // is checked only as it is prepared, and none is asked about.
     void RunInTurn(const QList<TaskInputs>& tasks);
+    // The next Start or RunInTurn refreshes the tasks instead of
+    // downloading them (see PrepareRefresh); nothing: a download.
+    void SetRefresh(const std::optional<RefreshSelection>& refresh) { refresh_ = refresh; }
     // Ends the running member; no further member starts. Between members
     // (from a MemberEnded handler) it keeps the next one from starting.
     void Stop();
@@ -128,4 +135,5 @@ private:
     bool memberRunning_ = false;
     bool stopped_ = false;
     SeriesOutcome outcome_;
+    std::optional<RefreshSelection> refresh_;
 };

@@ -4,8 +4,10 @@
 #include "platform/number_text.h"
 #include "platform/text_files.h"
 #include "run/failed_records.h"
+#include "run/refresh_start.h"
 #include "run/task_progress.h"
 #include "settings/ini_file.h"
+#include "task/tile_keeping.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -84,6 +86,8 @@ void TaskRun::Start(PreparedTask prepared)
     runningWorkers_ = 0;
     task_ = std::move(prepared.Task);
     parameters_ = std::move(prepared.Parameters);
+    if (!parameters_->Keeping)
+        parameters_->Keeping = std::make_shared<TileKeeping>();
     try {
         task_->WriteTaskFiles(clock_(), startStopRequest_);
         failedRecordsKept_ = parameters_->Continue ? WithdrawFailedRecordsAhead(*task_) : 0;
@@ -99,6 +103,11 @@ void TaskRun::Start(PreparedTask prepared)
     failedLinesAdded_ = 0;
     blanksAdded_ = 0;
     failureReasons_.clear();
+    // Saved at once: a window shows the log file as Start left it.
+    if (const auto& refresh = parameters_->Keeping->Refresh()) {
+        AppendLog({RefreshBeginLine(*refresh)});
+        SaveLog();
+    }
     for (int i = 0; i < parameters_->ThreadCount; ++i) {
         workers_[i] = std::make_unique<TDownThread>(false, i, task_.get(), &reports_, pause_);
         ++runningWorkers_;
@@ -228,7 +237,14 @@ void TaskRun::SaveFilesThenPositions()
     failedListSaveProblem_ = SaveGuarded([this] { files_.SaveFailed(task_->FailedFileName); });
     if (!failedListSaveProblem_.isEmpty())
         return;
-    SavePositions();
+    SaveGuarded([this] {
+        files_.AppendValidators(parameters_->Keeping->TakeRecords());
+        files_.SaveValidators(TileValidatorsFileName(*task_));
+    });
+    // A refresh walks the task again from its first tile: the positions
+    // of its download stay.
+    if (!Refreshing())
+        SavePositions();
     if (afterPositionsSaved_)
         afterPositionsSaved_();
 }
@@ -270,6 +286,8 @@ void TaskRun::Finish(bool announce)
 {
     monitor_->stop();
     reportTimer_->stop();
+    if (Refreshing())
+        AppendLog({RefreshEndLine(parameters_->Keeping->Counts(), failedLinesAdded_)});
     AppendLog({QString(), QString(32, u'-'), QStringLiteral("Task Stoped!"), QString(),
         QStringLiteral("Now time:") + LocalDateTimeText(clock_()), QString()});
     if (const QString problem = SaveLog(); problem.isEmpty()) {
@@ -285,4 +303,16 @@ void TaskRun::Finish(bool announce)
         workers_[i].reset();
     lock_.Release();
     emit Ended(announce);
+}
+
+bool TaskRun::Refreshing() const
+{
+    return parameters_ && parameters_->Keeping && parameters_->Keeping->Refresh();
+}
+
+std::optional<RefreshCounts> TaskRun::RefreshCountsAtEnd() const
+{
+    if (!Refreshing())
+        return std::nullopt;
+    return parameters_->Keeping->Counts();
 }

@@ -7,12 +7,14 @@
 #include "run/growing_task_files.h"
 #include "run/task_lock.h"
 #include "run/task_start.h"
+#include "task/tile_keeping.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QEventLoop;
 class QTimer;
@@ -90,6 +92,10 @@ public:
     qint64 FailedRecordsKept() const { return failedRecordsKept_; }
     // The last save of the failed list failed: why, else empty.
     QString FailedListSaveProblem() const { return failedListSaveProblem_; }
+    // The last task started is a refresh (see PrepareRefresh).
+    bool Refreshing() const;
+    // What the refresh did with the tiles; nothing for a download.
+    std::optional<RefreshCounts> RefreshCountsAtEnd() const;
     // The last save of the log failed: why, else empty.
     QString LogSaveProblem() const { return logSaveProblem_; }
 
@@ -119,7 +125,8 @@ private:
     bool DeliverWorkerReports();
     void Finish(bool announce);
     void SavePositions();
-    // Log, then failed list, then (when the list was saved) the positions.
+    // Log, then failed list, then (when the list was saved) the validators
+    // of the tiles stored since the last save, then the positions.
     void SaveFilesThenPositions();
     // Empty when saved, else why not.
     QString SaveLog();

@@ -16,6 +16,8 @@
 // pairs in every project file.
 constexpr int MaxDownThreads = 8;
 
+class TileKeeping;
+
 // The inputs of one task, filled by the main window's Start.
 struct TaskParameters {
     double LeftLongitude = 0;
@@ -40,6 +42,9 @@ struct TaskParameters {
     // A shaped task: its area and its tiles at Zoom; null for a rectangle task.
     std::shared_ptr<const ShapedArea> Shape;
     std::shared_ptr<const TileCover> Cover;
+    // The validators the workers keep and, in a refresh, what they ask for;
+    // made by the run at its start when not set before.
+    std::shared_ptr<TileKeeping> Keeping;
 };
 
 // Start was asked to stop while it wrote the task's files: nothing it began

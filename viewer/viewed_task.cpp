@@ -35,6 +35,17 @@ ViewedTask::ViewedTask(const QString& projectFile, QObject* parent)
     connect(scan_.get(), &TileScan::Checked, this, &ViewedTask::OnChecked);
     connect(decoder_.get(), &TileDecoder::Decoded, this, &ViewedTask::OnDecoded);
     scan_->Start();
+    // The validator file of a large task is long: read off the GUI thread.
+    // Its report reaches this object only while it holds the job.
+    agesJob_ = StartPoolJob(this, [this, file = TileValidatorsFileName(task)](const PoolJobContext& job) {
+        const TileAges ages(ReadTileValidators(file), QDateTime::currentDateTimeUtc());
+        job.Report([this, ages] {
+            ages_ = ages;
+            agesRead_ = true;
+            emit CountsChanged();
+            emit Changed();
+        });
+    }, PoolWork::Waiting);
 }
 
 ViewedTask::~ViewedTask() = default;

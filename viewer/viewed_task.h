@@ -2,6 +2,7 @@
 
 #include "task/opened_task.h"
 #include "viewer/coverage_map.h"
+#include "viewer/tile_ages.h"
 #include "viewer/tile_decoder.h"
 #include "viewer/tile_image_cache.h"
 #include "viewer/tile_scan.h"
@@ -36,6 +37,9 @@ public:
     const QList<QPolygonF>& AreaOutline() const { return outline_; }
 
     const CoverageMap& Coverage() const { return coverage_; }
+    // When its tiles were fetched, as of the opening; empty until read.
+    const TileAges& Ages() const { return ages_; }
+    bool AgesRead() const { return agesRead_; }
     const TileCounts& Counts() const { return counts_; }
     bool IsListed() const { return listed_; }
     bool IsCounted() const { return counted_; }
@@ -65,6 +69,8 @@ private:
     OpenedTask opened_;
     CoverageMap coverage_;
     QList<QPolygonF> outline_;
+    TileAges ages_;
+    bool agesRead_ = false;
     bool listed_ = false;
     QList<TileStateChange> decodedBeforeListing_;
     TileCounts counts_;
@@ -72,6 +78,7 @@ private:
     qint64 filesChecked_ = 0;
     qint64 filesToCheck_ = 0;
     TileImageCache images_;
+    PoolJob agesJob_;
     // Last: they read the task on their threads and stop before it goes.
     std::unique_ptr<TileScan> scan_;
     std::unique_ptr<TileDecoder> decoder_;

@@ -71,15 +71,17 @@ TEST_F(MainWindowTest, StartsWithTheDesignersLayoutAndTexts)
 TEST_F(MainWindowTest, MenuHasItsCaptionsAndSeparators)
 {
     const QList<QAction*> menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 5);
+    ASSERT_EQ(menus.size(), 6);
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(MenuItems(menus[0]->menu()), QStringList{"E&xit"});
-    EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList{"Options..."});
-    EXPECT_EQ(MenuItems(menus[2]->menu()),
-        (QStringList{"Convert \"Degrees,Minutes,Seconds\"  to \"Degrees\"...", "-", "View log file"}));
+    EXPECT_EQ(menus[1]->text(), "Ta&sk");
+    EXPECT_EQ(MenuItems(menus[1]->menu()), QStringList{"&Refresh tiles of this task"});
+    EXPECT_EQ(MenuItems(menus[2]->menu()), QStringList{"Options..."});
     EXPECT_EQ(MenuItems(menus[3]->menu()),
+        (QStringList{"Convert \"Degrees,Minutes,Seconds\"  to \"Degrees\"...", "-", "View log file"}));
+    EXPECT_EQ(MenuItems(menus[4]->menu()),
         (QStringList{"Map Viewer", "-", "Map Combiner", "-", "Re-Download failed images"}));
-    EXPECT_EQ(MenuItems(menus[4]->menu()), (QStringList{"User manual", "Homepage", "-", "About..."}));
+    EXPECT_EQ(MenuItems(menus[5]->menu()), (QStringList{"User manual", "Homepage", "-", "About..."}));
 }
 
 TEST_F(MainWindowTest, ShowHandlerReadsVersionAndDefaultPath)

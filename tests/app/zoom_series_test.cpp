@@ -4,6 +4,7 @@
 #include "platform/text_files.h"
 #include "run/task_lock.h"
 #include "settings/ini_file.h"
+#include "support/validating_tile_server.h"
 
 #include <QAction>
 #include <QLabel>
@@ -243,4 +244,25 @@ TEST_F(ZoomSeriesTest, ALevelThatCannotRunRefusesTheSeriesBeforeAnythingIsWritte
     EXPECT_TRUE(QDir(work.Path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_EQ(server.RequestCount(), 0);
     EXPECT_FALSE(window->Run->Running());
+}
+
+TEST_F(ZoomSeriesTest, RefreshCommandAsksAboutEveryLevelsTilesAndEndsWithItsCounts)
+{
+    ValidatingTiles tiles(server);
+    tiles.SetMaxAge(0);
+    EnterSeries(*window);
+    window->BitBtn1->click();
+    ASSERT_TRUE(RunUntilSeriesEnds());
+    tiles.Change("/5/20/15.png");
+    messages.clear();
+    const int before = server.RequestCount();
+
+    window->RefreshTiles1->trigger();
+    ASSERT_TRUE(RunUntil([this] { return !messages.filter("Refresh:").isEmpty(); }));
+    EXPECT_EQ(messages.filter("Refresh:").first().left(74),
+        "Refresh: 33 unchanged, 1 changed, 0 gone, 0 failed, 0 not asked (still fre");
+    EXPECT_EQ(server.RequestCount() - before, 34);
+    EXPECT_EQ(work.Read("newtask_z5/os_20_15_5.png"), tiles.BodyOf("/5/20/15.png"));
+    EXPECT_EQ(window->BitBtn1->text(), "Start");
+    EXPECT_TRUE(window->Memo1->Lines().join(u'\n').contains("Refreshing the tiles that are no longer fresh..."));
 }

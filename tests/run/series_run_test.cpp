@@ -10,6 +10,7 @@
 #include "task/start_check.h"
 #include "support/gate.h"
 #include "support/loopback_http_server.h"
+#include "support/loopback_program_folder.h"
 #include "support/nearly_full_disk.h"
 #include "support/requested_paths.h"
 #include "support/run_until.h"
@@ -30,12 +31,6 @@ class SeriesRunTest : public testing::Test {
 protected:
     SeriesRunTest()
     {
-        InitializeHttp();
-        OverrideExecutableFolder(exe.Path());
-        QDir(exe.Path()).mkpath(QStringLiteral("ini"));
-        QDir(exe.Path()).mkpath(QStringLiteral("blankimg"));
-        exe.Write("blankimg/blank.png", "blank");
-        exe.Write("ini/config.ini", "[Servers]\r\nMapnik=" + server.BaseUrl().toLatin1() + "/{z}/{x}/{y}.png\r\n");
         run.SetPauseFunction([](int) {});
         run.SetMonitorInterval(10);
         QObject::connect(&series, &SeriesRunner::Problem, [this](const QString& text) { errors << text; });
@@ -55,8 +50,6 @@ protected:
         QObject::connect(&series, &SeriesRunner::Refused, [this](const QStringList& messages) { refusals << messages; });
         QObject::connect(&series, &SeriesRunner::Ended, [this](const SeriesOutcome& outcome) { end = outcome; });
     }
-
-    ~SeriesRunTest() override { OverrideExecutableFolder(QString()); }
 
     QList<TaskInputs> Members() const
     {
@@ -79,7 +72,8 @@ protected:
     }
 
     LoopbackHttpServer server;
-    TempFolder exe;
+    LoopbackProgramFolder program{server};
+    const TempFolder& exe = program.exe;
     TempFolder work;
     TaskRun run;
     SeriesRunner series{run};

@@ -3,7 +3,7 @@
 #include "download/failure_reason.h"
 #include "download/http_client.h"
 #include "image/tile_image.h"
-#include "viewer/online/http_cache_policy.h"
+#include "download/http_cache_policy.h"
 #include "viewer/online/tile_disk_cache.h"
 
 #include <QHashFunctions>

@@ -142,6 +142,12 @@ void MapView::SetGridShown(bool shown)
     update();
 }
 
+void MapView::SetAgeShown(bool shown)
+{
+    ageShown_ = shown;
+    update();
+}
+
 void MapView::SetRequestedAreaShown(bool shown)
 {
     requestedAreaShown_ = shown;
@@ -291,6 +297,8 @@ void MapView::DrawImages(QPainter& painter, ViewedTask& task, const QRect& tiles
                 PaintTileWithoutImage(painter, cell, entry->State);
             else
                 PaintTileImage(painter, cell, entry->Image, entry->State);
+            if (ageShown_ && entry && entry->State == TileState::Stored)
+                painter.fillRect(cell, TileAgeColor(task.Ages().AgeOf(x, y)));
         }
     }
     // Nearest the middle of the view first.

@@ -46,6 +46,8 @@ public:
 
     void SetGridShown(bool shown);
     void SetRequestedAreaShown(bool shown);
+    // Tints each tile shown as an image by its age (see TileAge).
+    void SetAgeShown(bool shown);
     void Fit();
     void ZoomAtCenter(double factor);
 
@@ -112,6 +114,7 @@ private:
     ViewGeometry geometry_;
     bool gridShown_ = true;
     bool requestedAreaShown_ = true;
+    bool ageShown_ = false;
     std::optional<QPointF> dragFrom_;
     std::optional<QPointF> selectFrom_;
     std::optional<QRectF> selection_;

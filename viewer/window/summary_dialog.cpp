@@ -11,6 +11,19 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+namespace {
+// When the tiles were fetched, and how many the server would now be asked about.
+QString AgesText(const TileAges& ages)
+{
+    if (ages.TilesWithDates() == 0)
+        return SummaryDialog::tr("\nFetched: no dates kept");
+    const auto date = [](const QDateTime& time) { return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")); };
+    return SummaryDialog::tr("\nFetched: %1 to %2\nPast their freshness: %3 of %4")
+        .arg(date(ages.OldestFetch()), date(ages.NewestFetch()), GroupedNumber(ages.PastFreshness()),
+            GroupedNumber(ages.TilesWithDates()));
+}
+}
+
 SummaryDialog::SummaryDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(tr("Task summary"));
@@ -82,6 +95,8 @@ void SummaryDialog::Refresh()
         if (c.Unchecked > 0)
             text += tr("Not checked yet: %1\n").arg(n(c.Unchecked));
         text += tr("Bytes on disk: %1 (%2)").arg(n(c.BytesOnDisk), ApproximateSizeText(double(c.BytesOnDisk)));
+        if (task->AgesRead())
+            text += AgesText(task->Ages());
         blocks << text;
         listed = listed && task->IsListed();
         counted = counted && task->IsCounted();

@@ -107,6 +107,8 @@ void ViewerWindow::BuildMenus()
     QAction* requested = view->addAction(tr("&Requested area"), view_, &MapView::SetRequestedAreaShown);
     requested->setCheckable(true);
     requested->setChecked(true);
+    QAction* ages = view->addAction(tr("Colour tiles by &age"), view_, &MapView::SetAgeShown);
+    ages->setCheckable(true);
     onlineAction_ = view->addAction(tr("&Online map"), this,
                                     [this](bool shown) { RunGuarded([this, shown] { SetOnlineMapShown(shown); }); });
     onlineAction_->setCheckable(true);

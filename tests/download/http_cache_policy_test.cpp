@@ -1,4 +1,4 @@
-#include "viewer/online/http_cache_policy.h"
+#include "download/http_cache_policy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "viewer/online/http_cache_policy.h"
+#include "download/http_cache_policy.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -17,14 +17,53 @@ QByteArray HeaderName(const QByteArray& line)
     return colon > 0 ? line.left(colon).trimmed().toLower() : QByteArray();
 }
 
+// Whether the line's header is `lowerName`, without copying: every tile's
+// reply is read this way.
+bool NameIs(const QByteArray& line, QByteArrayView lowerName)
+{
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0)
+        return false;
+    QByteArrayView name(line.constData(), colon);
+    name = name.trimmed();
+    return name.size() == lowerName.size() && qstrnicmp(name.data(), lowerName.data(), name.size()) == 0;
+}
+
 // The value of the first header named `name` (case-insensitive), trimmed.
-std::optional<QByteArray> HeaderValue(const QList<QByteArray>& headerLines, const QByteArray& name)
+std::optional<QByteArray> HeaderValue(const QList<QByteArray>& headerLines, QByteArrayView name)
 {
     for (const QByteArray& line : headerLines) {
-        if (HeaderName(line) == name)
+        if (NameIs(line, name))
             return line.mid(line.indexOf(':') + 1).trimmed();
     }
     return std::nullopt;
+}
+
+// The preferred form, "Sun, 06 Nov 1994 08:49:37 GMT", read by position:
+// the one servers send, read for every tile of a download.
+std::optional<QDateTime> ParseFixedHttpDate(const QByteArray& text)
+{
+    static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    if (text.size() != 29 || text[3] != ',' || text[4] != ' ' || text[7] != ' ' || text[11] != ' ' || text[16] != ' '
+        || text[19] != ':' || text[22] != ':' || !text.endsWith(" GMT"))
+        return std::nullopt;
+    const auto number = [&text](int from, int digits) {
+        int value = 0;
+        for (int i = from; i < from + digits; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    int month = 0;
+    while (month < 12 && qstrncmp(kMonths + 3 * month, text.constData() + 8, 3) != 0)
+        ++month;
+    const QDate date(number(12, 4), month + 1, number(5, 2));
+    const QTime time(number(17, 2), number(20, 2), number(23, 2));
+    if (month == 12 || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::UTC);
 }
 
 std::optional<qint64> DeltaSeconds(const QByteArray& text)
@@ -48,7 +87,7 @@ CacheControl ParseCacheControl(const QList<QByteArray>& headerLines)
     CacheControl control;
     // Several Cache-Control lines add up, as one comma-separated list would.
     for (const QByteArray& line : headerLines) {
-        if (HeaderName(line) != "cache-control")
+        if (!NameIs(line, "cache-control"))
             continue;
         for (const QByteArray& item : line.mid(line.indexOf(':') + 1).split(',')) {
             const qsizetype equals = item.indexOf('=');
@@ -102,6 +141,8 @@ QDateTime FreshUntil(const std::optional<qint64>& freshSeconds, const QDateTime&
 
 QDateTime ParseHttpDate(const QByteArray& text)
 {
+    if (const std::optional<QDateTime> fixed = ParseFixedHttpDate(text))
+        return *fixed;
     // The day of the week goes first: a two-digit year read as 19xx would
     // never match it. Date and time are read apart, so no local time zone
     // is consulted on the way.
@@ -177,4 +218,9 @@ QStringList RevalidationLines(const CacheValidity& validity)
     if (!validity.LastModified.isEmpty())
         lines << QStringLiteral("If-Modified-Since: ") + QString::fromLatin1(validity.LastModified);
     return lines;
+}
+
+QByteArray HttpDateText(const QDateTime& time)
+{
+    return QLocale::c().toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy HH:mm:ss")).toLatin1() + " GMT";
 }

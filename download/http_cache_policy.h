@@ -41,3 +41,6 @@ QStringList RevalidationLines(const CacheValidity& validity);
 // asctime forms) in UTC; invalid when the text is none of them. The day of
 // the week is not checked.
 QDateTime ParseHttpDate(const QByteArray& text);
+
+// The preferred form of an HTTP date for `time`: "Sun, 06 Nov 1994 08:49:37 GMT".
+QByteArray HttpDateText(const QDateTime& time);
