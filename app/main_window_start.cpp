@@ -60,7 +60,10 @@ void TForm1::FollowZoomLevel()
 // The runner makes the checks; the window only asks its question.
 void TForm1::StartTask()
 {
-    Series->Start(CurrentInputs(), UpDownZoomTo->Position(), [this](qint64 tileCount, int zoom) {
+    TaskInputs inputs = CurrentInputs();
+    if (!AcceptChangedTemplates(inputs, UpDownZoomTo->Position()))
+        return;
+    Series->Start(inputs, UpDownZoomTo->Position(), [this](qint64 tileCount, int zoom) {
         return AskYesNo(LargeTaskQuestion(tileCount, TileSizes->AverageTileBytes(), zoom));
     });
 }

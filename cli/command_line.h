@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include "task/map_source.h"
+
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -25,7 +28,8 @@ struct NewCommand {
     double CorridorMetres = 0;  // on each side of lines and points; 0: none
     int ZoomFrom = 0;
     int ZoomTo = 0;
-    int MapsType = 0;  // MapTypeCode
+    int MapsType = 0;  // MapTypeCode, or kMapSourceType with Source
+    std::shared_ptr<const MapSource> Source;
     QString Folder;    // as typed; empty: the configured default folder
     bool Yes = false;
     bool Run = false;
@@ -35,6 +39,9 @@ struct NewCommand {
 struct RunCommand {
     QStringList TaskFiles;
 };
+
+// tessaly sources
+struct SourcesCommand {};
 
 // tessaly redownload LIST.ftl
 struct RedownloadCommand {
@@ -57,7 +64,8 @@ struct RefusedCommand {
 };
 
 using Command =
-    std::variant<WindowCommand, NewCommand, RunCommand, RedownloadCommand, PrintCommand, UsageError, RefusedCommand>;
+    std::variant<WindowCommand, NewCommand, RunCommand, RedownloadCommand, SourcesCommand, PrintCommand, UsageError,
+        RefusedCommand>;
 
 Command ParseCommandLine(const QStringList& arguments);
 
@@ -76,3 +84,4 @@ QString ProgramHelp();
 QString NewHelp();
 QString RunHelp();
 QString RedownloadHelp();
+QString SourcesHelp();

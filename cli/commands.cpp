@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/error_output.h"
+#include "cli/sources_listing.h"
 #include "cli/task_files_run.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
@@ -53,6 +54,7 @@ TaskInputs InputsOfNew(const NewCommand& command)
     inputs.BottomLatitude = command.Area.value(3);
     inputs.Zoom = command.ZoomFrom;
     inputs.MapsType = command.MapsType;
+    inputs.Source = command.Source;
     const QString folder =
         command.Folder.isEmpty() ? ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold"))) : command.Folder;
     inputs.TypedFolder = WithTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()));
@@ -96,7 +98,8 @@ LargeTaskConfirmation ConfirmWithYes(const NewCommand& command, const TaskInputs
     return [yes = command.Yes, inputs](qint64 tileCount, int zoom) {
         if (yes)
             return true;
-        const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType), 20000, {});
+        const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapFilePrefix(inputs.MapsType, inputs.Source.get()), 20000, {},
+            inputs.Source ? inputs.Source->Extension() : QStringLiteral("png"));
         PrintError(LargeTaskQuestion(tileCount, sample.AverageTileBytes(), zoom));
         PrintError(QStringLiteral("Not written: give --yes to accept a task of this size."));
         return false;
@@ -180,6 +183,16 @@ int Run(const RunCommand& command)
     return RunTasksInTurn(tasks);
 }
 
+int Sources()
+{
+    const QString folder = MapSourcesFolder();
+    const MapSources sources = ReadMapSources(folder);
+    std::fputs(SourcesTable(sources, folder).toUtf8().constData(), stdout);
+    for (const QString& problem : sources.Problems)
+        PrintError(problem);
+    return kExitAllStored;
+}
+
 int Redownload(const RedownloadCommand& command)
 {
     RedownloadJob run(RedownloadClientSettings(ReadTileServers()));
@@ -230,6 +243,8 @@ int RunCommandLine(const Command& command)
             return Run(*run);
         if (const auto* redownload = std::get_if<RedownloadCommand>(&command))
             return Redownload(*redownload);
+        if (std::holds_alternative<SourcesCommand>(command))
+            return Sources();
         return kExitWrongCommandLine;
     } catch (const Refusal& refusal) {
         for (const QString& message : refusal.Messages())

@@ -3,6 +3,7 @@
 #include "download/failure_class.h"
 #include "download/failure_reason.h"
 #include "download/request_profile.h"
+#include "download/tile_reply_check.h"
 #include "platform/app_error.h"
 #include "platform/file_replacement.h"
 #include "platform/folders.h"
@@ -124,6 +125,9 @@ bool TDownThread::FetchTile(int x, int y, qint64 seq)
     for (;;) {
         ++attemptCount;
         HttpResult result = Client->Get(url);
+        if (result.Ok && Task->Parameters->Source)
+            if (const auto wrong = CheckTileReply(Task->Parameters->Source->Format, result))
+                return RejectReply(x, y, url, *wrong);
         if (result.Ok)
             return StoreTile(x, y, seq, result.Body);
         // Stop aborts the transfer under way and ends the tile without an
@@ -174,6 +178,15 @@ bool TDownThread::FetchTile(int x, int y, qint64 seq)
         SetCurrentPosition(x, y);
         return true;
     }
+}
+
+// Listed as failed, never stored: not even the blank image takes its place.
+bool TDownThread::RejectReply(int x, int y, const QString& url, const WrongTileReply& wrong)
+{
+    ReportLog(Prefix() + u' ' + wrong.Detail + QStringLiteral("->") + url);
+    ReportFailed(Task->TileFilePath(x, y) + u'|' + url, wrong.Reason);
+    SetCurrentPosition(x, y);
+    return true;
 }
 
 bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)

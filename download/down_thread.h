@@ -13,6 +13,7 @@
 #include <mutex>
 
 class MDTask;
+struct WrongTileReply;
 
 // Where a worker's reports go: the main window in the program, a small
 // receiver in tests. The calls run on the GUI thread (see DeliverReports).
@@ -84,6 +85,7 @@ private:
     // request before the tile's outcome).
     bool FetchTile(int x, int y, qint64 seq);
     bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
+    bool RejectReply(int x, int y, const QString& url, const WrongTileReply& wrong);
     void CopyBlankImage(int x, int y);
     // The image folder, opened at the first tile written without following
     // a link at its name; every tile is written within it. Raises

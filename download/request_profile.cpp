@@ -13,6 +13,17 @@ int ProxyPortNumber(const QString& text)
             + QStringLiteral("\" is not a whole number from 1 to 65535; please check the proxy settings."));
     return *port;
 }
+
+// A map source says who asks (its own User-Agent, else the configured one)
+// and for whom (its Referer, none without one), and adds its header fields.
+void AddSourceRequestLines(const MapSource& source, HttpClientSettings& settings)
+{
+    settings.Referer = source.Referer;
+    if (!source.UserAgent.isEmpty())
+        settings.UserAgent = source.UserAgent;
+    for (const auto& [name, value] : source.Headers)
+        settings.ExtraHeaderLines << name + QStringLiteral(": ") + value;
+}
 }
 
 HttpClientSettings TileRequestSettings(const TaskParameters& parameters)
@@ -29,5 +40,7 @@ HttpClientSettings TileRequestSettings(const TaskParameters& parameters)
     settings.Connection = QStringLiteral("Keep_Alive");
     const QString cookieText;
     settings.ExtraHeaderLines = {QStringLiteral("Cookie: ") + cookieText};
+    if (const MapSource* source = parameters.Source.get())
+        AddSourceRequestLines(*source, settings);
     return settings;
 }

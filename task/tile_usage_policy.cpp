@@ -23,7 +23,7 @@ std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
 
 std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters, qint64 count)
 {
-    const QString address = parameters.Servers.TemplateFor(parameters.MapsType);
+    const QString address = parameters.Source ? parameters.Source->Url : parameters.Servers.TemplateFor(parameters.MapsType);
     if (!IsOpenStreetMapAddress(address))
         return std::nullopt;
     if (count <= kMaxTilesFromOpenStreetMap)
@@ -40,13 +40,25 @@ std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters, 
         .arg(ConfigFileName());
 }
 
-TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
+namespace {
+TilePause PauseWithFloor(std::optional<int> configuredMs, const QString& addressTemplate)
 {
     TilePause pause;
-    pause.ConfiguredMs = servers.PauseFor(mapTypeCode);
+    pause.ConfiguredMs = configuredMs;
     if (pause.ConfiguredMs)
         pause.Ms = *pause.ConfiguredMs;
-    if (IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
+    if (IsOpenStreetMapAddress(addressTemplate))
         pause.Ms = qMax(pause.Ms, kOpenStreetMapMinTilePauseMs);
     return pause;
+}
+}
+
+TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
+{
+    return PauseWithFloor(servers.PauseFor(mapTypeCode), servers.TemplateFor(mapTypeCode));
+}
+
+TilePause TilePauseFor(const MapSource& source)
+{
+    return PauseWithFloor(source.PauseMs, source.Url);
 }

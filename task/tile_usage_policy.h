@@ -16,6 +16,8 @@ constexpr int kOpenStreetMapMinTilePauseMs = 1000;
 // The pause after each tile for a task of `mapTypeCode`: its pause key when
 // the configuration has one, raised to the floor for an openstreetmap.org host.
 TilePause TilePauseFor(const TileServers& servers, int mapTypeCode);
+// The same for a map source: its Pause key, with the same floor.
+TilePause TilePauseFor(const MapSource& source);
 
 // True when the address (or address template) points at openstreetmap.org
 // or one of its subdomains.
