@@ -53,11 +53,17 @@ void TForm1::FillSourceList()
     SourceItem->setEnabled(SourceList->count() > 0);
 }
 
+// A source whose file has gone (an opened task's) stays chosen by its name
+// alone, and Start says it is missing.
 std::shared_ptr<const MapSource> TForm1::ChosenSource() const
 {
     if (!SourceItem->isChecked() || SourceList->currentIndex() < 0)
         return nullptr;
-    return ReadMapSources().Find(SourceList->currentText());
+    if (auto source = ReadMapSources().Find(SourceList->currentText()))
+        return source;
+    MapSource missing;
+    missing.Name = SourceList->currentText();
+    return std::make_shared<const MapSource>(std::move(missing));
 }
 
 void TForm1::SelectSource(const QString& name)

@@ -1,4 +1,5 @@
 #include "cli/tessaly_command_fixture.h"
+#include "support/test_map_source.h"
 #include "task/map_type.h"
 
 #include <QBuffer>
@@ -12,10 +13,7 @@ QByteArray JpegTile(int edge)
 {
     QImage image(edge, edge, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    return buffer.data();
+    return JpegBytes(image);
 }
 
 ScriptedReply Reply(const QByteArray& contentType, const QByteArray& body)
@@ -39,7 +37,7 @@ protected:
 
     void WriteSource(const QString& name, const QString& text)
     {
-        exe.Write(QStringLiteral("ini/sources/") + name, text.arg(server.Port()).toUtf8());
+        exe.Write(QStringLiteral("ini/sources/") + name, QString(text).replace(QStringLiteral("%1"), QString::number(server.Port())).toUtf8());
     }
 
     QStringList StoredTiles(const QString& folder) const
@@ -112,7 +110,8 @@ TEST_F(MapSourceCommandTest, ASourceTaskFetchesItsAddressesWithItsOwnRequestLine
         EXPECT_EQ(HeaderOf(head, "User-Agent"), "OrthoBot/1.0 (ops@example.org)");
         EXPECT_EQ(HeaderOf(head, "X-Api-Key"), "k123");
     }
-    EXPECT_LE(server.MostConnectionsAtOnce(), 2);
+    // Two workers, each with its connection to each of the two hosts.
+    EXPECT_LE(server.MostConnectionsAtOnce(), 2 * 2);
     const QStringList tiles = StoredTiles("ortho");
     ASSERT_EQ(tiles.size(), 10);
     for (const QString& name : tiles)
@@ -132,7 +131,7 @@ TEST_F(MapSourceCommandTest, ASourceTaskFetchesItsAddressesWithItsOwnRequestLine
 
 TEST_F(MapSourceCommandTest, AReplyOfAnotherFormatIsAFailureNeverATile)
 {
-    WriteSource("plain.ini", "[Source]\nUrl=http://127.0.0.1:%1/{z}/{x}/{y}.png\nPause=0\n");
+    WriteSource("plain.ini", "[Source]\nUrl=http://127.0.0.1:%1/{z}/{x}/{y}.png\nPause=0\nMaxConnections=3\n");
     QByteArray png;
     {
         QBuffer buffer(&png);
@@ -144,6 +143,7 @@ TEST_F(MapSourceCommandTest, AReplyOfAnotherFormatIsAFailureNeverATile)
     });
     const Outcome run = Run(NewTask("plain.qtsk") << "--map" << "plain" << "--run");
     EXPECT_EQ(run.Status, 3);
+    EXPECT_EQ(server.ConnectionsAccepted(), 3) << "three workers, one connection each";
     EXPECT_TRUE(run.Err.contains("not a PNG tile")) << run.Err.toStdString();
     EXPECT_EQ(StoredTiles("plain").size(), 9);
     EXPECT_FALSE(QFile::exists(work.File("plain/plain_9_7_4.png")));

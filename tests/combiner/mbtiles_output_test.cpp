@@ -3,6 +3,7 @@
 #include "gdal_tools.h"
 #include "image/decode_memory_budget.h"
 #include "support/run_until.h"
+#include "support/test_map_source.h"
 #include "platform/app_error.h"
 
 #include <QBuffer>
@@ -303,15 +304,8 @@ QByteArray WebpBytes(const QImage& image)
 TEST(TileSetOutputs, JpegAndWebpTilesOfFiveHundredTwelvePixelsFromASourceTask)
 {
     CombinerTask t;
-    MapSource source;
-    source.Name = QStringLiteral("Ortho");
-    source.Prefix = QStringLiteral("ortho");
-    source.Url = QStringLiteral("http://127.0.0.1/{z}/{x}/{y}.jpg");
-    source.Format = TileFormat::Jpeg;
-    source.TileSize = 512;
-    source.Attribution = QStringLiteral("(c) Ortho Office");
     t.parameters.MapsType = kMapSourceType;
-    t.parameters.Source = std::make_shared<const MapSource>(source);
+    t.parameters.Source = JpegTestSource();
     t.parameters.TaskName = QStringLiteral("ortho.qtsk");
     MDTask task(&t.parameters);
     task.WriteProjectFile();
@@ -319,13 +313,9 @@ TEST(TileSetOutputs, JpegAndWebpTilesOfFiveHundredTwelvePixelsFromASourceTask)
     for (int x = task.MinX; x <= task.MaxX; ++x)
         for (int y = task.MinY; y <= task.MaxY; ++y) {
             const QImage image = CombinerTask::TileImage(x, y, 512).convertToFormat(QImage::Format_RGB888);
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "JPEG", 95);
             QFile file(task.TileFilePath(x, y));
             file.open(QIODevice::WriteOnly);
-            file.write(x == 843 ? WebpBytes(image) : bytes);
+            file.write(x == 843 ? WebpBytes(image) : JpegBytes(image));
         }
 
     RecordingObserver observer;

@@ -121,7 +121,8 @@ TEST(MapSourceTask, StoresTilesUnderItsPrefixAndExtensionAndRecordsItsTemplate)
     EXPECT_EQ(task.TileFileName(268, 179), "ortho_268_179_9.jpg");
     EXPECT_EQ(task.TileUrl(268, 179), "https://b.tiles.example/9/268/332.jpg");
     task.WriteTaskFiles();
-    EXPECT_TRUE(folder.Read(QStringLiteral("alps_list.txt")).contains("ortho_268_179_9.jpg: "));
+    EXPECT_TRUE(folder.Read(QStringLiteral("alps_list.txt"))
+                    .contains(QStringLiteral("ortho_%1_%2_9.jpg: ").arg(task.MinX).arg(task.MinY).toLatin1()));
     EXPECT_TRUE(folder.Read(QStringLiteral("alps.qtsk"))
                     .startsWith("[MapsType]\r\nMapsType=11\r\n\r\n[Source]\r\nName=Ortho\r\n"
                                 "Url=https://{s}.tiles.example/{z}/{x}/{-y}.jpg\r\nAttribution=\xc2\xa9 Survey Office\r\n"

@@ -7,7 +7,8 @@
 #include "viewer/viewed_task.h"
 #include "viewer_task_fixture.h"
 
-#include <QBuffer>
+#include "support/test_map_source.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -160,24 +161,14 @@ TEST(TileFileCheck, EveryKindOfTileDecodesSmoothlyAtEverySmallerEdge)
 TEST(ViewedTask, ASourceTasksJpegTilesAreFoundAndDecoded)
 {
     ViewerTask fixture;
-    MapSource source;
-    source.Name = QStringLiteral("Ortho");
-    source.Prefix = QStringLiteral("ortho");
-    source.Url = QStringLiteral("http://127.0.0.1/{z}/{x}/{y}.jpg");
-    source.Format = TileFormat::Jpeg;
-    source.TileSize = 512;
     fixture.parameters.MapsType = kMapSourceType;
-    fixture.parameters.Source = std::make_shared<const MapSource>(source);
+    fixture.parameters.Source = JpegTestSource();
     fixture.task = std::make_unique<MDTask>(&fixture.parameters);
     fixture.task->WriteProjectFile();
     const auto jpeg = [](QColor color) {
         QImage image(512, 512, QImage::Format_RGB32);
         image.fill(color);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG");
-        return bytes;
+        return JpegBytes(image);
     };
     fixture.executableFolder.Write(QStringLiteral("blankimg/blank.jpg"), jpeg(Qt::white));
     fixture.WriteTile(841, 387, jpeg(Qt::darkGreen));
