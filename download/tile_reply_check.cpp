@@ -1,22 +1,23 @@
 #include "download/tile_reply_check.h"
 
 namespace {
-std::optional<QString> ContentType(const HttpResult& reply)
+// Checked for every tile: no copies but the value's.
+std::optional<QByteArray> ContentType(const HttpResult& reply)
 {
-    for (const QByteArray& line : reply.HeaderLines) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare("content-type", Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(line.mid(colon + 1).trimmed());
-    }
+    constexpr QByteArrayView kName("content-type:");
+    for (const QByteArray& line : reply.HeaderLines)
+        if (QByteArrayView(line).first(std::min(line.size(), kName.size())).compare(kName, Qt::CaseInsensitive) == 0)
+            return line.mid(kName.size()).trimmed();
     return std::nullopt;
 }
 
-bool NamesFormat(const QString& contentType, TileFormat format)
+bool NamesFormat(const QByteArray& contentType, TileFormat format)
 {
-    const QString mediaType = contentType.section(u';', 0, 0).trimmed().toLower();
-    if (format == TileFormat::Jpeg && (mediaType == u"image/jpg" || mediaType == u"image/pjpeg"))
+    const qsizetype semicolon = contentType.indexOf(';');
+    const QByteArray mediaType = (semicolon < 0 ? contentType : contentType.left(semicolon)).trimmed().toLower();
+    if (format == TileFormat::Jpeg && (mediaType == "image/jpg" || mediaType == "image/pjpeg"))
         return true;
-    return mediaType == TileFormatMediaType(format);
+    return mediaType == TileFormatMediaType(format).toLatin1();
 }
 
 bool BeginsAsFormat(const QByteArray& bytes, TileFormat format)
@@ -32,11 +33,11 @@ bool BeginsAsFormat(const QByteArray& bytes, TileFormat format)
 
 std::optional<WrongTileReply> CheckTileReply(TileFormat format, const HttpResult& reply)
 {
+    const std::optional<QByteArray> contentType = ContentType(reply);
+    if (contentType ? NamesFormat(*contentType, format) : BeginsAsFormat(reply.Body, format))
+        return std::nullopt;
     const QString reason = QStringLiteral("not a %1 tile").arg(TileFormatTitle(format));
-    const std::optional<QString> contentType = ContentType(reply);
-    if (contentType && !NamesFormat(*contentType, format))
-        return WrongTileReply{reason, reason + QStringLiteral(" (Content-Type: %1)").arg(*contentType)};
-    if (!contentType && !BeginsAsFormat(reply.Body, format))
-        return WrongTileReply{reason, reason + QStringLiteral(" (no Content-Type, and the bytes are not one)")};
-    return std::nullopt;
+    return WrongTileReply{reason, reason
+            + (contentType ? QStringLiteral(" (Content-Type: %1)").arg(QString::fromLatin1(*contentType))
+                           : QStringLiteral(" (no Content-Type, and the bytes are not one)"))};
 }

@@ -66,8 +66,10 @@ QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y, 
     address.replace(QStringLiteral("{y}"), QString::number(y));
     if (!address.contains(u'{'))
         return address;
-    address.replace(QStringLiteral("{-y}"), QString::number((qint64(1) << zoom) - 1 - y));
-    address.replace(QStringLiteral("{q}"), TileQuadkey(zoom, x, y));
+    if (address.contains(QStringLiteral("{-y}")))
+        address.replace(QStringLiteral("{-y}"), QString::number((qint64(1) << zoom) - 1 - y));
+    if (address.contains(QStringLiteral("{q}")))
+        address.replace(QStringLiteral("{q}"), TileQuadkey(zoom, x, y));
     if (!subdomains.isEmpty())
         address.replace(QStringLiteral("{s}"), subdomains[int((qint64(x) + y) % subdomains.size())]);
     return address;

@@ -114,7 +114,9 @@ bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs)
         && project.ReadString(area, QStringLiteral("BottomLatitude"), QString()) == inputs.BottomLatitude
         && project.ReadInteger(QStringLiteral("Zoom"), QStringLiteral("Zoom"), 100) == inputs.Zoom
         && project.ReadString(area, QStringLiteral("AreaFile"), QString()) == AreaFileNameOf(inputs)
-        && StoredSourceName(projectFile).compare(inputs.Source ? inputs.Source->Name : QString(), Qt::CaseInsensitive) == 0
+        && project.ReadString(QStringLiteral("Source"), QStringLiteral("Name"), QString())
+                   .compare(inputs.Source ? inputs.Source->Name : QString(), Qt::CaseInsensitive)
+            == 0
         && projectFile.left(nameStart) == WithTrailingSeparator(inputs.TypedFolder)
         && projectFile.mid(nameStart) == inputs.TypedTaskName;
 }
