@@ -158,6 +158,11 @@ TEST_F(MapSourceCommandTest, ZoomLimitsAndTheOpenStreetMapGuardsHoldForSources)
     const Outcome deep = Run(NewTask("low.qtsk") << "--map" << "low" << "--run");
     EXPECT_EQ(deep.Status, 1);
     EXPECT_TRUE(deep.Err.contains("The map source low has tiles from zoom level 0 to 3 only")) << deep.Err.toStdString();
+    const Outcome series = Run(NewTask("series.qtsk", "2-3") << "--map" << "LOW");
+    EXPECT_EQ(series.Status, 0) << series.Err.toStdString();
+    for (const char* member : {"series_z2.qtsk", "series_z3.qtsk"})
+        EXPECT_TRUE(work.Read(member).contains("[Source]\r\nName=low\r\n")) << member;
+    EXPECT_EQ(Run(NewTask("over.qtsk", "3-4") << "--map" << "low").Status, 1) << "a series reaching past the limits";
     const Outcome bulk = Run(NewTask("osm.qtsk", "8") << "--map" << "osm" << "--yes");
     EXPECT_EQ(bulk.Status, 1);
     EXPECT_TRUE(bulk.Err.contains("may hold at most 250 tiles")) << bulk.Err.toStdString();
