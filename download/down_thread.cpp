@@ -1,23 +1,18 @@
 #include "download/down_thread.h"
 
-#include "download/failure_class.h"
-#include "download/failure_reason.h"
 #include "download/request_profile.h"
-#include "download/tile_reply_check.h"
 #include "platform/app_error.h"
-#include "platform/file_replacement.h"
 #include "platform/folders.h"
 #include "platform/link_safe_files.h"
 #include "task/download_task.h"
 #include "task/task_walk_of.h"
 
-#include <QFile>
 #include <algorithm>
 
 TDownThread::TDownThread(bool CreateSuspended, int ThreadIndex, const MDTask* Task, DownloadReportSink* Reports,
     PauseFunction Pause)
     : ThreadIndex(ThreadIndex), Task(Task), Reports(Reports), Pause(std::move(Pause)),
-      PauseAfterTileMs(Task->Parameters->PauseAfterTile.Ms)
+      PauseAfterTileMs(Task->Parameters->PauseAfterTile.Ms), TilesInFlight(Task->Parameters->TilesInFlight)
 {
     if (!CreateSuspended)
         start();
@@ -36,6 +31,9 @@ void TDownThread::RequestStop()
     {
         const std::lock_guard lock(stopMutex_);
         stopRequested_ = true;
+        // The GETs under way end at once.
+        if (Client)
+            Client->Wake();
     }
     stopWake_.notify_all();
 }
@@ -48,6 +46,8 @@ void TDownThread::Wait(int milliseconds)
         Pause(milliseconds);
         return;
     }
+    if (milliseconds <= 0)
+        return;
     std::unique_lock lock(stopMutex_);
     stopWake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return StopRequested(); });
 }
@@ -75,17 +75,7 @@ void TDownThread::run()
 void TDownThread::RunWorker()
 {
     const TaskParameters& parameters = *Task->Parameters;
-    try {
-        Client = std::make_unique<HttpClient>(TileRequestSettings(parameters));
-        Client->SetAbortCheck([this] { return StopRequested(); });
-    } catch (const AppError& error) {
-        ReportLog(Prefix() + u' ' + error.Message());
-    }
-    // A client libcurl could not set up would fail every tile alike.
-    if (Client && !Client->SetupProblem().isEmpty()) {
-        ReportLog(Prefix() + QStringLiteral(" Error: the HTTP client cannot be set up: ") + Client->SetupProblem());
-        Client.reset();
-    }
+    const bool ready = PrepareClient();
     BlankImagePath = ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.")
         + Task->ImageExtension();
 
@@ -98,138 +88,130 @@ void TDownThread::RunWorker()
     qint64 Seq = 0;
     // Workers start apart, but never further apart than the pause itself:
     // with no pause they all start at once.
-    if (Client)
+    if (ready)
         Wait(std::min(ThreadIndex * 100, PauseAfterTileMs));
 
-    if (Client) {
+    if (ready) {
+        bool goOn = true;
         walk.ForEachTile([&](int x, int y) {
             if (StopRequested())
                 return false;
             ++Seq;
             if (Seq <= SkipCount || Seq % parameters.ThreadCount != ThreadIndex)
                 return true;
-            return FetchTile(x, y, Seq);
+            goOn = TakeTile(x, y, Seq);
+            return goOn;
         });
+        while (goOn && !window_.Empty())
+            goOn = Advance();
     }
 
-    Client.reset();
+    {
+        const std::lock_guard lock(stopMutex_);
+        Client.reset();  // ends the GETs still under way
+    }
     imageFolder_.Close();
     ReportLog(Prefix() + QStringLiteral(" Finished."));
     reports_.Add(ReportKind::ThreadFinished, QString());
 }
 
-bool TDownThread::FetchTile(int x, int y, qint64 seq)
+// A client libcurl could not set up would fail every tile alike.
+bool TDownThread::PrepareClient()
 {
-    const QString url = Task->TileUrl(x, y);
-    int attemptCount = 0;
-    for (;;) {
-        ++attemptCount;
-        HttpResult result = Client->Get(url);
-        if (result.Ok && Task->Parameters->Source)
-            if (const auto wrong = CheckTileReply(Task->Parameters->Source->Format, result))
-                return RejectReply(x, y, url, *wrong);
-        if (result.Ok)
-            return StoreTile(x, y, seq, result.Body);
-        // Stop aborts the transfer under way and ends the tile without an
-        // outcome: the position stays, so a continued task fetches it again.
-        if (StopRequested())
-            return false;
-
-        const FailureVerdict verdict = JudgeFailure(ClassifyFailure(result.FailureText), attemptCount);
-        if (verdict.Retry) {
-            if (verdict.PauseMs > 0)
-                Wait(verdict.PauseMs);
-            if (StopRequested())
-                return false;
-            continue;
-        }
-
-        const QString failureText = result.FailureText.value_or(QString());
-        const QString failureLine = Prefix() + u' ' + failureText + QStringLiteral("->") + url;
-        const QString failedRecord = Task->TileFilePath(x, y) + u'|' + url;
-        const QString reason = FailureReasonText(failureText, url);
-        switch (verdict.Outcome) {
-        case FailureClass::Blocked:
-            ReportLog(failureLine);
-            ReportFailed(failedRecord, reason);
-            ReportLog(QStringLiteral("Error: may be your IP is banned.\nPlease try again later."));
-            return false;
-        case FailureClass::NetworkDown:
-            ReportLog(failureLine);
-            ReportFailed(failedRecord, reason);
-            ReportLog(QStringLiteral("Error: Your network has problem, please check it."));
-            return false;
-        case FailureClass::NotFound:
-            ReportLog(QStringLiteral("Error: the image is not found on server.") + failureText);
-            reports_.Add(ReportKind::BlankTile, QString());
-            break;
-        case FailureClass::FailureWithoutText:
-            ReportLog(Task->TileFileName(x, y) + QStringLiteral(":failed ->") + url);
-            ReportFailed(failedRecord, reason);
-            break;
-        case FailureClass::ConnectionReset:
-        case FailureClass::AddressInUse:
-        case FailureClass::OtherFailure:
-            ReportLog(failureLine);
-            ReportFailed(failedRecord, reason);
-            break;
-        }
-        CopyBlankImage(x, y);
-        SetCurrentPosition(x, y);
-        return true;
-    }
-}
-
-// Listed as failed, never stored: not even the blank image takes its place.
-bool TDownThread::RejectReply(int x, int y, const QString& url, const WrongTileReply& wrong)
-{
-    ReportLog(Prefix() + u' ' + wrong.Detail + QStringLiteral("->") + url);
-    ReportFailed(Task->TileFilePath(x, y) + u'|' + url, wrong.Reason);
-    SetCurrentPosition(x, y);
-    return true;
-}
-
-bool TDownThread::StoreTile(int x, int y, qint64 seq, const QByteArray& body)
-{
-    // A plain write, not a synced replace: the position moves only after the
-    // write, so a tile cut short by a crash is fetched again on continuing.
-    const QString path = Task->TileFilePath(x, y);
-    // Never through a link planted at the tile's name in a folder others may write in.
+    std::unique_ptr<MultiHttpClient> client;
     try {
-        WriteFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, body);
-    } catch (const FileWriteError& error) {
-        // The tile stays before this worker's position, so a continued
-        // task fetches it again once the cause is fixed.
-        ReportLog(CannotWriteTileLine(path, error.Reason()));
-        ReportFailed(path + u'|' + Task->TileUrl(x, y), QStringLiteral("cannot write the tile file: ") + error.Reason());
+        client = std::make_unique<MultiHttpClient>(TileRequestSettings(*Task->Parameters), TilesInFlight);
+    } catch (const AppError& error) {
+        ReportLog(Prefix() + u' ' + error.Message());
         return false;
     }
-    ReportLog(Prefix() + QStringLiteral(":seq=") + QString::number(seq) + u',' + Task->TileFileName(x, y)
-        + QStringLiteral(" OK"));
-    SetCurrentPosition(x, y);
-    Wait(PauseAfterTileMs);
+    if (!client->SetupProblem().isEmpty()) {
+        ReportLog(Prefix() + QStringLiteral(" Error: the HTTP client cannot be set up: ") + client->SetupProblem());
+        return false;
+    }
+    const std::lock_guard lock(stopMutex_);
+    Client = std::move(client);
     return true;
 }
 
-// An existing file of that name, such as a tile of an earlier run, is kept.
-// A tile that got no blank image says why instead.
-void TDownThread::CopyBlankImage(int x, int y)
+bool TDownThread::TakeTile(int x, int y, qint64 seq)
 {
-    const QString path = Task->TileFilePath(x, y);
-    QFile blank(BlankImagePath);
-    if (!blank.open(QIODevice::ReadOnly)) {
-        ReportLog(CannotWriteTileLine(path, QStringLiteral("the blank image ") + BlankImagePath + QStringLiteral(": ") + blank.errorString()));
-        return;
+    window_.Take(x, y, seq);
+    while (window_.Held() >= Client->Limit()) {
+        if (!Advance())
+            return false;
     }
-    const QByteArray bytes = blank.readAll();
-    try {
-        if (!CreateFileWithoutFollowingLinks(ImageFolder(path), Task->TileFileName(x, y), path, bytes))
+    return true;
+}
+
+void TDownThread::StartDueTiles()
+{
+    const auto now = WindowTile::Clock::now();
+    while (Client->InFlight() < Client->Limit()) {
+        WindowTile* tile = window_.NextDue(now);
+        if (!tile)
             return;
-    } catch (const FileWriteError& error) {
-        ReportLog(CannotWriteTileLine(path, error.Reason()));
-        return;
+        ++tile->Attempts;
+        tile->Now = WindowTile::State::InFlight;
+        Client->Start(tile->Seq, Task->TileUrl(tile->X, tile->Y));
     }
-    ReportLog(Prefix() + u':' + QString::number(x) + u'-' + QString::number(y) + QStringLiteral(" got a blank image!"));
+}
+
+bool TDownThread::Advance()
+{
+    constexpr int kLongestPollMs = 1000;
+    if (StopRequested())
+        return false;
+    StartDueTiles();
+    const auto earliest = window_.EarliestDue();
+    const auto untilDue = [&earliest] {
+        const auto left = *earliest - WindowTile::Clock::now();
+        return int(std::max<qint64>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+    };
+    if (Client->InFlight() == 0) {
+        // Only tiles waiting to be tried again: the first one's pause.
+        if (!earliest)
+            return true;
+        Wait(untilDue());
+        window_.NextDue(WindowTile::Clock::time_point::max())->DueAt = WindowTile::Clock::time_point();
+        return !StopRequested();
+    }
+    for (const FinishedGet& got : Client->Wait(earliest ? std::min(untilDue(), kLongestPollMs) : kLongestPollMs)) {
+        // Stop aborts the transfers under way and ends their tiles without
+        // an outcome: the position stays, so a continued task fetches them again.
+        if (StopRequested())
+            return false;
+        if (!Settle(window_.At(got.Tag), got.Result))
+            return false;
+    }
+    return !StopRequested();
+}
+
+bool TDownThread::Settle(WindowTile& tile, const HttpResult& result)
+{
+    const TileStep step = JudgeReply(tile, result);
+    switch (step.What) {
+    case TileStep::EndRun:
+        return false;
+    case TileStep::Retry:
+        tile.Now = WindowTile::State::Waiting;
+        tile.DueAt = WindowTile::Clock::now() + std::chrono::milliseconds(step.PauseMs);
+        // Alone, the tile waits here, as a worker of one GET at a time does.
+        if (step.PauseMs > 0 && Client->InFlight() == 0) {
+            Wait(step.PauseMs);
+            tile.DueAt = WindowTile::Clock::time_point();
+        }
+        return true;
+    case TileStep::Finished:
+    case TileStep::Stored:
+        window_.Finish(tile);
+        if (const std::optional<TilePosition> passed = window_.PassFinished())
+            SetCurrentPosition(passed->X, passed->Y);
+        if (step.What == TileStep::Stored)
+            Wait(PauseAfterTileMs);
+        return true;
+    }
+    return true;
 }
 
 const FileHandle& TDownThread::ImageFolder(const QString& tilePath)

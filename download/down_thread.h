@@ -1,7 +1,8 @@
 #pragma once
 
-#include "download/http_client.h"
+#include "download/multi_http_client.h"
 #include "download/report_queue.h"
+#include "download/tile_window.h"
 #include "platform/file_handle.h"
 #include "platform/pause.h"
 
@@ -42,6 +43,12 @@ public:
 // - Tile: GET, store, "T<n>:seq=<Seq>,<file> OK", position, the task's pause
 //   after a tile (1000 ms unless configured); failures are classified and
 //   retried or end in one of five outcomes.
+// - Window: with no pause after a tile the task may let a worker keep
+//   several GETs in flight (TaskParameters::TilesInFlight) on its one
+//   connection, when the server multiplexes them (HTTP/2); one at a time
+//   otherwise. Tiles may then finish out of walk order; the position moves
+//   only over tiles that are all finished (TileWindow). A retry waits for its
+//   pause while the others go on.
 // - End: "T<n> Finished." then ThreadFinished. The main window destroys the
 //   object after every worker of the task has finished.
 // Reports never wait for the GUI: they queue, and the GUI thread hands them
@@ -55,13 +62,14 @@ public:
     ~TDownThread() override;
 
     // Sets the stop request; the worker ends at its next tile boundary, or at
-    // once when a transfer, a retry or a pause is under way, leaving a tile
-    // not yet stored undone.
+    // once when transfers, a retry or a pause are under way, leaving the
+    // tiles not yet stored undone.
     void RequestStop();
     bool StopRequested() const;
 
-    // The last tile this worker finished; 0, 0 when none yet. Column and row
-    // are published as one unit, so a reader never mixes two tiles.
+    // The last tile before which every tile of this worker is finished; 0, 0
+    // when none yet. Column and row are published as one unit, so a reader
+    // never mixes two tiles.
     TilePosition CurrentPosition() const;
     int CurrentX() const { return CurrentPosition().X; }
     int CurrentY() const { return CurrentPosition().Y; }
@@ -79,13 +87,32 @@ protected:
     void run() override;
 
 private:
+    // What became of one reply to a tile's GET.
+    struct TileStep {
+        enum Kind { Finished, Stored, Retry, EndRun } What;
+        int PauseMs = 0;  // Retry: the pause before the next attempt
+    };
+
     void RunWorker();
-    // Fetches one tile through its attempts and outcome. False when the run
-    // must end (Blocked, Network down, an unwritable tile file, a stop
-    // request before the tile's outcome).
-    bool FetchTile(int x, int y, qint64 seq);
+    bool PrepareClient();
+    // Puts the tile into the window and works on the window until it has
+    // room for the next one. False when the run must end (Blocked, Network
+    // down, an unwritable tile file, a stop request).
+    bool TakeTile(int x, int y, qint64 seq);
+    // Starts the tiles that are due, then waits for replies (or the first
+    // retry's pause) and settles them; false when the run must end.
+    bool Advance();
+    void StartDueTiles();
+    bool Settle(WindowTile& tile, const HttpResult& result);
+
+    // The per-tile outcome, apart from how the GET travelled
+    // (tile_outcome.cpp): store, classify, retry, report.
+    TileStep JudgeReply(const WindowTile& tile, const HttpResult& result);
+    TileStep JudgeFailedReply(const WindowTile& tile, const HttpResult& result);
     bool StoreTile(int x, int y, qint64 seq, const QByteArray& body);
-    bool RejectReply(int x, int y, const QString& url, const WrongTileReply& wrong);
+    // A reply that is no tile of the task's map source: listed as failed,
+    // never stored, not even as the blank image.
+    void RejectReply(int x, int y, const WrongTileReply& wrong);
     void CopyBlankImage(int x, int y);
     // The image folder, opened at the first tile written without following
     // a link at its name; every tile is written within it. Raises
@@ -104,7 +131,9 @@ private:
     DownloadReportSink* Reports;
     PauseFunction Pause;
     const int PauseAfterTileMs;
-    std::unique_ptr<HttpClient> Client;  // lives for one run of RunWorker
+    const int TilesInFlight;
+    std::unique_ptr<MultiHttpClient> Client;  // lives for one run of RunWorker; set under stopMutex_
+    TileWindow window_;
     QString BlankImagePath;
     FileHandle imageFolder_;
     std::atomic<bool> stopRequested_{false};

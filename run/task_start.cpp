@@ -59,9 +59,11 @@ PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& setting
     parameters->Continue = ContinuesProject(task.ProjectFile, inputs);
     parameters->Servers = settings.Servers;
     parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
+    parameters->TilesInFlight = TilesInFlightFor(parameters->Servers, parameters->MapsType, parameters->PauseAfterTile);
     if (inputs.Source) {
         parameters->Source = inputs.Source;
         parameters->PauseAfterTile = TilePauseFor(*inputs.Source);
+        parameters->TilesInFlight = TilesInFlightFor(*inputs.Source, parameters->PauseAfterTile);
         parameters->ThreadCount = SourceWorkerCount(*inputs.Source, task.ProjectFile, parameters->Continue);
     }
     if (inputs.Shape) {

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ make lld pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
-  libcurl4-openssl-dev ca-certificates
+  libcurl4-openssl-dev libssl-dev ca-certificates
   libtiff-dev libgeotiff-dev libpng-dev libwebp-dev libsqlite3-dev libdeflate-dev
   gdal-bin python3-gdal libgdal-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -3,6 +3,7 @@
 #include "settings/config_file.h"
 #include "settings/ini_file.h"
 #include "task/tile_pause.h"
+#include "task/tiles_in_flight.h"
 
 namespace {
 const QString kServers = QStringLiteral("Servers");
@@ -16,16 +17,26 @@ std::optional<QString> ReadOptionalKey(const TIniFile& ini, const QString& key)
     return text == missing ? std::nullopt : std::optional<QString>(text);
 }
 
-// A pause key: absent when the file has none; a whole number from 0 to
-// 60000, or else the default pause, when it has one.
-std::optional<int> ReadPauseKey(const TIniFile& ini, const QString& key)
+// A numeric key: absent when the file has none; a whole number from
+// `lowest` to `highest`, or else `fallback`, when it has one.
+std::optional<int> ReadBoundedKey(const TIniFile& ini, const QString& key, int lowest, int highest, int fallback)
 {
     const std::optional<QString> text = ReadOptionalKey(ini, key);
     if (!text)
         return std::nullopt;
     bool whole = false;
     const int value = text->toInt(&whole, 10);
-    return whole && value >= 0 && value <= kMaxTilePauseMs ? value : kDefaultTilePauseMs;
+    return whole && value >= lowest && value <= highest ? value : fallback;
+}
+
+std::optional<int> ReadPauseKey(const TIniFile& ini, const QString& key)
+{
+    return ReadBoundedKey(ini, key, 0, kMaxTilePauseMs, kDefaultTilePauseMs);
+}
+
+std::optional<int> ReadInFlightKey(const TIniFile& ini, const QString& key)
+{
+    return ReadBoundedKey(ini, key, 1, kMaxTilesInFlight, kDefaultTilesInFlight);
 }
 }
 
@@ -41,6 +52,9 @@ TileServers ReadTileServers()
     servers.MapnikPause = ReadPauseKey(ini, QStringLiteral("MapnikPause"));
     servers.OsmarenderPause = ReadPauseKey(ini, QStringLiteral("OsmarenderPause"));
     servers.CyclePause = ReadPauseKey(ini, QStringLiteral("CyclePause"));
+    servers.MapnikInFlight = ReadInFlightKey(ini, QStringLiteral("MapnikInFlight"));
+    servers.OsmarenderInFlight = ReadInFlightKey(ini, QStringLiteral("OsmarenderInFlight"));
+    servers.CycleInFlight = ReadInFlightKey(ini, QStringLiteral("CycleInFlight"));
     servers.MapnikAttribution = ReadOptionalKey(ini, QStringLiteral("MapnikAttribution"));
     servers.OsmarenderAttribution = ReadOptionalKey(ini, QStringLiteral("OsmarenderAttribution"));
     servers.CycleAttribution = ReadOptionalKey(ini, QStringLiteral("CycleAttribution"));

@@ -40,6 +40,7 @@ struct TaskParameters {
     bool Continue = false;             // resumes an earlier run of the same project
     TileServers Servers;
     TilePause PauseAfterTile;          // what each worker waits after a stored tile
+    int TilesInFlight = 1;             // requests a worker may keep in flight (see TilesInFlightFor)
     // A shaped task: its area and its tiles at Zoom; null for a rectangle task.
     std::shared_ptr<const ShapedArea> Shape;
     std::shared_ptr<const TileCover> Cover;

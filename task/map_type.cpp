@@ -42,6 +42,16 @@ std::optional<int> TileServers::PauseFor(int mapTypeCode) const
     }
 }
 
+std::optional<int> TileServers::InFlightFor(int mapTypeCode) const
+{
+    switch (mapTypeCode) {
+    case MAPNIK: return MapnikInFlight;
+    case OSMARENDER: return OsmarenderInFlight;
+    case CYCLE: return CycleInFlight;
+    default: return std::nullopt;
+    }
+}
+
 QString TileServers::AttributionFor(int mapTypeCode) const
 {
     std::optional<QString> key;

@@ -34,6 +34,12 @@ struct TileServers {
     std::optional<int> MapnikPause;
     std::optional<int> OsmarenderPause;
     std::optional<int> CyclePause;
+    // How many requests a worker keeps in flight on its connection, from the
+    // keys MapnikInFlight, OsmarenderInFlight and CycleInFlight; absent
+    // without a key.
+    std::optional<int> MapnikInFlight;
+    std::optional<int> OsmarenderInFlight;
+    std::optional<int> CycleInFlight;
     // The credit line the map's licence asks for, from the keys
     // MapnikAttribution, OsmarenderAttribution and CycleAttribution.
     std::optional<QString> MapnikAttribution;
@@ -44,6 +50,8 @@ struct TileServers {
     QString TemplateFor(int mapTypeCode) const;
     // The pause key's value of a map type; absent for an unknown code.
     std::optional<int> PauseFor(int mapTypeCode) const;
+    // The in-flight key's value of a map type; absent for an unknown code.
+    std::optional<int> InFlightFor(int mapTypeCode) const;
     // The attribution key's value of a map type; without the key,
     // "© OpenStreetMap contributors" for a template on an openstreetmap.org
     // host, else empty.

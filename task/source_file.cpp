@@ -2,6 +2,7 @@
 
 #include "platform/regular_file_read.h"
 #include "task/tile_pause.h"
+#include "task/tiles_in_flight.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -148,7 +149,7 @@ MapSource ReadSource(const QString& stem, const Section& section)
     source.UserAgent = ValueOf(section, QStringLiteral("UserAgent")).value_or(QString());
     source.PauseMs = ReadNumber(section, QStringLiteral("Pause"), 0, kMaxTilePauseMs);
     source.MaxConnections = ReadNumber(section, QStringLiteral("MaxConnections"), 1, 8).value_or(8);
-    source.InFlight = ReadNumber(section, QStringLiteral("InFlight"), 1, 64);
+    source.InFlight = ReadNumber(section, QStringLiteral("InFlight"), 1, kMaxTilesInFlight);
     return source;
 }
 

@@ -2,6 +2,7 @@
 
 #include "settings/config_file.h"
 #include "task/tile_range.h"
+#include "task/tiles_in_flight.h"
 
 bool IsOpenStreetMapAddress(const QString& address)
 {
@@ -51,6 +52,13 @@ TilePause PauseWithFloor(std::optional<int> configuredMs, const QString& address
         pause.Ms = qMax(pause.Ms, kOpenStreetMapMinTilePauseMs);
     return pause;
 }
+
+int InFlightWithPause(std::optional<int> configured, const QString& addressTemplate, const TilePause& pause)
+{
+    if (pause.Ms != 0 || IsOpenStreetMapAddress(addressTemplate))
+        return 1;
+    return configured.value_or(kDefaultTilesInFlight);
+}
 }
 
 TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
@@ -61,4 +69,14 @@ TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
 TilePause TilePauseFor(const MapSource& source)
 {
     return PauseWithFloor(source.PauseMs, source.Url);
+}
+
+int TilesInFlightFor(const TileServers& servers, int mapTypeCode, const TilePause& pause)
+{
+    return InFlightWithPause(servers.InFlightFor(mapTypeCode), servers.TemplateFor(mapTypeCode), pause);
+}
+
+int TilesInFlightFor(const MapSource& source, const TilePause& pause)
+{
+    return InFlightWithPause(source.InFlight, source.Url, pause);
 }

@@ -566,3 +566,30 @@ TEST_F(DownThreadTest, ManyFastTilesOfSeveralWorkersArriveInEachWorkersOrderWith
         }
     }
 }
+
+// An http:// server answers HTTP/1.1: a worker allowed a window of GETs keeps
+// to one at a time on its one connection, in walk order, as before.
+TEST_F(DownThreadTest, AWindowOnAServerThatDoesNotMultiplexFallsBackToOneGetAtATime)
+{
+    parameters.ThreadCount = 2;
+    parameters.PauseAfterTile.Ms = 0;
+    parameters.TilesInFlight = 8;
+    Task(8, 10, 5, 7);
+    server.SetResponder([](const QByteArray& head) {
+        return head.contains("/4/9/6.png") ? ScriptedReply::Status("HTTP/1.1 500 Busy") : TileNamedByPath(head);
+    });
+    RunWorkers();
+
+    EXPECT_EQ(server.ConnectionsAccepted(), 2);
+    EXPECT_EQ(server.MostConnectionsAtOnce(), 2);
+    EXPECT_EQ(receiver.Log.filter("T2:seq="),
+        QStringList({"T2:seq=1,os_8_5_4.png OK", "T2:seq=3,os_8_7_4.png OK", "T2:seq=7,os_10_5_4.png OK",
+            "T2:seq=9,os_10_7_4.png OK"}));
+    // The tile that kept failing waited for each retry before the next GET.
+    EXPECT_EQ(receiver.Failed, QStringList({task->TileFilePath(9, 6) + "|" + Url(9, 6)}));
+    EXPECT_EQ(pauses[1], std::vector<int>({0, 0, 0, 1000, 1000, 0, 0}));
+    EXPECT_EQ(workers[0]->CurrentY(), 6);
+    EXPECT_EQ(workers[1]->CurrentX(), 10);
+    EXPECT_EQ(workers[1]->CurrentY(), 7);
+    EXPECT_EQ(TileFile(10, 6), QByteArray("/4/10/6.png"));
+}

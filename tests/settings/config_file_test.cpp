@@ -105,3 +105,20 @@ TEST_F(ConfigFileTest, PauseKeysHoldWholeMillisecondsUpToAMinuteAndOtherwiseRead
     EXPECT_EQ(ReadTileServers().OsmarenderPause, 5);
     EXPECT_EQ(ReadTileServers().CyclePause, 7);
 }
+
+TEST_F(ConfigFileTest, InFlightKeysHoldWholeNumbersFromOneToSixtyFourAndOtherwiseReadAsTheDefault)
+{
+    EXPECT_FALSE(ReadTileServers().MapnikInFlight.has_value());
+    const std::pair<QByteArray, int> cases[] = {{"1", 1}, {" 12 ", 12}, {"64", 64}, {"0", 16}, {"-1", 16},
+        {"-64", 16}, {"65", 16}, {"4294967297", 16}, {"99999999999999999999", 16}, {"fast", 16}, {"", 16},
+        {"8.5", 16}, {"0x10", 16}};
+    for (const auto& [text, expected] : cases) {
+        WriteConfig("[Servers]\r\nMapnikInFlight=" + text + "\r\n");
+        const TileServers read = ReadTileServers();
+        EXPECT_EQ(read.MapnikInFlight, expected) << text.constData();
+        EXPECT_FALSE(read.OsmarenderInFlight.has_value() || read.CycleInFlight.has_value());
+    }
+    WriteConfig("[servers]\r\nosmarenderinflight=5\r\nCycleInFlight=7\r\n");
+    EXPECT_EQ(ReadTileServers().OsmarenderInFlight, 5);
+    EXPECT_EQ(ReadTileServers().CycleInFlight, 7);
+}

@@ -7,6 +7,7 @@
 #include "task/start_inputs.h"
 #include "task/stored_source.h"
 #include "task/tile_usage_policy.h"
+#include "task/tiles_in_flight.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -160,6 +161,17 @@ TEST(MapSourceTask, AnOpenStreetMapSourceKeepsEveryGuard)
     osm.PauseMs = 2500;
     EXPECT_EQ(TilePauseFor(osm).Ms, 2500);
     EXPECT_EQ(TilePauseFor(*OrthoSource()).Ms, kDefaultTilePauseMs) << "no Pause key: the default pause";
+    osm.InFlight = 8;
+    EXPECT_EQ(TilesInFlightFor(osm, TilePauseFor(osm)), 1) << "one request at a time for openstreetmap.org";
+    MapSource own = *OrthoSource();
+    own.PauseMs = 0;
+    own.InFlight = 8;
+    EXPECT_EQ(TilesInFlightFor(own, TilePauseFor(own)), 8);
+    own.InFlight.reset();
+    EXPECT_EQ(TilesInFlightFor(own, TilePauseFor(own)), kDefaultTilesInFlight);
+    own.PauseMs = 200;
+    own.InFlight = 8;
+    EXPECT_EQ(TilesInFlightFor(own, TilePauseFor(own)), 1) << "a pause after each tile: one at a time";
 
     TaskParameters parameters;
     parameters.MapsType = kMapSourceType;

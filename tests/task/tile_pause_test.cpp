@@ -35,3 +35,26 @@ TEST(TilePause, OpenStreetMapHostsNeverGetLessThanOneSecond)
     servers.Mapnik = "http://openstreetmap.org.example.com/{z}/{x}/{y}.png";
     EXPECT_EQ(TilePauseFor(servers, MAPNIK).Ms, 250);
 }
+
+TEST(TilesInFlight, SeveralOnlyWithoutAPauseAndNeverForOpenStreetMapHosts)
+{
+    TileServers servers;
+    servers.Mapnik = "https://tiles.example.com/{z}/{x}/{y}.png";
+    servers.MapnikPause = 0;
+    const TilePause none = TilePauseFor(servers, MAPNIK);
+    EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, none), 16) << "the default without a key";
+    servers.MapnikInFlight = 64;
+    EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, none), 64);
+    EXPECT_EQ(TilesInFlightFor(servers, OSMARENDER, TilePauseFor(servers, OSMARENDER)), 1)
+        << "each map type has its own keys";
+    servers.MapnikPause = 1;
+    EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, TilePauseFor(servers, MAPNIK)), 1) << "a worker that pauses";
+
+    // The guard: one GET at a time from each worker, whatever the keys say.
+    servers.Mapnik = "https://a.tile.openstreetmap.org/{z}/{x}/{y}.png";
+    EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, TilePause{0, 0}), 1);
+    EXPECT_EQ(TilesInFlightFor(servers, MAPNIK, TilePauseFor(servers, MAPNIK)), 1);
+    servers.CycleInFlight = 16;
+    servers.CyclePause = 0;
+    EXPECT_EQ(TilesInFlightFor(servers, CYCLE, TilePauseFor(servers, CYCLE)), 16);
+}
