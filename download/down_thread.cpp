@@ -163,20 +163,20 @@ bool TDownThread::Advance()
     if (StopRequested())
         return false;
     StartDueTiles();
-    const auto earliest = window_.EarliestDue();
-    const auto untilDue = [&earliest] {
-        const auto left = *earliest - WindowTile::Clock::now();
+    WindowTile* const next = window_.FirstDue();
+    const auto untilDue = [next] {
+        const auto left = next->DueAt - WindowTile::Clock::now();
         return int(std::max<qint64>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
     };
     if (Client->InFlight() == 0) {
         // Only tiles waiting to be tried again: the first one's pause.
-        if (!earliest)
+        if (!next)
             return true;
         Wait(untilDue());
-        window_.NextDue(WindowTile::Clock::time_point::max())->DueAt = WindowTile::Clock::time_point();
+        next->DueAt = WindowTile::Clock::time_point();
         return !StopRequested();
     }
-    for (const FinishedGet& got : Client->Wait(earliest ? std::min(untilDue(), kLongestPollMs) : kLongestPollMs)) {
+    for (const FinishedGet& got : Client->Wait(next ? std::min(untilDue(), kLongestPollMs) : kLongestPollMs)) {
         // Stop aborts the transfers under way and ends their tiles without
         // an outcome: the position stays, so a continued task fetches them again.
         if (StopRequested())
@@ -196,8 +196,9 @@ bool TDownThread::Settle(WindowTile& tile, const HttpResult& result)
     case TileStep::Retry:
         tile.Now = WindowTile::State::Waiting;
         tile.DueAt = WindowTile::Clock::now() + std::chrono::milliseconds(step.PauseMs);
-        // Alone, the tile waits here, as a worker of one GET at a time does.
-        if (step.PauseMs > 0 && Client->InFlight() == 0) {
+        // With nothing else to do, the tile waits here, as a worker of one
+        // GET at a time does.
+        if (step.PauseMs > 0 && Client->InFlight() == 0 && window_.FirstDue() == &tile) {
             Wait(step.PauseMs);
             tile.DueAt = WindowTile::Clock::time_point();
         }

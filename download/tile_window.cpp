@@ -15,13 +15,13 @@ WindowTile* TileWindow::NextDue(WindowTile::Clock::time_point now)
     return nullptr;
 }
 
-std::optional<WindowTile::Clock::time_point> TileWindow::EarliestDue() const
+WindowTile* TileWindow::FirstDue()
 {
-    std::optional<WindowTile::Clock::time_point> earliest;
-    for (const WindowTile& tile : tiles_)
-        if (tile.Now == WindowTile::State::Waiting && (!earliest || tile.DueAt < *earliest))
-            earliest = tile.DueAt;
-    return earliest;
+    WindowTile* first = nullptr;
+    for (WindowTile& tile : tiles_)
+        if (tile.Now == WindowTile::State::Waiting && (!first || tile.DueAt < first->DueAt))
+            first = &tile;
+    return first;
 }
 
 WindowTile& TileWindow::At(qint64 seq)

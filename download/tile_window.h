@@ -36,8 +36,8 @@ public:
 
     // The first waiting tile due at `now`, in walk order; none when no tile is.
     WindowTile* NextDue(WindowTile::Clock::time_point now);
-    // When the earliest waiting tile is due; none without a waiting tile.
-    std::optional<WindowTile::Clock::time_point> EarliestDue() const;
+    // The waiting tile due first; none without a waiting tile.
+    WindowTile* FirstDue();
     // The tile of place `seq`; it must be in the window.
     WindowTile& At(qint64 seq);
 

