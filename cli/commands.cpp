@@ -8,6 +8,7 @@
 #include "platform/stop_signals.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
+#include "recovery/list_request_profile.h"
 #include "recovery/redownload_job.h"
 #include "run/task_start.h"
 #include "settings/config_file.h"
@@ -195,7 +196,7 @@ int Sources()
 
 int Redownload(const RedownloadCommand& command)
 {
-    RedownloadJob run(RedownloadClientSettings(ReadTileServers()));
+    RedownloadJob run(RedownloadSettingsForList(command.ListFile, ReadTileServers()));
     QObject::connect(&run, &RedownloadJob::Logged, [](const QStringList& lines) {
         for (const QString& line : lines)
             std::fprintf(stdout, "%s\n", line.toUtf8().constData());

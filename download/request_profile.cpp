@@ -14,16 +14,6 @@ int ProxyPortNumber(const QString& text)
     return *port;
 }
 
-// A map source says who asks (its own User-Agent, else the configured one)
-// and for whom (its Referer, none without one), and adds its header fields.
-void AddSourceRequestLines(const MapSource& source, HttpClientSettings& settings)
-{
-    settings.Referer = source.Referer;
-    if (!source.UserAgent.isEmpty())
-        settings.UserAgent = source.UserAgent;
-    for (const auto& [name, value] : source.Headers)
-        settings.ExtraHeaderLines << name + QStringLiteral(": ") + value;
-}
 }
 
 HttpClientSettings TileRequestSettings(const TaskParameters& parameters)
@@ -43,4 +33,13 @@ HttpClientSettings TileRequestSettings(const TaskParameters& parameters)
     if (const MapSource* source = parameters.Source.get())
         AddSourceRequestLines(*source, settings);
     return settings;
+}
+
+void AddSourceRequestLines(const MapSource& source, HttpClientSettings& settings)
+{
+    settings.Referer = source.Referer;
+    if (!source.UserAgent.isEmpty())
+        settings.UserAgent = source.UserAgent;
+    for (const auto& [name, value] : source.Headers)
+        settings.ExtraHeaderLines << name + QStringLiteral(": ") + value;
 }
