@@ -62,11 +62,6 @@ TilePosition TDownThread::CurrentPosition() const
     return reports_.Position();
 }
 
-void TDownThread::SetCurrentPosition(int x, int y)
-{
-    reports_.SetPosition({x, y});
-}
-
 void TDownThread::run()
 {
     RunWorker();
@@ -189,7 +184,15 @@ bool TDownThread::Advance()
 
 bool TDownThread::Settle(WindowTile& tile, const HttpResult& result)
 {
+    reports_.Hold();
     const TileStep step = JudgeReply(tile, result);
+    const bool finished = step.What == TileStep::Finished || step.What == TileStep::Stored;
+    std::optional<TilePosition> passed;
+    if (finished) {
+        window_.Finish(tile);
+        passed = window_.PassFinished();
+    }
+    reports_.Publish(passed);
     switch (step.What) {
     case TileStep::EndRun:
         return false;
@@ -204,12 +207,9 @@ bool TDownThread::Settle(WindowTile& tile, const HttpResult& result)
         }
         return true;
     case TileStep::Finished:
+        return true;
     case TileStep::Stored:
-        window_.Finish(tile);
-        if (const std::optional<TilePosition> passed = window_.PassFinished())
-            SetCurrentPosition(passed->X, passed->Y);
-        if (step.What == TileStep::Stored)
-            Wait(PauseAfterTileMs);
+        Wait(PauseAfterTileMs);
         return true;
     }
     return true;

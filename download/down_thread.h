@@ -118,7 +118,6 @@ private:
     // a link at its name; every tile is written within it. Raises
     // FileWriteError naming `tilePath` when it cannot be opened.
     const FileHandle& ImageFolder(const QString& tilePath);
-    void SetCurrentPosition(int x, int y);
     void Wait(int milliseconds);
 
     void ReportLog(const QString& text);

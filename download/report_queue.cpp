@@ -3,14 +3,29 @@
 void ReportQueue::Add(ReportKind kind, const QString& text)
 {
     std::unique_lock lock(mutex_);
+    if (holding_) {
+        held_.append({kind, text});
+        return;
+    }
     drained_.wait(lock, [this] { return released_ || pending_.size() < kMaxPending; });
     pending_.append({kind, text});
 }
 
-void ReportQueue::SetPosition(TilePosition position)
+void ReportQueue::Hold()
 {
     const std::lock_guard lock(mutex_);
-    position_ = position;
+    holding_ = true;
+}
+
+void ReportQueue::Publish(std::optional<TilePosition> position)
+{
+    std::unique_lock lock(mutex_);
+    holding_ = false;
+    drained_.wait(lock, [this] { return released_ || pending_.size() < kMaxPending; });
+    pending_.append(held_);
+    held_.clear();
+    if (position)
+        position_ = *position;
 }
 
 TilePosition ReportQueue::Position() const

@@ -4,6 +4,7 @@
 #include <QString>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 // A column and a row published together.
 struct TilePosition {
@@ -40,7 +41,11 @@ public:
     // Worker side. Add waits while the queue is full, unless `release` has
     // been called (a stopping worker must be able to end its run).
     void Add(ReportKind kind, const QString& text);
-    void SetPosition(TilePosition position);
+    // Reports added after Hold wait beside the queue; Publish hands them over
+    // in one step with the position they lead to, when there is one. A drain
+    // then never takes a tile's outcome without the position that passes it.
+    void Hold();
+    void Publish(std::optional<TilePosition> position);
     TilePosition Position() const;
 
     // GUI side.
@@ -52,6 +57,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable drained_;
     QList<WorkerReport> pending_;
+    QList<WorkerReport> held_;
+    bool holding_ = false;
     TilePosition position_;
     bool released_ = false;
 };

@@ -10,8 +10,9 @@ TEST(ReportQueue, AWorkerFarAheadOfTheGuiWaitsForTheNextDrainAndLosesNothing)
     std::atomic<int> added{0};
     std::thread worker([&] {
         for (int i = 0; i <= ReportQueue::kMaxPending; ++i) {
+            queue.Hold();
             queue.Add(ReportKind::LogLine, QString::number(i));
-            queue.SetPosition({i, i});
+            queue.Publish(TilePosition{i, i});
             ++added;
         }
     });
