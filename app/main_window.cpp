@@ -96,6 +96,7 @@ void TForm1::FormShow()
     DefaultPath = ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
     setWindowTitle(QStringLiteral("Tessaly ") + ReadVersion());
     Edit6->setText(DefaultPath);
+    FillSourceList();
 }
 
 void TForm1::Button1Click()

@@ -14,6 +14,7 @@
 
 class LogPane;
 class QAction;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -99,6 +100,10 @@ public:
     QPushButton* PlainRectangle1 = nullptr;
     QGroupBox* radio_mapstype = nullptr;
     std::array<QRadioButton*, 3> MapTypeItems{};
+    // The fourth choice: a map source of one's own, picked from the list
+    // (the sources of the map sources folder, read anew when it opens).
+    QRadioButton* SourceItem = nullptr;
+    QComboBox* SourceList = nullptr;
     QGroupBox* GroupBox4 = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* Edit1 = nullptr;
@@ -142,6 +147,8 @@ public:
     // The selected map type item (0 MAPNIK, 1 OSMARENDER, 2 CYCLE), -1 for none.
     int MapTypeItemIndex() const;
     void SelectMapTypeItem(int item);
+    // Chooses the source of this name as the map (see main_window_sources.cpp).
+    void SelectSource(const QString& name);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -165,6 +172,13 @@ private:
     void RunEnded(const SeriesOutcome& outcome);
     bool TaskRunning() const;
     void EndTaskBeforeClosing();
+
+    void CreateSourceChoice(QGroupBox* group);
+    void FillSourceList();
+    void FollowSourceLimits();
+    std::shared_ptr<const MapSource> ChosenSource() const;
+    // Asks about members whose source changed its template; false: not started.
+    bool AcceptChangedTemplates(TaskInputs& inputs, int zoomTo);
 
     void CreateProgressDisplay();
     TaskInputs CurrentInputs() const;

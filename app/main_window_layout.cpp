@@ -115,13 +115,15 @@ void TForm1::CreateInputControls(QWidget* parent)
 
     radio_mapstype = Place(new QGroupBox(QStringLiteral("Maps Type"), parent), "radio_mapstype", 18, 48, 317, 48);
     const QStringList items{QStringLiteral("MAPNIK"), QStringLiteral("OSMARENDER"), QStringLiteral("CYCLE")};
-    const int columnWidth = (radio_mapstype->width() - 16) / 3;
+    // Three columns narrowed to leave the fourth to the map sources.
+    const std::array<int, 4> columns{8, 70, 166, 224};
     for (int i = 0; i < 3; ++i) {
         MapTypeItems[i] = new QRadioButton(items[i], radio_mapstype);
         MapTypeItems[i]->setObjectName(QStringLiteral("radio_mapstype_item%1").arg(i));
-        MapTypeItems[i]->setGeometry(8 + i * columnWidth, 20, columnWidth, 20);
+        MapTypeItems[i]->setGeometry(columns[i], 20, columns[i + 1] - columns[i], 20);
     }
     MapTypeItems[0]->setChecked(true);
+    CreateSourceChoice(radio_mapstype);
 
     GroupBox4 = Place(new QGroupBox(parent), "GroupBox4", 18, 104, 318, 114);
     Label1 = PlaceLabel(GroupBox4, "Label1", QStringLiteral("Left Longitude:"), 6, 19);

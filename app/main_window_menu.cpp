@@ -49,7 +49,10 @@ void TForm1::OpenTaskFile(const QString& fileName)
     Edit4->setText(inputs.BottomLatitude);
     Edit6->setText(inputs.TypedFolder);
     EditTaskName->setText(inputs.TypedTaskName);
-    SelectMapTypeItem(ItemForMapTypeCode(inputs.MapsType));
+    if (inputs.Source)
+        SelectSource(inputs.Source->Name);
+    else
+        SelectMapTypeItem(ItemForMapTypeCode(inputs.MapsType));
     UpDown1->SetPosition(inputs.Zoom);
     Edit5->setText(QString::number(inputs.Zoom));
     // A member of a zoom series: the series' name and its highest zoom, so

@@ -12,6 +12,7 @@
 #include "task/configured_servers.h"
 
 #include <QLineEdit>
+#include <QComboBox>
 #include <QRadioButton>
 #include <QStatusBar>
 
@@ -34,6 +35,11 @@ void TForm1::CreateProgressDisplay()
             if (checked)
                 refresh();
         });
+    connect(SourceItem, &QRadioButton::toggled, this, [refresh](bool checked) {
+        if (checked)
+            refresh();
+    });
+    connect(SourceList, &QComboBox::currentIndexChanged, this, refresh);
     // A sample that ends after a task has started leaves the progress alone.
     connect(TileSizes, &TileSizeSurvey::AverageFound, this, [this] {
         if (!ProgressDisplay->ShowsProgress())
@@ -46,6 +52,10 @@ TaskInputs TForm1::CurrentInputs() const
     TaskInputs inputs{Edit1->text(), Edit3->text(), Edit2->text(), Edit4->text(), Edit5->text().toInt(),
         MapTypeCodeForItem(MapTypeItemIndex()), Edit6->text(), EditTaskName->text()};
     inputs.Shape = ShapeNamedFor(shape_, inputs.TypedTaskName);
+    if (SourceItem->isChecked()) {
+        inputs.MapsType = kMapSourceType;
+        inputs.Source = ChosenSource();
+    }
     return inputs;
 }
 
@@ -57,7 +67,8 @@ void TForm1::RefreshEstimate()
         return;
     const TaskInputs inputs = CurrentInputs();
     ShowShape();
-    TileSizes->Survey(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType));
+    TileSizes->Survey(inputs.TypedFolder, MapFilePrefix(inputs.MapsType, inputs.Source.get()),
+        inputs.Source ? inputs.Source->Extension() : QStringLiteral("png"));
     const QList<CheckedInputs> members = ReadSeriesStart(inputs, UpDownZoomTo->Position());
     const auto count = SeriesTileCount(members, ReadTileServers());
     const double average = TileSizes->AverageTileBytes();

@@ -62,7 +62,10 @@ void TForm1::FollowZoomLevel()
 void TForm1::StartTask()
 {
     Series->SetRefresh(std::nullopt);
-    Series->Start(CurrentInputs(), UpDownZoomTo->Position(), [this](qint64 tileCount, int zoom) {
+    TaskInputs inputs = CurrentInputs();
+    if (!AcceptChangedTemplates(inputs, UpDownZoomTo->Position()))
+        return;
+    Series->Start(inputs, UpDownZoomTo->Position(), [this](qint64 tileCount, int zoom) {
         return AskYesNo(LargeTaskQuestion(tileCount, TileSizes->AverageTileBytes(), zoom));
     });
 }

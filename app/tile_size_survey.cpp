@@ -16,13 +16,14 @@ TileSizeSurvey::~TileSizeSurvey()
     CancelSample();
 }
 
-void TileSizeSurvey::Survey(const QString& folder, const QString& filePrefix)
+void TileSizeSurvey::Survey(const QString& folder, const QString& filePrefix, const QString& extension)
 {
-    if (surveyed_ && folder == folder_ && filePrefix == prefix_)
+    if (surveyed_ && folder == folder_ && filePrefix == prefix_ && extension == extension_)
         return;
     CancelSample();
     folder_ = folder;
     prefix_ = filePrefix;
+    extension_ = extension;
     surveyed_ = true;
     average_.reset();
     quietTime_.start();
@@ -48,8 +49,8 @@ bool TileSizeSurvey::Sampling() const
 void TileSizeSurvey::StartSample()
 {
     sampling_ = true;
-    sample_ = StartPoolJob(this, [this, folder = folder_, prefix = prefix_](const PoolJobContext& job) {
-        const double average = SampleTileSizes(folder, prefix, kMaxEntries, job.CancelFlag()).AverageTileBytes();
+    sample_ = StartPoolJob(this, [this, folder = folder_, prefix = prefix_, extension = extension_](const PoolJobContext& job) {
+        const double average = SampleTileSizes(folder, prefix, kMaxEntries, job.CancelFlag(), extension).AverageTileBytes();
         if (job.CancelRequested())
             return;
         job.Report([this, average] {

@@ -19,7 +19,7 @@ public:
 
     // Samples `folder` for tiles named `filePrefix`_..., unless that is what
     // was sampled last.
-    void Survey(const QString& folder, const QString& filePrefix);
+    void Survey(const QString& folder, const QString& filePrefix, const QString& extension = QStringLiteral("png"));
     // The folder's tiles have changed: the next Survey samples again.
     void Forget();
 
@@ -40,6 +40,7 @@ private:
 
     QString folder_;
     QString prefix_;
+    QString extension_;
     bool surveyed_ = false;
     bool sampling_ = false;
     std::optional<double> average_;

@@ -51,3 +51,10 @@ bool UpDownSpinner::eventFilter(QObject* watched, QEvent* event)
     }
     return QWidget::eventFilter(watched, event);
 }
+
+void UpDownSpinner::SetRange(int minimum, int maximum)
+{
+    minimum_ = minimum;
+    maximum_ = maximum;
+    SetPosition(position_);
+}

@@ -16,6 +16,8 @@ public:
     // Clamped to the range; the bound edit shows the result.
     void SetPosition(int position);
     void StepBy(int steps);
+    // New limits; the position is clamped into them.
+    void SetRange(int minimum, int maximum);
 
 private:
     QLineEdit* associate_;

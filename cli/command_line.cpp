@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "platform/app_error.h"
+#include "task/map_sources.h"
 #include "task/map_type.h"
 #include "task/opened_task.h"
 
@@ -21,13 +22,19 @@ QString VersionText()
 
 std::optional<int> MapTypeNamed(const QString& name)
 {
-    if (name == QStringLiteral("mapnik"))
-        return MAPNIK;
-    if (name == QStringLiteral("osmarender"))
-        return OSMARENDER;
-    if (name == QStringLiteral("cycle"))
-        return CYCLE;
+    for (const auto& [text, code] : {std::pair{"mapnik", MAPNIK}, {"osmarender", OSMARENDER}, {"cycle", CYCLE}})
+        if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
+            return code;
     return std::nullopt;
+}
+
+// "--map takes mapnik, osmarender, cycle or a map source's name (...)".
+QString UnknownMapText(const MapSources& sources)
+{
+    const QString names = sources.Sources.isEmpty()
+        ? QStringLiteral("there are none in ") + MapSourcesFolder()
+        : QStringLiteral("the sources are ") + sources.Names().join(QStringLiteral(", "));
+    return QStringLiteral("--map takes mapnik, osmarender, cycle or the name of a map source (%1)").arg(names);
 }
 
 // "tessaly[ COMMAND]: <problem>" and where to look.
@@ -190,10 +197,15 @@ Command ParseNew(const QStringList& arguments)
     if (parser.IsSet(zoom) && !ReadZoomRange(parser.Value(zoom), parsed.ZoomFrom, parsed.ZoomTo))
         return parser.Wrong(QStringLiteral("--zoom takes Z or Z-Z2 with 0 <= Z <= Z2 <= 30"));
     if (parser.IsSet(map)) {
-        const auto type = MapTypeNamed(parser.Value(map));
-        if (!type)
-            return parser.Wrong(QStringLiteral("--map takes mapnik, osmarender or cycle"));
-        parsed.MapsType = *type;
+        if (const auto type = MapTypeNamed(parser.Value(map))) {
+            parsed.MapsType = *type;
+        } else {
+            const MapSources sources = ReadMapSources();
+            parsed.Source = sources.Find(parser.Value(map));
+            if (!parsed.Source)
+                return parser.Wrong(UnknownMapText(sources));
+            parsed.MapsType = kMapSourceType;
+        }
     }
     if (names.isEmpty())
         return parser.Wrong(QStringLiteral("a task name is needed"));
@@ -256,6 +268,18 @@ Command ParseRedownload(const QStringList& arguments)
     if (names.size() > 1)
         return parser.Wrong(QStringLiteral("one list file only"));
     return RedownloadCommand{names.constFirst()};
+}
+
+Command ParseSources(const QStringList& arguments)
+{
+    Parser parser(QStringLiteral("sources"), {});
+    if (auto wrong = parser.Parse(arguments))
+        return *wrong;
+    if (auto print = parser.Print(SourcesHelp()))
+        return *print;
+    if (!parser.Files().isEmpty())
+        return parser.Wrong(QStringLiteral("sources takes no argument"));
+    return SourcesCommand{};
 }
 
 // What the window opens: a project file, not a word that could be a command.
@@ -328,6 +352,8 @@ Command ParseCommandLine(const QStringList& arguments)
         return ParseRefresh(rest);
     if (first == QStringLiteral("redownload"))
         return ParseRedownload(rest);
+    if (first == QStringLiteral("sources"))
+        return ParseSources(rest);
     return ParseWindow(arguments);
 }
 
@@ -353,6 +379,7 @@ QString ProgramHelp()
         "       tessaly run TASK.qtsk [TASK2.qtsk ...]\n"
         "       tessaly refresh TASK.qtsk [TASK2.qtsk ...] [--older-than AGE | --all]\n"
         "       tessaly redownload LIST.ftl\n"
+        "       tessaly sources\n"
         "\n"
         "Without a command Tessaly opens its window (with the task given, as Open task\n"
         "would). The commands need no display.\n"
@@ -361,6 +388,7 @@ QString ProgramHelp()
         "  run         run tasks one after another, each as Start would\n"
         "  refresh     bring the stored tiles of tasks up to date with the server\n"
         "  redownload  fetch the tiles of a failed-tile list again\n"
+        "  sources     list the map sources and the source files left out\n"
         "\n"
         "  -h, --help  show this help (or a command's)\n"
         "  --version   show the version\n"
@@ -387,7 +415,8 @@ QString NewHelp()
         "                  or metres); needed for lines and points\n"
         "  --layer NAME    the file's layer to take (default: every layer with geometry)\n"
         "  --zoom Z[-Z2]   zoom level, or the lowest and highest of a series\n"
-        "  --map M         mapnik (default), osmarender or cycle\n"
+        "  --map M         mapnik (default), osmarender, cycle, or a map source's name\n"
+        "                  or file stem (see tessaly sources)\n"
         "  --folder DIR    task folder (default: the configured default folder)\n"
         "  --yes           accept a task the window would ask about first\n"
         "  --run           run the task (or series) at once\n");
@@ -426,4 +455,14 @@ QString RedownloadHelp()
         "\n"
         "Fetches the tiles of a failed-tile list again, as the re-download window does;\n"
         "its log goes to stdout.\n");
+}
+
+QString SourcesHelp()
+{
+    return QStringLiteral(
+        "Usage: tessaly sources\n"
+        "\n"
+        "Lists the map sources of the folder %1 (one NAME.ini\n"
+        "each): name, tile file prefix, zoom levels and host; on stderr, why each file\n"
+        "left out was left out.\n").arg(MapSourcesFolder());
 }

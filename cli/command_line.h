@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include "task/map_source.h"
+
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -25,7 +28,8 @@ struct NewCommand {
     double CorridorMetres = 0;  // on each side of lines and points; 0: none
     int ZoomFrom = 0;
     int ZoomTo = 0;
-    int MapsType = 0;  // MapTypeCode
+    int MapsType = 0;  // MapTypeCode, or kMapSourceType with Source
+    std::shared_ptr<const MapSource> Source;
     QString Folder;    // as typed; empty: the configured default folder
     bool Yes = false;
     bool Run = false;
@@ -42,6 +46,9 @@ struct RefreshCommand {
     std::optional<qint64> OlderThanSeconds;
     bool All = false;
 };
+
+// tessaly sources
+struct SourcesCommand {};
 
 // tessaly redownload LIST.ftl
 struct RedownloadCommand {
@@ -64,7 +71,8 @@ struct RefusedCommand {
 };
 
 using Command =
-    std::variant<WindowCommand, NewCommand, RunCommand, RefreshCommand, RedownloadCommand, PrintCommand, UsageError, RefusedCommand>;
+    std::variant<WindowCommand, NewCommand, RunCommand, RefreshCommand, RedownloadCommand, SourcesCommand, PrintCommand,
+        UsageError, RefusedCommand>;
 
 Command ParseCommandLine(const QStringList& arguments);
 
@@ -88,3 +96,4 @@ QString NewHelp();
 QString RunHelp();
 QString RefreshHelp();
 QString RedownloadHelp();
+QString SourcesHelp();

@@ -1,12 +1,14 @@
 #include "cli/commands.h"
 
 #include "cli/error_output.h"
+#include "cli/sources_listing.h"
 #include "cli/task_files_run.h"
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "platform/stop_signals.h"
 #include "platform/text_files.h"
 #include "recovery/failed_tile_redownload.h"
+#include "recovery/list_request_profile.h"
 #include "recovery/redownload_job.h"
 #include "run/task_start.h"
 #include "settings/config_file.h"
@@ -54,6 +56,7 @@ TaskInputs InputsOfNew(const NewCommand& command)
     inputs.BottomLatitude = command.Area.value(3);
     inputs.Zoom = command.ZoomFrom;
     inputs.MapsType = command.MapsType;
+    inputs.Source = command.Source;
     const QString folder =
         command.Folder.isEmpty() ? ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold"))) : command.Folder;
     inputs.TypedFolder = WithTrailingSeparator(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath()));
@@ -97,7 +100,8 @@ LargeTaskConfirmation ConfirmWithYes(const NewCommand& command, const TaskInputs
     return [yes = command.Yes, inputs](qint64 tileCount, int zoom) {
         if (yes)
             return true;
-        const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapTypeFilePrefix(inputs.MapsType), 20000, {});
+        const TileSizeSample sample = SampleTileSizes(inputs.TypedFolder, MapFilePrefix(inputs.MapsType, inputs.Source.get()), 20000, {},
+            inputs.Source ? inputs.Source->Extension() : QStringLiteral("png"));
         PrintError(LargeTaskQuestion(tileCount, sample.AverageTileBytes(), zoom));
         PrintError(QStringLiteral("Not written: give --yes to accept a task of this size."));
         return false;
@@ -205,9 +209,19 @@ int Refresh(const RefreshCommand& command)
     return RefreshTasksInTurn(StoredTasks(command.TaskFiles), selection);
 }
 
+int Sources()
+{
+    const QString folder = MapSourcesFolder();
+    const MapSources sources = ReadMapSources(folder);
+    std::fputs(SourcesTable(sources, folder).toUtf8().constData(), stdout);
+    for (const QString& problem : sources.Problems)
+        PrintError(problem);
+    return kExitAllStored;
+}
+
 int Redownload(const RedownloadCommand& command)
 {
-    RedownloadJob run(RedownloadClientSettings(ReadTileServers()));
+    RedownloadJob run(RedownloadSettingsForList(command.ListFile, ReadTileServers()));
     QObject::connect(&run, &RedownloadJob::Logged, [](const QStringList& lines) {
         for (const QString& line : lines)
             std::fprintf(stdout, "%s\n", line.toUtf8().constData());
@@ -257,6 +271,8 @@ int RunCommandLine(const Command& command)
             return Refresh(*refresh);
         if (const auto* redownload = std::get_if<RedownloadCommand>(&command))
             return Redownload(*redownload);
+        if (std::holds_alternative<SourcesCommand>(command))
+            return Sources();
         return kExitWrongCommandLine;
     } catch (const Refusal& refusal) {
         for (const QString& message : refusal.Messages())

@@ -84,14 +84,21 @@ std::vector<OpenedTask> OpenTasks(const CombineRequest& request)
                                .arg(QDir::toNativeSeparators(request.Target)));
         tasks.push_back(OpenStoredTaskReadOnly(file));
     }
+    const auto prefixOf = [](const OpenedTask& task) { return MapFilePrefix(task.Parameters->MapsType, task.Parameters->Source.get()); };
     const int mapType = tasks.front().Parameters->MapsType;
     for (size_t i = 1; i < tasks.size(); ++i)
-        if (tasks[i].Parameters->MapsType != mapType)
+        if (tasks[i].Parameters->MapsType != mapType || prefixOf(tasks[i]) != prefixOf(tasks.front()))
             throw AppError(QStringLiteral("Tasks of different map types cannot be combined: %1 is of map type %2, %3 of map type %4.")
-                               .arg(FileNameOf(request.ProjectFiles[0]), MapTypeFilePrefix(mapType),
-                                   FileNameOf(request.ProjectFiles[qsizetype(i)]), MapTypeFilePrefix(tasks[i].Parameters->MapsType)));
+                               .arg(FileNameOf(request.ProjectFiles[0]), prefixOf(tasks.front()),
+                                   FileNameOf(request.ProjectFiles[qsizetype(i)]), prefixOf(tasks[i])));
     return tasks;
 }
+}
+
+QString CombineRun::Attribution() const
+{
+    const MapSource* source = tasks_.front().Parameters->Source.get();
+    return source ? source->Attribution : request_.Servers.AttributionFor(MapType());
 }
 
 CombineRun::CombineRun(const CombineRequest& request, CombineObserver& observer)

@@ -9,9 +9,8 @@ std::unique_ptr<MosaicWriter> CreateImageWriter(const CombineRun& run, const Mos
 {
     const CombineRequest& request = run.Request();
     if (request.Format == OutputFormat::Png)
-        return std::make_unique<PngWriter>(request.Target, geometry);
-    return std::make_unique<GeoTiffWriter>(request.Target, geometry,
-        GeoTiffOptions{request.Overviews, request.Servers.AttributionFor(run.MapType())});
+        return std::make_unique<PngWriter>(request.Target, geometry, run.Attribution());
+    return std::make_unique<GeoTiffWriter>(request.Target, geometry, GeoTiffOptions{request.Overviews, run.Attribution()});
 }
 
 // An image holds one zoom level: the deepest given, joining every task of

@@ -18,6 +18,9 @@ public:
     CombineObserver& Observer() { return observer_; }
     CombineCounts& Counts() { return counts_; }
     int MapType() const { return tasks_.front().Parameters->MapsType; }
+    // The credit line every output carries: what a source task recorded
+    // when it started, else the configured one of the map type.
+    QString Attribution() const;
     // The name a file made of these tasks goes by: the first task's name.
     QString Name() const;
 

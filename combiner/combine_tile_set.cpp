@@ -5,6 +5,7 @@
 #include "combiner/mosaic_writer.h"
 #include "combiner/png_encode.h"
 #include "combiner/tile_set_update.h"
+#include "image/tile_image.h"
 #include "task/task_walk.h"
 
 #include <QDateTime>
@@ -14,6 +15,8 @@
 #include <unordered_map>
 
 namespace {
+constexpr int kSize = MosaicGeometry::kTileSize;
+
 // The tiles of a task on the web-map grid (a column past 180 degrees has none).
 TileRect GridArea(const MDTask& task)
 {
@@ -34,7 +37,7 @@ TileSetDescription Describe(const CombineRun& run)
 {
     TileSetDescription d;
     d.Name = run.Name();
-    d.Attribution = run.Request().Servers.AttributionFor(run.MapType());
+    d.Attribution = run.Attribution();
     d.MinZoom = 31;
     d.West = 180, d.East = -180, d.North = -90, d.South = 90;
     for (const OpenedTask& task : run.Tasks()) {
@@ -59,19 +62,21 @@ std::unique_ptr<TileSetWriter> CreateTileSetWriter(const CombineRequest& request
     return std::make_unique<MBTilesWriter>(request.Target, description);
 }
 
-// A tile that is not a PNG (a server that answers JPEG) goes in as PNG, so
-// the file's format metadata stays true. Runs on the reading threads.
+// A tile that is not a PNG (a source of JPEG or WebP tiles), or not of the
+// grid's 256 pixels (a source of 512-pixel tiles), goes in as a PNG of 256
+// pixels, so the file's format metadata stays true. Runs on the reading
+// threads.
 void ConvertToPng(SourceTile& tile)
 {
-    if (tile.State != TileState::Stored || IsPngData(tile.Bytes))
+    if (tile.State != TileState::Stored || (IsPngData(tile.Bytes) && PngDataSize(tile.Bytes) == QSize(kSize, kSize)))
         return;
-    QImage image;
-    if (!image.loadFromData(tile.Bytes)) {
+    const TileImage image = DecodeTileImage(tile.Bytes, [](QSize) { return QSize(kSize, kSize); });
+    if (image.Image.isNull()) {
         tile.State = TileState::Unreadable;
         tile.Bytes.clear();
         return;
     }
-    tile.Bytes = EncodePng(image);
+    tile.Bytes = EncodePng(image.Image);
     tile.Converted = true;
 }
 

@@ -1,5 +1,7 @@
 #include "combiner/png_encode.h"
 
+#include <QtEndian>
+
 #include <csetjmp>
 #include <new>
 #include <png.h>
@@ -56,4 +58,14 @@ QByteArray EncodePng(const QImage& image)
 bool IsPngData(const QByteArray& bytes)
 {
     return bytes.startsWith("\x89PNG\r\n\x1a\n");
+}
+
+QSize PngDataSize(const QByteArray& bytes)
+{
+    // The signature, then the IHDR chunk's length and type, then width and height.
+    constexpr qsizetype kWidthAt = 16;
+    if (!IsPngData(bytes) || bytes.size() < kWidthAt + 8 || bytes.mid(12, 4) != "IHDR")
+        return {};
+    const auto read = [&](qsizetype at) { return qFromBigEndian<quint32>(bytes.constData() + at); };
+    return QSize(int(read(kWidthAt)), int(read(kWidthAt + 4)));
 }

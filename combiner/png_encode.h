@@ -10,3 +10,5 @@ QByteArray EncodePng(const QImage& image);
 
 // Whether bytes start with the PNG signature.
 bool IsPngData(const QByteArray& bytes);
+// The width and height its header gives; invalid without a header.
+QSize PngDataSize(const QByteArray& bytes);

@@ -108,13 +108,18 @@ QByteArray PngWriter::WorldFileText(const MosaicGeometry& g)
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
 }
 
-QByteArray PngWriter::AuxXmlText()
+QByteArray PngWriter::AuxXmlText(const QString& attribution)
 {
-    return "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" + QByteArray(kWebMercatorWkt) + "</SRS>\n</PAMDataset>\n";
+    const QByteArray metadata = attribution.isEmpty()
+        ? QByteArray()
+        : "  <Metadata>\n    <MDI key=\"COPYRIGHT\">" + attribution.toHtmlEscaped().toUtf8() + "</MDI>\n  </Metadata>\n";
+    return "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" + QByteArray(kWebMercatorWkt) + "</SRS>\n" + metadata
+        + "</PAMDataset>\n";
 }
 
-PngWriter::PngWriter(const QString& target, const MosaicGeometry& geometry)
-    : geometry_((RefuseTooLarge(geometry), geometry)),
+PngWriter::PngWriter(const QString& target, const MosaicGeometry& geometry, const QString& attribution)
+    : attribution_(attribution),
+      geometry_((RefuseTooLarge(geometry), geometry)),
       image_(target),
       worldFile_(SidecarName(target, QStringLiteral("pgw"))),
       projectionFile_(SidecarName(target, QStringLiteral("prj"))),
@@ -188,6 +193,6 @@ void PngWriter::Finish()
     stream_.reset();
     WritePendingBytes(worldFile_, WorldFileText(geometry_));
     WritePendingBytes(projectionFile_, kWebMercatorWkt);
-    WritePendingBytes(auxFile_, AuxXmlText());
+    WritePendingBytes(auxFile_, AuxXmlText(attribution_));
     CommitImageWithSidecars(image_, {&worldFile_, &projectionFile_, &auxFile_});
 }

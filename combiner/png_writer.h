@@ -19,7 +19,9 @@ struct PngStream;
 // written, so memory grows little with the width.
 class PngWriter : public MosaicWriter {
 public:
-    PngWriter(const QString& target, const MosaicGeometry& geometry);
+    // `attribution`, when there is one, goes into the PAM file beside the
+    // image as its copyright.
+    PngWriter(const QString& target, const MosaicGeometry& geometry, const QString& attribution = {});
     ~PngWriter() override;
 
     int SpanLength() const override;
@@ -37,12 +39,13 @@ public:
     // of the upper-left pixel.
     static QByteArray WorldFileText(const MosaicGeometry& geometry);
     // GDAL's side file naming the coordinate system, EPSG:3857.
-    static QByteArray AuxXmlText();
+    static QByteArray AuxXmlText(const QString& attribution = {});
 
 private:
     [[noreturn]] void Fail(const QString& what) const;
     void WriteRow();
 
+    QString attribution_;
     MosaicGeometry geometry_;
     PendingOutput image_;
     PendingOutput worldFile_;

@@ -21,7 +21,7 @@ TileTaskSummary SummariseTask(const MDTask& task, const std::function<bool(qint6
     summary.Geometry = MosaicGeometry::ForTask(task);
     // Only a file of the blank image's size is read: the summary of a large
     // task stays a walk over file sizes.
-    const QByteArray blank = ReadShippedBlankImage();
+    const QByteArray blank = ReadShippedBlankImage(task.ImageExtension());
     const TileStateRule rule(blank, ReadFailedTileNames(task.FailedFileName));
     const qint64 blankSize = blank.size();
     summary.Tiles = task.TotalCount;

@@ -14,6 +14,7 @@
 #include <mutex>
 
 class MDTask;
+struct WrongTileReply;
 
 // Where a worker's reports go: the main window in the program, a small
 // receiver in tests. The calls run on the GUI thread (see DeliverReports).
@@ -109,6 +110,9 @@ private:
     TileStep JudgeReply(const WindowTile& tile, const HttpResult& result);
     TileStep JudgeFailedReply(const WindowTile& tile, const HttpResult& result);
     bool StoreTile(const WindowTile& tile, const HttpResult& result);
+    // A reply that is no tile of the task's map source: listed as failed,
+    // never stored, not even as the blank image.
+    void RejectReply(int x, int y, const WrongTileReply& wrong);
     void CopyBlankImage(int x, int y);
     // The image folder, opened at the first tile written without following
     // a link at its name; every tile is written within it. Raises

@@ -13,6 +13,7 @@ int ProxyPortNumber(const QString& text)
             + QStringLiteral("\" is not a whole number from 1 to 65535; please check the proxy settings."));
     return *port;
 }
+
 }
 
 HttpClientSettings TileRequestSettings(const TaskParameters& parameters)
@@ -29,5 +30,16 @@ HttpClientSettings TileRequestSettings(const TaskParameters& parameters)
     settings.Connection = QStringLiteral("Keep_Alive");
     const QString cookieText;
     settings.ExtraHeaderLines = {QStringLiteral("Cookie: ") + cookieText};
+    if (const MapSource* source = parameters.Source.get())
+        AddSourceRequestLines(*source, settings);
     return settings;
+}
+
+void AddSourceRequestLines(const MapSource& source, HttpClientSettings& settings)
+{
+    settings.Referer = source.Referer;
+    if (!source.UserAgent.isEmpty())
+        settings.UserAgent = source.UserAgent;
+    for (const auto& [name, value] : source.Headers)
+        settings.ExtraHeaderLines << name + QStringLiteral(": ") + value;
 }

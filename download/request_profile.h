@@ -2,6 +2,7 @@
 
 #include "download/http_client.h"
 
+struct MapSource;
 struct TaskParameters;
 
 // How a worker's client asks for tiles: the task's proxy values (the port
@@ -13,3 +14,8 @@ struct TaskParameters;
 // Raises AppError with a line for the task log when the proxy is used and
 // its port is not a whole number from 1 to 65535.
 HttpClientSettings TileRequestSettings(const TaskParameters& parameters);
+
+// A map source says who asks (its own User-Agent, else the one `settings`
+// has) and for whom (its Referer, none without one), and adds its header
+// fields to the extra lines.
+void AddSourceRequestLines(const MapSource& source, HttpClientSettings& settings);

@@ -3,6 +3,7 @@
 #include "download/failure_class.h"
 #include "download/failure_reason.h"
 #include "download/tile_refresh.h"
+#include "download/tile_reply_check.h"
 #include "platform/file_replacement.h"
 #include "platform/link_safe_files.h"
 #include "task/download_task.h"
@@ -23,6 +24,11 @@ TDownThread::TileStep TDownThread::JudgeReply(const WindowTile& tile, const Http
             + (reply == TileReply::Unchanged ? QStringLiteral(" unchanged") : QStringLiteral(" gone from the server")));
         return {TileStep::Stored};
     }
+    if (const MapSource* source = Task->Parameters->Source.get())
+        if (const auto wrong = CheckTileReply(source->Format, result)) {
+            RejectReply(tile.X, tile.Y, *wrong);
+            return {TileStep::Finished};
+        }
     // An unwritable tile stays before this worker's position, so a
     // continued task fetches it again once the cause is fixed.
     return {StoreTile(tile, result) ? TileStep::Stored : TileStep::EndRun};
@@ -69,6 +75,13 @@ TDownThread::TileStep TDownThread::JudgeFailedReply(const WindowTile& tile, cons
     }
     CopyBlankImage(x, y);
     return {TileStep::Finished};
+}
+
+void TDownThread::RejectReply(int x, int y, const WrongTileReply& wrong)
+{
+    const QString url = Task->TileUrl(x, y);
+    ReportLog(Prefix() + u' ' + wrong.Detail + QStringLiteral("->") + url);
+    ReportFailed(Task->TileFilePath(x, y) + u'|' + url, wrong.Reason);
 }
 
 bool TDownThread::StoreTile(const WindowTile& tile, const HttpResult& result)

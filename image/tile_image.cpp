@@ -2,6 +2,7 @@
 
 #include "image/decode_memory_budget.h"
 #include "image/png_tile_read.h"
+#include "image/webp_tile_read.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -107,6 +108,20 @@ QImage ScaledIfAsked(QImage image, const TileImageScale& scaleTo)
     return size.isValid() && size != image.size() ? ScaledSmoothly(std::move(image), size) : image;
 }
 
+TileImage DecodeWebp(const QByteArray& bytes, const TileImageScale& scaleTo)
+{
+    const QSize size = WebpSize(bytes);
+    if (!size.isValid())
+        return Failed(QStringLiteral("WebP: the header cannot be read"));
+    if (size.width() > kMaxTileEdge || size.height() > kMaxTileEdge)
+        return Failed(TooLargeProblem());
+    const DecodeMemoryBudget::Share share(DecodeMemoryBudget::ForProgram(), PixelBytes(size));
+    QImage image = ReadWebp(bytes, size);
+    if (image.isNull())
+        return Failed(QStringLiteral("WebP: the image data is damaged or cut short"));
+    return Decoded(ScaledIfAsked(std::move(image), scaleTo), size);
+}
+
 // Other formats than PNG go through Qt's readers, with the size taken from
 // the header first and Qt's own allocation limit as a second guard.
 TileImage DecodeWithQt(const QByteArray& bytes, const TileImageScale& scaleTo)
@@ -116,6 +131,8 @@ TileImage DecodeWithQt(const QByteArray& bytes, const TileImageScale& scaleTo)
         return true;
     }();
     Q_UNUSED(limited);
+    if (IsWebp(bytes))
+        return DecodeWebp(bytes, scaleTo);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

@@ -28,6 +28,9 @@ QString ExecutableFolder()
 {
     if (!ExecutableFolderOverride().isEmpty())
         return ExecutableFolderOverride();
+    // The command line is read before any application object exists.
+    if (!QCoreApplication::instance())
+        return WithTrailingSeparator(QDir::toNativeSeparators(QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath()));
     return WithTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }
 

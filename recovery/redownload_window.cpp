@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "platform/window_placement.h"
 #include "recovery/failed_tile_redownload.h"
+#include "recovery/list_request_profile.h"
 #include "recovery/redownload_job.h"
 
 #include <QEventLoop>
@@ -77,7 +78,7 @@ void TfrmFlt::Button1Click()
 
 void TfrmFlt::RunList(const QString& listFile)
 {
-    RedownloadJob run(RedownloadClientSettings(servers_));
+    RedownloadJob run(RedownloadSettingsForList(listFile, servers_));
     connect(&run, &RedownloadJob::Logged, this, [this](const QStringList& lines) {
         Memo1->appendPlainText(lines.join(u'\n'));
     });

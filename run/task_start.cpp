@@ -3,8 +3,21 @@
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "task/configured_servers.h"
+#include "settings/ini_file.h"
 #include "task/start_check.h"
+#include "task/stored_source.h"
 #include "task/tile_usage_policy.h"
+
+namespace {
+// A source's MaxConnections caps its workers. A continued task keeps the
+// count it started with: the workers' positions hold only for the same
+// division of the walk.
+int SourceWorkerCount(const MapSource& source, const QString& projectFile, bool continued)
+{
+    const int stored = continued ? TIniFile(projectFile).ReadInteger(QStringLiteral("THREADS"), QStringLiteral("ThreadCount"), 0) : 0;
+    return stored >= 1 && stored <= MaxDownThreads ? stored : std::min(source.MaxConnections, MaxDownThreads);
+}
+}
 
 StartSettings ReadStartSettings()
 {
@@ -22,6 +35,10 @@ PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& setting
     if (!task.Area)
         throw Refusal({task.AreaProblem});
     const AreaEdges& edges = *task.Area;
+    if (const auto refusal = SourceRefusal(inputs))
+        throw Refusal({*refusal});
+    if (const auto changed = ChangedTemplateText(task); changed && !inputs.TemplateChangeAccepted)
+        throw Refusal({ChangedTemplateRefusal(*changed)});
 
     auto parameters = std::make_unique<TaskParameters>();
     parameters->LeftLongitude = edges.LeftLongitude;
@@ -43,6 +60,12 @@ PreparedTask PrepareTask(const CheckedInputs& task, const StartSettings& setting
     parameters->Servers = settings.Servers;
     parameters->PauseAfterTile = TilePauseFor(parameters->Servers, parameters->MapsType);
     parameters->TilesInFlight = TilesInFlightFor(parameters->Servers, parameters->MapsType, parameters->PauseAfterTile);
+    if (inputs.Source) {
+        parameters->Source = inputs.Source;
+        parameters->PauseAfterTile = TilePauseFor(*inputs.Source);
+        parameters->TilesInFlight = TilesInFlightFor(*inputs.Source, parameters->PauseAfterTile);
+        parameters->ThreadCount = SourceWorkerCount(*inputs.Source, task.ProjectFile, parameters->Continue);
+    }
     if (inputs.Shape) {
         parameters->Shape = inputs.Shape;
         parameters->Cover = inputs.Shape->CoverAt(inputs.Zoom);

@@ -8,7 +8,7 @@ packages=(
   cmake g++ make ninja-build lld pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libcurl4-openssl-dev libssl-dev ca-certificates
-  libtiff-dev libgeotiff-dev libpng-dev libsqlite3-dev libdeflate-dev
+  libtiff-dev libgeotiff-dev libpng-dev libwebp-dev libsqlite3-dev libdeflate-dev
   gdal-bin python3-gdal libgdal-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core

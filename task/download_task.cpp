@@ -65,17 +65,24 @@ QString MDTask::TaskBase(const QString& taskName)
     return taskName.left(taskName.size() - extension.size());
 }
 
+QString MDTask::AddressTemplate() const
+{
+    const MapSource* source = Parameters->Source.get();
+    return source ? source->Url : Parameters->Servers.TemplateFor(Parameters->MapsType);
+}
+
 QString MDTask::TileUrl(int x, int y) const
 {
-    const QString addressTemplate = Parameters->Servers.TemplateFor(Parameters->MapsType);
+    const QString addressTemplate = AddressTemplate();
     if (addressTemplate.isEmpty())
         return {};
-    return FillTileAddress(addressTemplate, Parameters->Zoom, x, y);
+    const MapSource* source = Parameters->Source.get();
+    return FillTileAddress(addressTemplate, Parameters->Zoom, x, y, source ? source->Subdomains : QStringList());
 }
 
 QString MDTask::TileFileName(int x, int y) const
 {
-    return MapTypeFilePrefix(Parameters->MapsType) + u'_' + QString::number(x) + u'_' + QString::number(y)
+    return MapFilePrefix(Parameters->MapsType, Parameters->Source.get()) + u'_' + QString::number(x) + u'_' + QString::number(y)
         + u'_' + QString::number(Parameters->Zoom) + u'.' + ImageExtension();
 }
 
@@ -86,5 +93,5 @@ QString MDTask::TileFilePath(int x, int y) const
 
 QString MDTask::ImageExtension() const
 {
-    return QStringLiteral("png");
+    return Parameters->Source ? Parameters->Source->Extension() : QStringLiteral("png");
 }

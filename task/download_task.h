@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/app_error.h"
+#include "task/map_source.h"
 #include "task/map_type.h"
 #include "task/task_area.h"
 #include "task/task_walk.h"
@@ -27,7 +28,10 @@ struct TaskParameters {
     int Zoom = 13;
     int ThreadCount = MaxDownThreads;  // lowered by Start to the tile count
     int ThreadSlots = MaxDownThreads;  // position pairs in the project file
-    int MapsType = MAPNIK;             // MapTypeCode
+    int MapsType = MAPNIK;             // MapTypeCode, or kMapSourceType
+    // The map source of a task of kMapSourceType (task/map_source.h); null
+    // for the built-in map types.
+    std::shared_ptr<const MapSource> Source;
     QString Path;                      // task folder, ends in the separator
     QString TaskName;                  // project file name, ends in ".qtsk"
     bool UseProxy = false;
@@ -89,6 +93,8 @@ public:
     QString ImageFolder;
 
     QString TileUrl(int x, int y) const;
+    // The address template the tiles come from: the source's or the map type's.
+    QString AddressTemplate() const;
     QString TileFileName(int x, int y) const;
     QString TileFilePath(int x, int y) const;
     QString ImageExtension() const;

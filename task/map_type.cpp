@@ -68,11 +68,29 @@ QString TileServers::AttributionFor(int mapTypeCode) const
     return osm ? QStringLiteral("© OpenStreetMap contributors") : QString();
 }
 
-QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y)
+QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y, const QStringList& subdomains)
 {
     QString address = addressTemplate;
     address.replace(QStringLiteral("{z}"), QString::number(zoom));
     address.replace(QStringLiteral("{x}"), QString::number(x));
     address.replace(QStringLiteral("{y}"), QString::number(y));
+    if (!address.contains(u'{'))
+        return address;
+    if (address.contains(QStringLiteral("{-y}")))
+        address.replace(QStringLiteral("{-y}"), QString::number((qint64(1) << zoom) - 1 - y));
+    if (address.contains(QStringLiteral("{q}")))
+        address.replace(QStringLiteral("{q}"), TileQuadkey(zoom, x, y));
+    if (!subdomains.isEmpty())
+        address.replace(QStringLiteral("{s}"), subdomains[int((qint64(x) + y) % subdomains.size())]);
     return address;
+}
+
+QString TileQuadkey(int zoom, int x, int y)
+{
+    QString key;
+    for (int level = zoom; level > 0; --level) {
+        const int mask = 1 << (level - 1);
+        key += QChar(u'0' + ((x & mask) ? 1 : 0) + ((y & mask) ? 2 : 0));
+    }
+    return key;
 }

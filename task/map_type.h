@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The integer that names a map type everywhere outside the radio group.
@@ -57,5 +58,11 @@ struct TileServers {
     QString AttributionFor(int mapTypeCode) const;
 };
 
-// `addressTemplate` with {z}, {x} and {y} replaced by plain decimal numbers.
-QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y);
+// `addressTemplate` with {z}, {x} and {y} replaced by plain decimal numbers,
+// {-y} by the row counted from the south (TMS), {q} by the quadkey and {s}
+// by one of `subdomains`, chosen by the tile so that a tile always goes to
+// the same host.
+QString FillTileAddress(const QString& addressTemplate, int zoom, int x, int y, const QStringList& subdomains = {});
+
+// The tile (x, y) at `zoom` as a quadkey: one digit per level, "" at zoom 0.
+QString TileQuadkey(int zoom, int x, int y);

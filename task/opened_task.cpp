@@ -4,6 +4,7 @@
 #include "platform/folders.h"
 #include "platform/number_text.h"
 #include "platform/regular_file_read.h"
+#include "task/stored_source.h"
 #include "task/task_size_estimate.h"
 #include "settings/ini_file.h"
 
@@ -87,8 +88,18 @@ OpenedTask OpenTaskReadOnly(const QString& projectFileName, std::shared_ptr<cons
 
     auto parameters = std::make_unique<TaskParameters>();
     parameters->MapsType = project.ReadInteger(QStringLiteral("MapsType"), QStringLiteral("MapsType"), 0);
-    if (MapTypeFilePrefix(parameters->MapsType).isEmpty())
+    if (parameters->MapsType == kMapSourceType) {
+        try {
+            if (auto source = ReadStoredSource(projectFileName))
+                parameters->Source = std::make_shared<const MapSource>(std::move(*source));
+        } catch (const AppError& error) {
+            Refuse(projectFileName, error.Message());
+        }
+        if (!parameters->Source)
+            Refuse(projectFileName, QStringLiteral("the key Name of section [Source] names no map source"));
+    } else if (MapTypeFilePrefix(parameters->MapsType).isEmpty()) {
         Refuse(projectFileName, QStringLiteral("the key MapsType of section [MapsType] names no known map type"));
+    }
     parameters->LeftLongitude = ReadEdge(projectFileName, project, QStringLiteral("LeftLongitude"));
     parameters->RightLongitude = ReadEdge(projectFileName, project, QStringLiteral("RightLongitude"));
     parameters->TopLatitude = ReadEdge(projectFileName, project, QStringLiteral("TopLatitude"));

@@ -3,6 +3,7 @@
 #include "platform/app_error.h"
 #include "platform/file_lock.h"
 #include "task/download_task.h"
+#include "task/stored_source.h"
 #include "task/task_size_estimate.h"
 #include "task/tile_usage_policy.h"
 #include "task/zoom_series.h"
@@ -15,6 +16,7 @@ std::optional<QString> PolicyRefusalOfSum(const QList<CheckedInputs>& members, c
 {
     TaskParameters parameters;
     parameters.MapsType = members.first().Typed.MapsType;
+    parameters.Source = members.first().Typed.Source;
     parameters.Zoom = members.last().Typed.Zoom;
     parameters.Servers = servers;
     return TileUsagePolicyRefusal(parameters, total);
@@ -48,6 +50,9 @@ bool HoldsTheSameArea(const QString& projectFile, const CheckedInputs& member)
 {
     const auto identity = ReadSeriesIdentity(projectFile);
     if (!identity || identity->MapsType != member.Typed.MapsType || identity->AreaFile != AreaFileNameOf(member.Typed))
+        return false;
+    const MapSource* source = member.Typed.Source.get();
+    if (StoredSourceName(projectFile).compare(source ? source->Name : QString(), Qt::CaseInsensitive) != 0)
         return false;
     const auto left = ReadAreaNumber(identity->LeftLongitude);
     const auto right = ReadAreaNumber(identity->RightLongitude);

@@ -3,6 +3,7 @@
 #include "platform/app_error.h"
 #include "platform/folders.h"
 #include "settings/ini_file.h"
+#include "task/stored_source.h"
 #include "task/tile_range.h"
 #include "task/tile_usage_policy.h"
 
@@ -37,6 +38,7 @@ TaskParameters ParametersOf(const AreaEdges& edges, const TaskInputs& inputs, co
     parameters.BottomLatitude = edges.BottomLatitude;
     parameters.Zoom = inputs.Zoom;
     parameters.MapsType = inputs.MapsType;
+    parameters.Source = inputs.Source;
     parameters.Servers = servers;
     if (inputs.Shape) {
         parameters.Shape = inputs.Shape;
@@ -112,6 +114,9 @@ bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs)
         && project.ReadString(area, QStringLiteral("BottomLatitude"), QString()) == inputs.BottomLatitude
         && project.ReadInteger(QStringLiteral("Zoom"), QStringLiteral("Zoom"), 100) == inputs.Zoom
         && project.ReadString(area, QStringLiteral("AreaFile"), QString()) == AreaFileNameOf(inputs)
+        && project.ReadString(QStringLiteral("Source"), QStringLiteral("Name"), QString())
+                   .compare(inputs.Source ? inputs.Source->Name : QString(), Qt::CaseInsensitive)
+            == 0
         && projectFile.left(nameStart) == WithTrailingSeparator(inputs.TypedFolder)
         && projectFile.mid(nameStart) == inputs.TypedTaskName;
 }
@@ -142,6 +147,7 @@ TaskInputs InputsOfProjectFile(const QString& projectFile)
     inputs.BottomLatitude = project.ReadString(area, QStringLiteral("BottomLatitude"), QString());
     inputs.Zoom = project.ReadInteger(QStringLiteral("Zoom"), QStringLiteral("Zoom"), 0);
     inputs.MapsType = project.ReadInteger(QStringLiteral("MapsType"), QStringLiteral("MapsType"), 0);
+    inputs.Source = SourceOfStoredTask(projectFile);
     inputs.TypedFolder = WithTrailingSeparator(QDir::toNativeSeparators(file.absolutePath()));
     inputs.TypedTaskName = file.fileName();
     return inputs;
@@ -176,6 +182,8 @@ std::optional<QString> RefusalBeforePolicy(const CheckedInputs& task, const Tile
         return task.AreaProblem;
     if (!FolderExistsOrCanBeMade(task.Typed.TypedFolder))
         return QStringLiteral("Create directory ") + task.Typed.TypedFolder + QStringLiteral(" Failed.");
+    if (auto refusal = SourceRefusal(task.Typed))
+        return refusal;
     return ComputeTaskTileRange(ParametersOf(*task.Area, task.Typed, servers)).Refusal;
 }
 

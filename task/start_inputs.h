@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/number_text.h"
+#include "task/map_source.h"
 #include "task/map_type.h"
 #include "task/task_area.h"
 
@@ -43,6 +44,11 @@ struct TaskInputs {
     QString TypedFolder;    // the save-folder box as typed
     QString TypedTaskName;  // the task name box as typed
     std::shared_ptr<const ShapedArea> Shape;  // a shaped task's area; null for a rectangle
+    // The map source of MapsType kMapSourceType; null for a built-in type.
+    std::shared_ptr<const MapSource> Source;
+    // Continue even though the source's address template changed since the
+    // task started (the window asked; see ChangedTemplateText).
+    bool TemplateChangeAccepted = false;
 };
 
 // The area file a shaped task's inputs name, empty for a rectangle.
@@ -55,7 +61,7 @@ QString StoredAreaFileName(const QString& projectFile);
 // True when `projectFile` exists and records these very inputs, so that the
 // start continues it: the stored area texts equal the typed ones character
 // for character, the file is the typed folder and name without changes, and
-// it names the same area file (or none).
+// it names the same area file (or none) and the same map source (or none).
 bool ContinuesProject(const QString& projectFile, const TaskInputs& inputs);
 
 // The four area texts as numbers that pass every area check. Raises

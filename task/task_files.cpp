@@ -8,6 +8,7 @@
 #include "platform/number_text.h"
 #include "platform/regular_file_read.h"
 #include "platform/text_files.h"
+#include "task/stored_source.h"
 #include "task/task_walk_of.h"
 
 #include <QFile>
@@ -111,13 +112,20 @@ private:
 
 void MDTask::WriteProjectFile() const
 {
-    if (Parameters->Continue)
-        return;
     const TaskParameters& p = *Parameters;
+    if (p.Continue) {
+        if (p.Source)
+            RecordSourceTemplate(p.Path + p.TaskName, p.Source->Url);
+        return;
+    }
     QStringList lines{
         QStringLiteral("[MapsType]"),
         QStringLiteral("MapsType=") + Integer(p.MapsType),
         QString(),
+    };
+    if (p.Source)
+        lines << StoredSourceLines(*p.Source);
+    lines << QStringList{
         QStringLiteral("[AREA]"),
         QStringLiteral("LeftLongitude=") + GeneralRealText(p.LeftLongitude),
         QStringLiteral("RightLongitude=") + GeneralRealText(p.RightLongitude),
@@ -248,7 +256,7 @@ void MDTask::WriteTileList(const StopRequest& stopRequested) const
 
 QByteArray MDTask::TileListLinePrefix() const
 {
-    return (MapTypeFilePrefix(Parameters->MapsType) + u'_').toLocal8Bit();
+    return (MapFilePrefix(Parameters->MapsType, Parameters->Source.get()) + u'_').toLocal8Bit();
 }
 
 QByteArray MDTask::TileListNameSuffix() const

@@ -86,7 +86,7 @@ double TileSizeSample::AverageTileBytes() const
 }
 
 TileSizeSample SampleTileSizes(const QString& taskFolder, const QString& filePrefix, qint64 maxEntries,
-    const std::atomic<bool>& cancel)
+    const std::atomic<bool>& cancel, const QString& extension)
 {
     TileSizeSample sample;
     qint64 entries = 0;
@@ -100,7 +100,7 @@ TileSizeSample SampleTileSizes(const QString& taskFolder, const QString& filePre
             files.next();
             ++entries;
             const QString name = files.fileName();
-            if (name.startsWith(namePrefix) && name.endsWith(QStringLiteral(".png"))) {
+            if (name.startsWith(namePrefix) && name.endsWith(u'.' + extension)) {
                 ++sample.Files;
                 sample.Bytes += files.fileInfo().size();
             }

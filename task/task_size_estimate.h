@@ -45,5 +45,6 @@ struct TileSizeSample {
 
 // Looks at no more than `maxEntries` folder entries in all, so a huge folder
 // costs a bounded time; ends early when `cancel` turns true.
+// Tiles are the files `filePrefix`_... with the extension given.
 TileSizeSample SampleTileSizes(const QString& taskFolder, const QString& filePrefix, qint64 maxEntries,
-    const std::atomic<bool>& cancel);
+    const std::atomic<bool>& cancel, const QString& extension = QStringLiteral("png"));

@@ -42,9 +42,9 @@ QSet<QString> ReadFailedTileNames(const QString& failedListFile)
     return names;
 }
 
-QByteArray ReadShippedBlankImage()
+QByteArray ReadShippedBlankImage(const QString& extension)
 {
-    QFile blank(ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.png"));
+    QFile blank(ShippedFilesFolder() + QStringLiteral("blankimg") + FolderSeparator() + QStringLiteral("blank.") + extension);
     return blank.open(QIODevice::ReadOnly) ? blank.readAll() : QByteArray();
 }
 
@@ -55,7 +55,7 @@ TileStateRule::TileStateRule(QByteArray blankImage, QSet<QString> failedTileName
 
 TileStateRule TileStateRule::ForTask(const MDTask& task)
 {
-    return TileStateRule(ReadShippedBlankImage(), ReadFailedTileNames(task.FailedFileName));
+    return TileStateRule(ReadShippedBlankImage(task.ImageExtension()), ReadFailedTileNames(task.FailedFileName));
 }
 
 TileState TileStateRule::ForFile(const QByteArray& bytes, bool decodes) const

@@ -22,8 +22,9 @@ QString TileStateName(TileState state);
 // A missing or unreadable list names none.
 QSet<QString> ReadFailedTileNames(const QString& failedListFile);
 
-// The blank image that ships beside the executable; empty when it is missing.
-QByteArray ReadShippedBlankImage();
+// The blank image that ships beside the executable, in the format of the
+// extension (what a worker copies in place of a tile); empty when it is missing.
+QByteArray ReadShippedBlankImage(const QString& extension = QStringLiteral("png"));
 
 class TileStateRule {
 public:

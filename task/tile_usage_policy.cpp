@@ -24,7 +24,7 @@ std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters)
 
 std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters, qint64 count)
 {
-    const QString address = parameters.Servers.TemplateFor(parameters.MapsType);
+    const QString address = parameters.Source ? parameters.Source->Url : parameters.Servers.TemplateFor(parameters.MapsType);
     if (!IsOpenStreetMapAddress(address))
         return std::nullopt;
     if (count <= kMaxTilesFromOpenStreetMap)
@@ -41,20 +41,42 @@ std::optional<QString> TileUsagePolicyRefusal(const TaskParameters& parameters, 
         .arg(ConfigFileName());
 }
 
-TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
+namespace {
+TilePause PauseWithFloor(std::optional<int> configuredMs, const QString& addressTemplate)
 {
     TilePause pause;
-    pause.ConfiguredMs = servers.PauseFor(mapTypeCode);
+    pause.ConfiguredMs = configuredMs;
     if (pause.ConfiguredMs)
         pause.Ms = *pause.ConfiguredMs;
-    if (IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
+    if (IsOpenStreetMapAddress(addressTemplate))
         pause.Ms = qMax(pause.Ms, kOpenStreetMapMinTilePauseMs);
     return pause;
 }
 
+int InFlightWithPause(std::optional<int> configured, const QString& addressTemplate, const TilePause& pause)
+{
+    if (pause.Ms != 0 || IsOpenStreetMapAddress(addressTemplate))
+        return 1;
+    return configured.value_or(kDefaultTilesInFlight);
+}
+}
+
+TilePause TilePauseFor(const TileServers& servers, int mapTypeCode)
+{
+    return PauseWithFloor(servers.PauseFor(mapTypeCode), servers.TemplateFor(mapTypeCode));
+}
+
+TilePause TilePauseFor(const MapSource& source)
+{
+    return PauseWithFloor(source.PauseMs, source.Url);
+}
+
 int TilesInFlightFor(const TileServers& servers, int mapTypeCode, const TilePause& pause)
 {
-    if (pause.Ms != 0 || IsOpenStreetMapAddress(servers.TemplateFor(mapTypeCode)))
-        return 1;
-    return servers.InFlightFor(mapTypeCode).value_or(kDefaultTilesInFlight);
+    return InFlightWithPause(servers.InFlightFor(mapTypeCode), servers.TemplateFor(mapTypeCode), pause);
+}
+
+int TilesInFlightFor(const MapSource& source, const TilePause& pause)
+{
+    return InFlightWithPause(source.InFlight, source.Url, pause);
 }

@@ -16,11 +16,15 @@ constexpr int kOpenStreetMapMinTilePauseMs = 1000;
 // The pause after each tile for a task of `mapTypeCode`: its pause key when
 // the configuration has one, raised to the floor for an openstreetmap.org host.
 TilePause TilePauseFor(const TileServers& servers, int mapTypeCode);
+// The same for a map source: its Pause key, with the same floor.
+TilePause TilePauseFor(const MapSource& source);
 
 // The requests a worker of a task of `mapTypeCode` may keep in flight: one
 // while it pauses after each tile, and always for an openstreetmap.org host;
 // else the map type's in-flight key, or the default without one.
 int TilesInFlightFor(const TileServers& servers, int mapTypeCode, const TilePause& pause);
+// The same for a map source and its InFlight key.
+int TilesInFlightFor(const MapSource& source, const TilePause& pause);
 
 // True when the address (or address template) points at openstreetmap.org
 // or one of its subdomains.

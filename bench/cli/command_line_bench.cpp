@@ -1,7 +1,9 @@
 // `tessaly run` as fast as curl and as small as a task of any size: the built
 // program fetches 20,000 static tiles from nginx on 127.0.0.1 with
 // MapnikPause=0 and eight workers, beside curl --parallel --parallel-max 8
-// over the same addresses, three interleaved rounds; then it runs a task of
+// over the same addresses, and the same task of a map source (ini/sources/
+// bench.ini: {s} on one host, Pause=0, eight connections, every reply's
+// Content-Type checked), three interleaved rounds; then it runs a task of
 // 200,000 tiles and reports the peak resident memory of each run (the
 // program's own, from wait4). Tiles go to `task-folder` (by default the
 // system's temporary folder).
@@ -18,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
@@ -80,13 +83,17 @@ ProgramRun RunProgram(const QString& program, const QStringList& arguments)
         double(usage.ru_maxrss) / 1024};
 }
 
-ProgramRun RunTask(const QString& program, const TileBlock& block, const QString& folder, const QString& name)
+// `map`: MAPNIK without one, else a map source's name.
+ProgramRun RunTask(const QString& program, const TileBlock& block, const QString& folder, const QString& name,
+    const QString& map = {})
 {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
-    return RunProgram(program, {QStringLiteral("new"), name, QStringLiteral("--area"), AreaOf(block),
-        QStringLiteral("--zoom"), QString::number(block.Zoom), QStringLiteral("--folder"), folder,
-        QStringLiteral("--yes"), QStringLiteral("--run")});
+    QStringList arguments{QStringLiteral("new"), name, QStringLiteral("--area"), AreaOf(block), QStringLiteral("--zoom"),
+        QString::number(block.Zoom), QStringLiteral("--folder"), folder, QStringLiteral("--yes"), QStringLiteral("--run")};
+    if (!map.isEmpty())
+        arguments << QStringLiteral("--map") << map;
+    return RunProgram(program, arguments);
 }
 }
 
@@ -101,7 +108,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     const QString program = exe.filePath(QStringLiteral("tessaly"));
-    std::vector<double> programRates, curlRates, peaks;
+    std::vector<double> programRates, sourceRates, curlRates, peaks;
     {
         const NginxTileServer server(QStringLiteral("/dev/shm"), kBlock, QByteArray(4096, 't'));
         if (server.BaseUrl().isEmpty() || !PlaceProgram(exe.path(), server.BaseUrl())) {
@@ -115,9 +122,15 @@ int main(int argc, char* argv[])
                 std::printf("  tessaly run failed\n");
             programRates.push_back(kBlock.Count() / run.Seconds);
             peaks.push_back(run.PeakMegabytes);
+            const ProgramRun source =
+                RunTask(program, kBlock, work.filePath(QStringLiteral("tasks")), QStringLiteral("bench"), QStringLiteral("bench"));
+            if (!source.Ok)
+                std::printf("  tessaly run of the map source failed\n");
+            sourceRates.push_back(kBlock.Count() / source.Seconds);
             curlRates.push_back(CurlTilesPerSecond(kBlock, server.BaseUrl(), work.filePath(QStringLiteral("curl"))));
-            std::printf("round %d: tessaly run %.0f tiles/s (peak %.1f MB), curl --parallel-max 8 %.0f tiles/s\n",
-                round, programRates.back(), peaks.back(), curlRates.back());
+            std::printf("round %d: tessaly run %.0f tiles/s (peak %.1f MB), map source %.0f tiles/s, curl --parallel-max 8 "
+                        "%.0f tiles/s\n",
+                round, programRates.back(), peaks.back(), sourceRates.back(), curlRates.back());
             std::fflush(stdout);
         }
     }
@@ -125,6 +138,8 @@ int main(int argc, char* argv[])
     PrintSpread("tessaly run, 8 workers", programRates, "tiles/s");
     PrintSpread("curl --parallel-max 8", curlRates, "tiles/s");
     std::printf("  ratio to curl (medians): %.2f\n", SpreadOf(programRates).Median / SpreadOf(curlRates).Median);
+    PrintSpread("tessaly run, a map source, 8 workers", sourceRates, "tiles/s");
+    std::printf("  ratio to curl (medians): %.2f\n", SpreadOf(sourceRates).Median / SpreadOf(curlRates).Median);
     PrintSpread("peak memory, 20,000 tiles", peaks, "MB");
     std::fflush(stdout);
 

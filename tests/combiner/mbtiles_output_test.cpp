@@ -3,6 +3,7 @@
 #include "gdal_tools.h"
 #include "image/decode_memory_budget.h"
 #include "support/run_until.h"
+#include "support/test_map_source.h"
 #include "platform/app_error.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <webp/encode.h>
 
 namespace {
 struct Database {
@@ -283,4 +285,56 @@ TEST(TileSetOutputs, ATileSqliteDoesNotTakeIsAnErrorNotANullTile)
     const Database check(folder.File("limit.db"));
     EXPECT_EQ(check.Column("SELECT count(*) FROM tiles WHERE tile_data IS NOT NULL"), QList<QByteArray>{"1"});
     EXPECT_EQ(check.Column("SELECT count(*) FROM tiles"), QList<QByteArray>{"1"});
+}
+
+namespace {
+QByteArray WebpBytes(const QImage& image)
+{
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    uint8_t* out = nullptr;
+    const size_t size = WebPEncodeLosslessRGBA(rgba.constBits(), rgba.width(), rgba.height(), int(rgba.bytesPerLine()), &out);
+    const QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    WebPFree(out);
+    return bytes;
+}
+}
+
+// A source's task of 512-pixel JPEG and WebP tiles: every output takes them
+// as 256-pixel tiles with the credit line the task recorded.
+TEST(TileSetOutputs, JpegAndWebpTilesOfFiveHundredTwelvePixelsFromASourceTask)
+{
+    CombinerTask t;
+    t.parameters.MapsType = kMapSourceType;
+    t.parameters.Source = JpegTestSource();
+    t.parameters.TaskName = QStringLiteral("ortho.qtsk");
+    MDTask task(&t.parameters);
+    task.WriteProjectFile();
+    task.CreateFailedTileList();
+    for (int x = task.MinX; x <= task.MaxX; ++x)
+        for (int y = task.MinY; y <= task.MaxY; ++y) {
+            const QImage image = CombinerTask::TileImage(x, y, 512).convertToFormat(QImage::Format_RGB888);
+            QFile file(task.TileFilePath(x, y));
+            file.open(QIODevice::WriteOnly);
+            file.write(x == 843 ? WebpBytes(image) : JpegBytes(image));
+        }
+
+    RecordingObserver observer;
+    const QString target = t.folder.File("ortho.mbtiles");
+    const CombineCounts counts = CombineTasks({t.folder.File("ortho.qtsk")}, target, OutputFormat::MBTiles, observer);
+    EXPECT_EQ(counts.Stored, 6);
+    EXPECT_EQ(counts.Converted, 6);
+    const Database db(target);
+    EXPECT_EQ(db.Column("SELECT value FROM metadata WHERE name = 'format'"), QList<QByteArray>{"png"});
+    EXPECT_EQ(db.Column("SELECT value FROM metadata WHERE name = 'attribution'"), QList<QByteArray>{"(c) Ortho Office"});
+    for (const int x : {841, 843}) {
+        const QImage stored = QImage::fromData(TileAt(db, 10, x, TmsRow(10, 388)), "PNG");
+        ASSERT_EQ(stored.size(), QSize(256, 256)) << x;
+        ExpectNear(stored.pixelColor(100, 100), CombinerTask::TileImage(x, 388).pixelColor(100, 100), 6);
+    }
+
+    RecordingObserver imageObserver;
+    const QString image = t.folder.File("ortho.png");
+    EXPECT_EQ(CombineTasks({t.folder.File("ortho.qtsk")}, image, OutputFormat::Png, imageObserver).Stored, 6);
+    EXPECT_TRUE(t.folder.Read("ortho.png.aux.xml").contains("<MDI key=\"COPYRIGHT\">(c) Ortho Office</MDI>"));
+    EXPECT_EQ(QImage(image).size(), QSize(3 * 256, 2 * 256));
 }

@@ -1,9 +1,12 @@
 #include "download/http_client.h"
 #include "recovery/failed_tile_redownload.h"
+#include "recovery/list_request_profile.h"
 #include "recovery/redownload_job.h"
 #include "support/loopback_http_server.h"
 #include "support/run_until.h"
 #include "support/temp_folder.h"
+#include "platform/folders.h"
+#include "task/configured_servers.h"
 #include "task/map_type.h"
 
 #include <QDir>
@@ -86,4 +89,36 @@ TEST_F(RedownloadJobTest, ATileThatCannotBeWrittenEndsTheRunAsAProblemWithThatLi
     EXPECT_EQ(end.NotFetched, 1);
     EXPECT_EQ(end.Problem, "Cannot create file " + missing + ": No such file or directory");
     EXPECT_EQ(server.RequestCount(), 1);
+}
+
+// The failed list of a map source's task is fetched again with the source's
+// own request lines; any other list with the configured ones.
+TEST_F(RedownloadJobTest, AMapSourceTasksListIsFetchedWithTheSourcesRequestLines)
+{
+    TempFolder exe;
+    OverrideExecutableFolder(exe.Path());
+    QDir(exe.Path()).mkpath(QStringLiteral("ini/sources"));
+    exe.Write("ini/config.ini", "[Servers]\r\nUserAgent=configured\r\n");
+    exe.Write("ini/sources/ortho.ini",
+        "[Source]\nName=Ortho\nUrl=http://127.0.0.1/{z}/{x}/{y}.png\nUserAgent=OrthoBot\n[Headers]\nX-Api-Key=k1\n");
+    folder.Write("ortho.qtsk", "[MapsType]\r\nMapsType=11\r\n\r\n[Source]\r\nName=Ortho\r\n");
+    folder.Write("ortho_failed.ftl", Line(1, server.BaseUrl()));
+    folder.Write("plain_failed.ftl", Line(2, server.BaseUrl()));
+    const auto runWithListSettings = [&](const QString& list) {
+        RedownloadJob job(RedownloadSettingsForList(list, ReadTileServers()));
+        bool ended = false;
+        QObject::connect(&job, &RedownloadJob::Ended, [&](const RedownloadEnd&) { ended = true; });
+        job.Start(list);
+        EXPECT_TRUE(RunEventsUntil([&] { return ended; }));
+    };
+    runWithListSettings(folder.File("ortho_failed.ftl"));
+    runWithListSettings(folder.File("plain_failed.ftl"));
+    OverrideExecutableFolder(QString());
+
+    const QList<QByteArray> heads = server.RequestHeads();
+    ASSERT_EQ(heads.size(), 2);
+    EXPECT_TRUE(heads[0].contains("\r\nUser-Agent: OrthoBot\r\n")) << heads[0].toStdString();
+    EXPECT_TRUE(heads[0].contains("\r\nX-Api-Key: k1\r\n"));
+    EXPECT_TRUE(heads[1].contains("\r\nUser-Agent: configured\r\n")) << heads[1].toStdString();
+    EXPECT_FALSE(heads[1].contains("X-Api-Key"));
 }

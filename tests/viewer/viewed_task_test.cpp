@@ -7,6 +7,8 @@
 #include "viewer/viewed_task.h"
 #include "viewer_task_fixture.h"
 
+#include "support/test_map_source.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -152,4 +154,32 @@ TEST(TileFileCheck, EveryKindOfTileDecodesSmoothlyAtEverySmallerEdge)
             EXPECT_LE(checker::LargestDifference(content.Image, tile.Mix), 6) << "edge " << edge;
         }
     }
+}
+
+// A map source's task stores JPEG tiles of 512 pixels under its own prefix;
+// its blank tiles are the JPEG blank image.
+TEST(ViewedTask, ASourceTasksJpegTilesAreFoundAndDecoded)
+{
+    ViewerTask fixture;
+    fixture.parameters.MapsType = kMapSourceType;
+    fixture.parameters.Source = JpegTestSource();
+    fixture.task = std::make_unique<MDTask>(&fixture.parameters);
+    fixture.task->WriteProjectFile();
+    const auto jpeg = [](QColor color) {
+        QImage image(512, 512, QImage::Format_RGB32);
+        image.fill(color);
+        return JpegBytes(image);
+    };
+    fixture.executableFolder.Write(QStringLiteral("blankimg/blank.jpg"), jpeg(Qt::white));
+    fixture.WriteTile(841, 387, jpeg(Qt::darkGreen));
+    fixture.WriteTile(842, 387, jpeg(Qt::white));
+    ASSERT_TRUE(QFile::exists(fixture.folder.File(QStringLiteral("newtask/ortho_841_387_10.jpg"))));
+
+    ViewedTask viewed(fixture.ProjectFile());
+    ASSERT_TRUE(RunEventsUntil([&] { return viewed.IsCounted(); }));
+    ExpectCounts(viewed.Counts(), 1, 1, 0, 0, 7);
+    const TileKey key{841, 387, 256};
+    viewed.Want({key});
+    ASSERT_TRUE(RunEventsUntil([&] { return viewed.Images().Find(key) != nullptr; }));
+    EXPECT_EQ(viewed.Images().Find(key)->Image.size(), QSize(256, 256));
 }

@@ -31,6 +31,7 @@ HttpClientSettings ViewerRequestSettings(const OnlineMapSource& source)
     HttpClientSettings settings;
     settings.Referer = source.HomePage;
     settings.UserAgent = source.UserAgent;
+    settings.ExtraHeaderLines = source.HeaderLines;
     settings.ConnectTimeoutMs = 15000;
     settings.StallTimeoutMs = 20000;
     settings.MaxBodyBytes = 4 * 1024 * 1024;
@@ -154,7 +155,7 @@ void OnlineTileLoader::Work(const PoolJobContext& job)
         QImage image;
         TileFetchFailure failure;
         try {
-            image = FetchTile(client, *diskCache_, FillTileAddress(source_.AddressTemplate, tile->Zoom, tile->X, tile->Y),
+            image = FetchTile(client, *diskCache_, FillTileAddress(source_.AddressTemplate, tile->Zoom, tile->X, tile->Y, source_.Subdomains),
                 *tile, now, &failure);
         } catch (const std::exception& error) {
             // Out of memory while decoding, say: this tile fails, the viewer lives on.

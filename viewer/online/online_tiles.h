@@ -26,6 +26,8 @@ struct OnlineMapSource {
     QString AddressTemplate;
     QString UserAgent;
     QString HomePage;
+    QStringList Subdomains;   // for {s}
+    QStringList HeaderLines;  // a map source's own header fields
 };
 
 // Tiles of an online map for interactive viewing, fetched the way the tile

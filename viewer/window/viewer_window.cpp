@@ -11,6 +11,7 @@
 #include "task/task_size_estimate.h"
 #include "viewer/coordinate_text.h"
 #include "viewer/drawn_area_task.h"
+#include "viewer/online/online_map_choice.h"
 #include "viewer/online/online_tiles.h"
 #include "viewer/selection_task.h"
 #include "viewer/viewed_series.h"
@@ -179,6 +180,11 @@ bool ViewerWindow::OpenTask(const QString& projectFile)
     RefreshRecentMenu();
     ShowProgress();
     ShowZoom();
+    // The online map follows the task: its own map source, if it has one.
+    if (online_) {
+        SetOnlineMapShown(false);
+        SetOnlineMapShown(true);
+    }
     return true;
 }
 
@@ -252,7 +258,7 @@ void ViewerWindow::SetOnlineMapShown(bool shown)
         return;
     const TileServers servers = ReadTileServers();
     online_ = std::make_unique<OnlineTileLoader>(
-        OnlineMapSource{servers.Mapnik, servers.UserAgent, servers.HomePage},
+        OnlineMapFor(Task() ? &Task()->Parameters() : nullptr, servers),
         QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/online-tiles"));
     // A server that answers, even with a refusal for one tile, is reached.
     connect(online_.get(), &OnlineTileLoader::FetchReported, this, [this](const QString& reason, bool unreachable) {
