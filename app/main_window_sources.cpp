@@ -19,7 +19,7 @@ constexpr int kHighestWindowZoom = 18;
 
 void TForm1::CreateSourceChoice(QGroupBox* group)
 {
-    SourceItem = new QRadioButton(QStringLiteral("&Source"), group);
+    SourceItem = new QRadioButton(QStringLiteral("So&urce"), group);
     SourceItem->setObjectName(QStringLiteral("radio_mapstype_source"));
     SourceItem->setGeometry(224, 20, group->width() - 8 - 224, 20);
     // The list sits on the group's top line, beside its title.

@@ -292,7 +292,7 @@ bool NamesTaskFile(const QString& argument)
 UsageError UnknownCommand(const QString& name)
 {
     return UsageError{QStringLiteral("tessaly: unknown command ") + name
-        + QStringLiteral(" (the commands are new, run and redownload)\nTry 'tessaly --help'.")};
+        + QStringLiteral(" (the commands are new, run, refresh, redownload and sources)\nTry 'tessaly --help'.")};
 }
 
 // No command: the window, with a task file or none; or the program's help or version.

@@ -27,7 +27,7 @@ TEST_F(MapSourceWindowTest, TheFourthChoiceTakesASourceWithItsZoomLimitsAndAsksW
     TForm1& form = *window;
     ASSERT_EQ(form.SourceList->count(), 1);
     EXPECT_EQ(form.SourceList->currentText(), "Ortho");
-    EXPECT_EQ(form.SourceItem->text(), "&Source");
+    EXPECT_EQ(form.SourceItem->text(), "So&urce");
     EnterArea(form);
     form.UpDown1->SetPosition(12);
     form.SourceItem->setChecked(true);

@@ -93,7 +93,7 @@ TEST(CommandLineTest, AValueMayFollowItsOptionAfterAnEqualsSign)
 TEST(CommandLineTest, AWordThatIsNoCommandNorTaskFileIsAnUnknownCommand)
 {
     for (const QStringList& arguments : {QStringList{"frobnicate"}, QStringList{"frobnicate", "x.qtsk"}})
-        EXPECT_EQ(ErrorOf(arguments), "tessaly: unknown command frobnicate (the commands are new, run and redownload)\n"
+        EXPECT_EQ(ErrorOf(arguments), "tessaly: unknown command frobnicate (the commands are new, run, refresh, redownload and sources)\n"
                                       "Try 'tessaly --help'.");
     EXPECT_EQ(As<WindowCommand>(ParseCommandLine({"tasks/alps"})).TaskFile, "tasks/alps");
     EXPECT_EQ(As<WindowCommand>(ParseCommandLine({"ALPS.QTSK"})).TaskFile, "ALPS.QTSK");
@@ -118,7 +118,7 @@ TEST_F(TessalyCommandTest, WrongCommandsAndMissingTaskFilesAreAnsweredOnStderrWi
 {
     const Outcome unknown = Run({"frobnicate"});
     EXPECT_EQ(unknown.Status, 2);
-    EXPECT_TRUE(unknown.Err.contains("unknown command frobnicate (the commands are new, run and redownload)"))
+    EXPECT_TRUE(unknown.Err.contains("unknown command frobnicate (the commands are new, run, refresh, redownload and sources)"))
         << unknown.Err.toStdString();
     EXPECT_EQ(unknown.Out, QString());
 
