@@ -19,12 +19,9 @@ void GrowingTaskFiles::Add(QByteArray& pending, const QStringList& lines)
     }
 }
 
-void GrowingTaskFiles::AppendValidators(const QByteArrayList& records)
+void GrowingTaskFiles::AppendValidators(const QByteArray& records)
 {
-    for (const QByteArray& record : records) {
-        validators_ += record;
-        validators_ += "\r\n";
-    }
+    validators_ += records;
 }
 
 void GrowingTaskFiles::Save(QByteArray& pending, const QString& fileName)

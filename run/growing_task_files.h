@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +15,8 @@ public:
     void BeginTask();
     void AppendLog(const QStringList& lines) { Add(log_, lines); }
     void AppendFailed(const QStringList& lines) { Add(failed_, lines); }
-    // Records of the validator file, of tiles already on disk.
-    void AppendValidators(const QByteArrayList& records);
+    // Lines of the validator file (each ended by CR LF), of tiles already on disk.
+    void AppendValidators(const QByteArray& records);
     // Bring the file up to date with every line appended so far. Raise
     // FileWriteError when the file cannot be written; a later save tries
     // again with the lines still pending.

@@ -26,15 +26,21 @@ const TileValidators* TileKeeping::Stored(int x, int y) const
 
 void TileKeeping::Record(int x, int y, const TileValidators& validators)
 {
-    QByteArray record = TileValidatorsRecord(x, y, validators);
+    const QByteArray record = TileValidatorsRecord(x, y, validators);
     const std::lock_guard lock(mutex_);
-    records_ << std::move(record);
+    records_ += record;
+    records_ += "\r\n";
 }
 
-QByteArrayList TileKeeping::TakeRecords()
+QByteArray TileKeeping::TakeRecords()
 {
     const std::lock_guard lock(mutex_);
-    return std::exchange(records_, QByteArrayList());
+    // A copy made by the caller's thread; the buffer the workers fill keeps
+    // its room. Handing the buffer itself over made the workers grow a new
+    // one after every save, and the heap grew with the task.
+    QByteArray taken(records_.constData(), records_.size());
+    records_.resize(0);
+    return taken;
 }
 
 void TileKeeping::Count(const RefreshCounts& tile)

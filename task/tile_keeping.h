@@ -3,7 +3,6 @@
 #include "task/tile_validators.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 #include <mutex>
 #include <optional>
 
@@ -51,8 +50,10 @@ public:
     const QByteArray& BlankImage() const { return blankImage_; }
 
     void Record(int x, int y, const TileValidators& validators);
-    // The records since the last call, in the order they came.
-    QByteArrayList TakeRecords();
+    // The records since the last call, in the order they came, each line
+    // ended by CR LF: one block of bytes, as the file takes them, however
+    // many thousand tiles a second come between two saves.
+    QByteArray TakeRecords();
 
     void Count(const RefreshCounts& tile);
     RefreshCounts Counts() const;
@@ -62,6 +63,6 @@ private:
     TileValidatorTable stored_;
     QByteArray blankImage_;
     mutable std::mutex mutex_;
-    QByteArrayList records_;
+    QByteArray records_;
     RefreshCounts counts_;
 };
