@@ -29,7 +29,8 @@ std::shared_ptr<const ShapedArea> DrawnArea(const AreaShape& shape)
 }
 
 QStringList WriteDrawnAreaTasks(const GeoArea& bounds, const std::shared_ptr<const ShapedArea>& shape, int zoom,
-    int zoomTo, int mapsType, const QString& folder, const QString& typedTaskName, const LargeTaskConfirmation& confirm)
+    int zoomTo, const TaskMapChoice& map, const QString& folder, const QString& typedTaskName,
+    const LargeTaskConfirmation& confirm)
 {
     TaskInputs inputs;
     inputs.LeftLongitude = GeneralRealText(bounds.Left);
@@ -37,7 +38,8 @@ QStringList WriteDrawnAreaTasks(const GeoArea& bounds, const std::shared_ptr<con
     inputs.TopLatitude = GeneralRealText(bounds.Top);
     inputs.BottomLatitude = GeneralRealText(bounds.Bottom);
     inputs.Zoom = zoom;
-    inputs.MapsType = mapsType;
+    inputs.MapsType = map.MapsType;
+    inputs.Source = map.Source;
     inputs.TypedFolder = folder;
     inputs.TypedTaskName = typedTaskName;
     inputs.Shape = ShapeNamedFor(shape, typedTaskName);
@@ -51,7 +53,7 @@ QStringList WriteDrawnAreaTasks(const GeoArea& bounds, const std::shared_ptr<con
         const AreaEdges& edges = member.Area.value();
         auto p = std::make_unique<TaskParameters>(SelectionTaskParameters(
             GeoArea{edges.LeftLongitude, edges.RightLongitude, edges.TopLatitude, edges.BottomLatitude},
-            member.Typed.Zoom, mapsType, member.Folder, member.ProjectFileName, member.Typed.Shape));
+            member.Typed.Zoom, map.MapsType, member.Folder, member.ProjectFileName, member.Typed.Shape, map.Source));
         p->Servers = servers;
         tasks.push_back(std::move(p));
     }

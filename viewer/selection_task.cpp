@@ -33,7 +33,8 @@ QString BoundsText(const GeoArea& area)
 }
 
 TaskParameters SelectionTaskParameters(const GeoArea& area, int zoom, int mapsType, const QString& folder,
-                                       const QString& taskName, const std::shared_ptr<const ShapedArea>& shape)
+                                       const QString& taskName, const std::shared_ptr<const ShapedArea>& shape,
+                                       const std::shared_ptr<const MapSource>& source)
 {
     TaskParameters p;
     p.LeftLongitude = area.Left;
@@ -42,6 +43,7 @@ TaskParameters SelectionTaskParameters(const GeoArea& area, int zoom, int mapsTy
     p.BottomLatitude = area.Bottom;
     p.Zoom = zoom;
     p.MapsType = mapsType;
+    p.Source = source;
     p.Path = folder;
     p.TaskName = taskName;
     if (shape) {

@@ -24,9 +24,11 @@ QString BoundsText(const GeoArea& area);
 // The inputs of a new task for `area`, as the main window's Start fills them
 // (thread count lowered to the tile count). Raises AppError, as building the
 // task does, for a zoom or a tile count no task can have.
-// A shaped task's parameters (given `shape`) count the shape's tiles.
+// A shaped task's parameters (given `shape`) count the shape's tiles; a
+// task of kMapSourceType carries `source`.
 TaskParameters SelectionTaskParameters(const GeoArea& area, int zoom, int mapsType, const QString& folder,
-                                       const QString& taskName, const std::shared_ptr<const ShapedArea>& shape = nullptr);
+                                       const QString& taskName, const std::shared_ptr<const ShapedArea>& shape = nullptr,
+                                       const std::shared_ptr<const MapSource>& source = nullptr);
 
 // Tiles of a new task with these inputs; raises AppError as above.
 qint64 TaskTileCount(const TaskParameters& parameters);

@@ -12,6 +12,7 @@
 #include "task/tile_usage_policy.h"
 #include "task/zoom_series.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -32,9 +33,14 @@ const QString kExtension = QStringLiteral(".qtsk");
 
 NewTaskDialog::NewTaskDialog(const GeoArea& area, int zoom, int zoomTo, int mapsType, const QString& folder,
                              const TileCounts* averageFrom, std::shared_ptr<const ShapedArea> shape, QWidget* parent)
-    : QDialog(parent), area_(area), shape_(std::move(shape)), mapsType_(mapsType), averageFrom_(averageFrom)
+    : QDialog(parent), area_(area), shape_(std::move(shape)), maps_(TaskMapChoices(ReadMapSources())),
+      averageFrom_(averageFrom)
 {
     setWindowTitle(tr("New task from selection"));
+    map_ = new QComboBox(this);
+    for (const TaskMapChoice& choice : std::as_const(maps_))
+        map_->addItem(choice.Title);
+    map_->setCurrentIndex(TaskMapChoiceIndex(maps_, mapsType, QString()));
     zoom_ = new QSpinBox(this);
     zoom_->setRange(kFirstZoom, kLastZoom);
     zoom_->setValue(std::clamp(zoom, kFirstZoom, kLastZoom));
@@ -65,6 +71,7 @@ NewTaskDialog::NewTaskDialog(const GeoArea& area, int zoom, int zoomTo, int maps
         label->setBuddy(buddy);
         return label;
     };
+    form->addRow(labelFor(tr("&Map:"), map_), map_);
     form->addRow(labelFor(tr("&Zoom level from:"), zoom_), zoomRow);
     form->addRow(labelFor(tr("&Folder:"), folder_), folderRow);
     form->addRow(labelFor(tr("Task &name:"), name_), name_);
@@ -75,6 +82,7 @@ NewTaskDialog::NewTaskDialog(const GeoArea& area, int zoom, int zoomTo, int maps
 
     connect(buttons, &QDialogButtonBox::accepted, this, &NewTaskDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(map_, &QComboBox::currentIndexChanged, this, &NewTaskDialog::FollowMapLimits);
     connect(zoom_, &QSpinBox::valueChanged, this, &NewTaskDialog::ZoomChanged);
     connect(zoomTo_, &QSpinBox::valueChanged, this, [this](int zoomTo) {
         if (zoomTo < zoom_->value())
@@ -88,7 +96,30 @@ NewTaskDialog::NewTaskDialog(const GeoArea& area, int zoom, int zoomTo, int maps
                 folder_->setText(WithTrailingSeparator(QDir::toNativeSeparators(*chosen)));
         });
     });
-    UpdateEstimate();
+    FollowMapLimits();
+}
+
+void NewTaskDialog::ChooseMap(int mapsType, const QString& sourceName)
+{
+    map_->setCurrentIndex(TaskMapChoiceIndex(maps_, mapsType, sourceName));
+}
+
+const TaskMapChoice& NewTaskDialog::ChosenMap() const
+{
+    return maps_[std::max(0, map_->currentIndex())];
+}
+
+void NewTaskDialog::FollowMapLimits()
+{
+    const auto [lowest, highest] = ChosenMap().ZoomRange(kFirstZoom, kLastZoom);
+    {
+        // Clamped quietly: the series' following rule sees the new values once.
+        const QSignalBlocker quietFrom(zoom_);
+        const QSignalBlocker quietTo(zoomTo_);
+        zoom_->setRange(lowest, highest);
+        zoomTo_->setRange(lowest, highest);
+    }
+    ZoomChanged(zoom_->value());
 }
 
 void NewTaskDialog::ZoomChanged(int zoom)
@@ -130,7 +161,8 @@ QList<TaskParameters> NewTaskDialog::Tasks(const QString& folder) const
     const TileServers servers = ReadTileServers();
     QList<TaskParameters> tasks;
     for (int i = 0; i < names.size(); ++i) {
-        TaskParameters p = SelectionTaskParameters(area_, zoom_->value() + i, mapsType_, folder, names[i], shape_);
+        TaskParameters p = SelectionTaskParameters(area_, zoom_->value() + i, ChosenMap().MapsType, folder, names[i],
+                                                   shape_, ChosenMap().Source);
         p.Servers = servers;
         tasks.append(p);
     }
@@ -141,6 +173,8 @@ std::optional<QString> NewTaskDialog::PolicyRefusal(const QList<TaskParameters>&
 {
     qint64 tiles = 0;
     for (const TaskParameters& task : tasks) {
+        if (const auto refusal = MapSourceRefusal(task))
+            return refusal;
         if (const auto refusal = TileUsagePolicyRefusal(task))
             return refusal;
         tiles += TaskTileCount(task);
@@ -237,7 +271,7 @@ QStringList NewTaskDialog::WriteShapedTasks(const QString& folder) const
         return AskYesNo(LargeTaskQuestion(tileCount, AverageTileBytes(averageFrom_), zoom));
     };
     try {
-        return WriteDrawnAreaTasks(area_, shape_, zoom_->value(), zoomTo_->value(), mapsType_, folder,
+        return WriteDrawnAreaTasks(area_, shape_, zoom_->value(), zoomTo_->value(), ChosenMap(), folder,
                                    name_->text().trimmed(), confirm);
     } catch (const Refusal& refusal) {
         for (const QString& message : refusal.Messages())

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "viewer/selection_task.h"
+#include "viewer/task_map_choice.h"
 
 #include <QDialog>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-// "New task from selection...": asks for the zoom levels (from / to), the
-// folder and the task name, shows the tile count and an estimate of the
+// "New task from selection...": asks for the map (a built-in map type or a
+// map source of the sources folder), the zoom levels (from / to, within
+// the map's limits), the folder and the task name, shows the tile count and an estimate of the
 // download size, and writes the project files only when the main window could
 // start the task: one, or for several zoom levels one per zoom level, named as
 // the main window names the tasks of a zoom series.
@@ -23,6 +26,10 @@ public:
                   const TileCounts* averageFrom, std::shared_ptr<const ShapedArea> shape = nullptr,
                   QWidget* parent = nullptr);
 
+    // The maps offered (see TaskMapChoices), `mapsType` chosen at first.
+    QComboBox* Map() const { return map_; }
+    // Chooses the map of a task of `mapsType` (for a source, of `sourceName`).
+    void ChooseMap(int mapsType, const QString& sourceName);
     QSpinBox* Zoom() const { return zoom_; }
     // Never below Zoom(): it follows Zoom() up, and down while they are equal.
     QSpinBox* ZoomTo() const { return zoomTo_; }
@@ -41,9 +48,13 @@ public:
 private:
     void UpdateEstimate();
     void ZoomChanged(int zoom);
+    // The spinners offer the zoom levels the chosen map has tiles for.
+    void FollowMapLimits();
+    const TaskMapChoice& ChosenMap() const;
     // The new tasks' inputs, one per zoom level, with the configured servers.
     QList<TaskParameters> Tasks(const QString& folder) const;
-    // The message that refuses the tasks under the tile usage policy, if any.
+    // The message that refuses the tasks (their map source's limits, the
+    // tile usage policy), if any.
     std::optional<QString> PolicyRefusal(const QList<TaskParameters>& tasks) const;
 
     // The start path's checks and the shape's files for a drawn area.
@@ -51,7 +62,8 @@ private:
 
     GeoArea area_;
     std::shared_ptr<const ShapedArea> shape_;
-    int mapsType_;
+    QList<TaskMapChoice> maps_;
+    QComboBox* map_;
     const TileCounts* averageFrom_;
     QSpinBox* zoom_;
     QSpinBox* zoomTo_;

@@ -224,6 +224,8 @@ void ViewerWindow::NewTaskFromSelection()
     const int mapsType = task ? task->Parameters().MapsType : MAPNIK;
     const QString folder = task ? task->Parameters().Path : ReadDefaultPath(DefaultUserFolder(QStringLiteral("vornhold")));
     NewTaskDialog dialog(area, zoom, zoomTo, mapsType, folder, task ? &task->Counts() : nullptr, shape, this);
+    if (task && task->Parameters().Source)
+        dialog.ChooseMap(mapsType, task->Parameters().Source->Name);
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList written = dialog.WrittenFiles();
