@@ -50,7 +50,7 @@ void TForm1::CreateProgressDisplay()
 TaskInputs TForm1::CurrentInputs() const
 {
     TaskInputs inputs{Edit1->text(), Edit3->text(), Edit2->text(), Edit4->text(), Edit5->text().toInt(),
-        MapTypeCodeForItem(MapTypeItemIndex()), Edit6->text(), EditTaskName->text()};
+        MapTypeCodeForItem(MapTypeItemIndex()), Edit6->text(), EditTaskName->text(), {}, {}};
     inputs.Shape = ShapeNamedFor(shape_, inputs.TypedTaskName);
     if (SourceItem->isChecked()) {
         inputs.MapsType = kMapSourceType;

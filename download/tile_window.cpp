@@ -4,7 +4,7 @@
 
 void TileWindow::Take(int x, int y, qint64 seq)
 {
-    tiles_.push_back({x, y, seq, 0, WindowTile::State::Waiting, WindowTile::Clock::time_point()});
+    tiles_.push_back({x, y, seq, 0, WindowTile::State::Waiting, WindowTile::Clock::time_point(), {}});
 }
 
 WindowTile* TileWindow::NextDue(WindowTile::Clock::time_point now)

@@ -141,7 +141,7 @@ SeriesRunner::MemberStart SeriesRunner::StartMember(int index)
             PrepareRefresh(task, *refresh_);
         if (!refresh_ && members_.size() > 1 && FinishedEarlier(task))
             passedOver = MemberOutcome{task.Task->TotalCount, task.Task->TotalCount,
-                FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, QString(), true, 0, {}};
+                FailedListRecords(task.Task->FailedFileName), task.Task->FailedFileName, QString(), true, 0, {}, {}};
         else
             run_.Start(std::move(task));
     } catch (const Refusal& refusal) {

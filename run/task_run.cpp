@@ -137,6 +137,8 @@ bool TaskRun::DeliverWorkerReports()
             worker->DeliverReports();
     const ReportCollector delivered = std::exchange(reports_, ReportCollector());
     AppendLog(delivered.Log);
+    // Taken at every drain, the records wait in one place until the save.
+    files_.AppendValidators(parameters_->Keeping->TakeRecords());
     if (!delivered.Failed.isEmpty()) {
         files_.AppendFailed(delivered.Failed);
         failedLinesAdded_ += delivered.Failed.size();

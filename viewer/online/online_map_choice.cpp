@@ -5,7 +5,7 @@
 
 OnlineMapSource OnlineMapFor(const TaskParameters* task, const TileServers& servers)
 {
-    OnlineMapSource online{servers.Mapnik, servers.UserAgent, servers.HomePage};
+    OnlineMapSource online{servers.Mapnik, servers.UserAgent, servers.HomePage, {}, {}};
     if (!task || !task->Source)
         return online;
     const MapSource& recorded = *task->Source;
